@@ -1,0 +1,76 @@
+// huilan-sandbox: one local HTTP server standing in for the companion server and every outside
+// finance site the application reads. Tests run it in-process on port 0; the executable is a thin
+// main() around this class.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <memory>
+
+namespace sandbox {
+
+struct Options {
+    quint16 port = 8780;
+    QHostAddress bind = QHostAddress::LocalHost;
+    quint64 seed = 1;
+    QDateTime clockStart;   // invalid: the sandbox clock is the system clock
+    double speed = 1.0;     // sandbox seconds per real second
+    QString dataDir;        // where server-side state (SQLite) lives; empty: a temporary folder
+    QString logFile;        // one line per request; empty: no log file
+};
+
+// One request as the sandbox received it.
+struct LoggedRequest {
+    QDateTime time;                          // real time of arrival
+    QByteArray method;                       // "GET", "POST"
+    QString path;                            // "/gplogin.asp"
+    QString query;                           // decoded query string without '?', may be empty
+    QList<QPair<QString, QString>> form;     // POST fields in the order sent, values decoded from GBK
+    QHash<QByteArray, QByteArray> headers;   // lower-case names
+};
+
+class Market;
+class Server;
+
+class Sandbox : public QObject {
+    Q_OBJECT
+public:
+    explicit Sandbox(Options options, QObject* parent = nullptr);
+    ~Sandbox() override;
+
+    // Starts listening; on failure returns false and fills *error.
+    bool start(QString* error = nullptr);
+    quint16 port() const;
+    QString baseUrl() const;   // "http://127.0.0.1:PORT"
+    QString dataDir() const;   // the data folder in use once started (a temporary one by default)
+
+    // Replace the page at `pathAndQuery` (exact match on path, or on path + "?" + query when the
+    // key holds a '?') with a fixed body for the rest of this run.
+    void setFixedPage(const QString& pathAndQuery, const QByteArray& body,
+                      const QByteArray& contentType = "text/html; charset=gbk", int status = 200);
+    // Accept requests for `path` but never answer them (a hung server).
+    void setSilent(const QString& path);
+    void clearOverrides();
+
+    QList<LoggedRequest> requests() const;
+    QList<LoggedRequest> requestsTo(const QString& path) const;
+    void clearRequests();
+
+    QDateTime now() const;   // the sandbox clock
+    // Restarts the sandbox clock at `start`, running at `speed`; an invalid start means the system
+    // clock.
+    void setClock(const QDateTime& start, double speed = 1.0);
+    Market& market();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace sandbox

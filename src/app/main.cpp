@@ -1,0 +1,71 @@
+// Program start: the splash (which keeps one copy running), then the main window, whose first
+// show prepares everything, then the event loop.
+#include "app/clock.h"
+#include "app/context.h"
+#include "app/mainwindow.h"
+#include "app/messageboxprompter.h"
+#include "app/settings.h"
+#include "app/singlecopy.h"
+#include "app/splashwindow.h"
+#include "net/desktopurlopener.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("huilan"));
+    QApplication::setOrganizationName(QStringLiteral("huilan"));
+    QApplication::setApplicationVersion(app::kVersionText);
+
+    const app::CommandLine cli = app::parseCommandLine(QApplication::arguments());
+    if (!cli.error.isEmpty()) {
+        std::fprintf(stderr, "huilan: %s\n", qPrintable(cli.error));
+        return 2;
+    }
+    if (cli.help) {
+        std::fputs(qPrintable(cli.helpText), stdout);
+        return 0;
+    }
+    if (cli.version) {
+        std::printf("huilan %s\n", qPrintable(app::kVersionText));
+        return 0;
+    }
+
+    app::Settings settings;
+    const QString configPath = cli.configPath.isEmpty() ? app::Settings::defaultPath() : cli.configPath;
+    if (!cli.configPath.isEmpty() || QFileInfo::exists(configPath)) {
+        QString error;
+        std::optional<app::Settings> loaded = app::Settings::load(configPath, &error);
+        if (!loaded) {
+            std::fprintf(stderr, "huilan: %s\n", qPrintable(error));
+            return 2;
+        }
+        settings = *loaded;
+    }
+
+    std::unique_ptr<app::Clock> clock;
+    if (cli.clockStart.isValid())
+        clock = std::make_unique<app::RunningClock>(cli.clockStart);
+    else
+        clock = std::make_unique<app::SystemClock>();
+    app::MessageBoxPrompter prompter;
+    net::DesktopUrlOpener opener;
+    app::AppContext context(settings, *clock, prompter, opener);
+
+    app::SingleCopy singleCopy(app::kAppTitle);
+    if (!singleCopy.acquire())
+        return 0;   // another copy is running: end without a window
+    app::SplashWindow splash;
+    splash.centreOnScreen();
+    splash.show();
+
+    app::MainWindow mainWindow(context, &splash);
+    mainWindow.show();
+    if (mainWindow.endRequested())
+        return mainWindow.exitCode();
+    return QApplication::exec();
+}

@@ -1,0 +1,138 @@
+// The main window: the current stock's quote, pages and panels, the index banner, and the
+// timers that keep them fresh.
+#pragma once
+
+#include "app/context.h"
+
+#include <QWidget>
+
+class QGroupBox;
+class QLabel;
+class QStatusBar;
+class QTableWidget;
+class QTimer;
+class QComboBox;
+class QCheckBox;
+
+namespace net { class HttpClient; class WebPane; }
+namespace market { class QuotePanel; }
+
+namespace app {
+
+class DigitEdit;
+class ClickLabel;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    MainWindow(AppContext& context, QWidget* splash, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Reload every stock panel for CurrentCode.
+    void start();
+    // The search picture's click: check the typed code and switch to it.
+    void ChangeStock();
+    // The stock name for `code` from the quote service; empty when it is unknown. Sets
+    // CurrentName when a name is found. A network failure shows a message and aborts silently.
+    QString yzgp(const QString& code);
+    // Fetch the index page and rebuild the two summary lines; aborts silently on failure.
+    void getvtzs();
+    // Fetch the quote for `code` and fill the quote panel; aborts silently on failure.
+    void getvtdate(const QString& code);
+
+    void Timer1Timer();   // index summary every third tick, quote panel in trading hours
+    void Timer3Timer();   // alternate the two summary lines in the banner
+    void Timer9Timer();   // new-recommendation prompt
+
+    // The status-bar panel `index` (0-4).
+    QLabel* statusPanel(int index) const;
+    void setStatusPanel(int index, const QString& text);
+
+    // True once a start-up step decided the program must end (the caller then leaves main()).
+    bool endRequested() const { return m_endRequested; }
+    int exitCode() const { return m_exitCode; }
+    // End the program now: leaves the event loop (or tells main() not to enter it) and aborts
+    // the current handler silently.
+    [[noreturn]] void endProgram(int code = 0);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildTimers();
+    void firstShowSteps();
+    void getbase();
+    void resetBlogPanel();
+    void centreOnScreen();
+    void showBanner();
+
+    // Steps owned by features that arrive later; each does nothing until its feature lands.
+    void createbase() {}            // open or create the alert database
+    void sendbase() {}              // load the alert lists
+    void loadTvLists() {}           // recently watched and favourite TV channels
+    void writeTvLists() {}          // the TV channel files, on close
+    void getmail() {}               // companion-server status check
+    void readzhpj() {}              // site evaluations
+    void readtoday() {}             // today's information link, blog list, online count
+    void addtv() {}                 // TV channel column
+    void loadBigOrderPages() {}     // the three big-order pages of CurrentCode
+    void resetposts() {}            // empty the forum lists and grid
+    void getyg() {}                 // rumours and research reports
+    void clearAnnouncements() {}    // announcement lists
+    void getqgqp() {}               // commentary line
+    void getgg() {}                 // announcements
+    void getgbdata() {}             // today's forum posts
+    void showposts() {}             // append new forum posts to the grid
+    void resetLatestPost() {}       // the forum's latest-post flag
+    void resetHourlyFlow() {}       // hourly big-order announcement state
+    void clearHourlyChart() {}      // the hourly big-order chart
+    void stopPlayback() {}          // TV playback
+    void removeTrayIcon() {}        // the tray icon
+    void addlabel() {}              // refresh the recommendation list
+    void showRecommendPrompt() {}   // the recommendation window as a prompt
+    bool recommendWindowVisible() const { return false; }
+    void Timer2Timer() {}           // forum refresh, page reloads, online count
+    void Timer4Timer() {}           // alert tick
+    void Timer5Timer() {}           // blog search and news flash
+    void Timer6Timer() {}           // alert cooldown clock
+    void Timer7Timer() {}           // hourly big-order flow announcements
+
+    AppContext& m_ctx;
+    AppState& m_state;
+    QWidget* m_splash;
+    bool m_endRequested = false;
+    int m_exitCode = 0;
+
+    net::HttpClient* IdHTTP1;
+    net::HttpClient* IdHTTP2;
+    net::HttpClient* IdHTTP5;
+
+    QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
+
+    QLabel* m_banner;            // Panel4
+    net::WebPane* m_stockPage;   // WebBrowser1
+    net::WebPane* m_waitingPage; // WebBrowser5
+    net::WebPane* m_adStrip;     // WebBrowser6
+    market::QuotePanel* m_quotePanel;
+    DigitEdit* m_codeEdit;       // Edit1
+    QTableWidget* m_forumGrid;   // StringGrid1
+    QGroupBox* m_forumBox;       // GroupBox1
+    QLabel* m_ratingsCaption;    // Label21
+    QLabel* m_blogCaption;       // Label26
+    QLabel* m_blogState;         // Label41
+    QComboBox* m_blogCombo;      // ComboBox2
+    QLabel *m_blogNone, *m_blogFound, *m_blogFoundMore;   // Image9, Image10, Image12
+    QLabel* m_todayLabel;        // Label33
+    QWidget* m_mediaPlayer;      // WindowsMediaPlayer1
+    QWidget* m_tvStrip;          // Panel6
+    QStatusBar* m_statusBar;     // StatusBar1
+    QList<QLabel*> m_statusPanels;
+
+    QStringList m_forumReadMarks;   // read marks of the forum grid's rows
+    QStringList m_blogNames;        // blog directory names
+    QStringList m_blogFoundMarks;   // "1" when a blog mentions the stock
+};
+
+} // namespace app

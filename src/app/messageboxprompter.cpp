@@ -1,0 +1,32 @@
+#include "app/messageboxprompter.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace app {
+
+namespace {
+QWidget* owner()
+{
+    return QApplication::activeWindow();
+}
+} // namespace
+
+void MessageBoxPrompter::error(const QString& text, const QString& caption)
+{
+    QMessageBox::critical(owner(), caption, text);
+}
+
+void MessageBoxPrompter::notice(const QString& text, const QString& caption)
+{
+    QMessageBox::information(owner(), caption, text);
+}
+
+bool MessageBoxPrompter::question(const QString& text, const QString& caption)
+{
+    return QMessageBox::question(owner(), caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok)
+           == QMessageBox::Ok;
+}
+
+} // namespace app

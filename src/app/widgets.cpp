@@ -1,0 +1,78 @@
+#include "app/widgets.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace app {
+
+DigitEdit::DigitEdit(const QString& name, int maxLength, QWidget* parent) : QLineEdit(parent)
+{
+    setObjectName(name);
+    setMaxLength(maxLength);
+    setContextMenuPolicy(Qt::NoContextMenu);   // no paste of arbitrary text
+    setAcceptDrops(false);
+}
+
+void DigitEdit::keyPressEvent(QKeyEvent* event)
+{
+    const QString text = event->text();
+    const bool digit = text.size() == 1 && text[0] >= u'0' && text[0] <= u'9'
+                       && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (digit || event->key() == Qt::Key_Backspace) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    event->accept();   // discarded
+}
+
+ClickLabel::ClickLabel(const QString& name, const QString& text, Hover hover, QWidget* parent)
+    : QLabel(text, parent), m_hover(hover)
+{
+    setObjectName(name);
+    setCursor(Qt::PointingHandCursor);
+    setAutoFillBackground(hover != Hover::None);
+    if (hover == Hover::Link) {
+        const QColor navy(0, 0, 128);
+        paintColours(Qt::white, &navy);
+    } else if (hover == Hover::BackgroundOnly) {
+        paintColours(Qt::white, nullptr);
+    }
+}
+
+void ClickLabel::paintColours(const QColor& background, const QColor* text)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Window, background);
+    if (text)
+        p.setColor(QPalette::WindowText, *text);
+    setPalette(p);
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        Q_EMIT clicked();
+}
+
+void ClickLabel::enterEvent(QEnterEvent* event)
+{
+    QLabel::enterEvent(event);
+    const QColor white(Qt::white);
+    if (m_hover == Hover::Link)
+        paintColours(QColor(255, 0, 0), &white);
+    else if (m_hover == Hover::BackgroundOnly)
+        paintColours(QColor(255, 0, 0), nullptr);
+}
+
+void ClickLabel::leaveEvent(QEvent* event)
+{
+    QLabel::leaveEvent(event);
+    const QColor navy(0, 0, 128);
+    if (m_hover == Hover::Link)
+        paintColours(Qt::white, &navy);
+    else if (m_hover == Hover::BackgroundOnly)
+        paintColours(Qt::white, nullptr);
+}
+
+} // namespace app

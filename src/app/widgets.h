@@ -1,0 +1,42 @@
+// Small controls shared by the windows: a digits-only edit box, link labels with the hover
+// colours, and clickable pictures.
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+
+namespace app {
+
+// Accepts only the digits 0-9 and Backspace, up to maxLength(); every other key is discarded.
+class DigitEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    DigitEdit(const QString& name, int maxLength, QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// A label that reacts to clicks. With the hover rule on: the background turns red and the text
+// white while the mouse is over it, white and navy after; `backgroundOnly` changes only the
+// background (red over it, white after).
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    enum class Hover { None, Link, BackgroundOnly };
+    ClickLabel(const QString& name, const QString& text, Hover hover, QWidget* parent = nullptr);
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void paintColours(const QColor& background, const QColor* text);
+    Hover m_hover;
+};
+
+} // namespace app

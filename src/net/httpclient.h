@@ -1,0 +1,62 @@
+// Blocking-looking HTTP client. A request runs a nested event loop until its reply finishes, so
+// timers, page completions and clicks go on being handled while it waits; callers that must not
+// re-enter themselves guard with TimerPause or a busy flag.
+#pragma once
+
+#include "net/form.h"
+
+#include <QByteArray>
+#include <QNetworkRequest>
+#include <QObject>
+#include <QString>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace net {
+
+// Every request of the application carries these.
+inline constexpr char kAccept[] = "text/html, */*";
+inline constexpr char kUserAgent[] = "Mozilla/3.0 (compatible; Indy Library)";
+inline constexpr qint64 kMaxBodyBytes = 8 * 1024 * 1024;
+inline constexpr int kDefaultReadTimeoutMs = 30000;
+
+// Builds a GET or POST request with the common headers and a read time-out: a reply that sends
+// nothing for `readTimeoutMs` is aborted.
+QNetworkRequest makeRequest(const QString& url, int readTimeoutMs);
+
+// Aborts `reply` once its body passes `cap` bytes (by its declared length or by what arrived);
+// returns the flag that tells the caller the body was too large.
+std::shared_ptr<bool> capBody(QNetworkReply* reply, qint64 cap);
+
+// Turns a finished reply into its body or a failure text (empty when it succeeded).
+QString replyFailure(QNetworkReply* reply, bool overCap);
+
+class HttpClient : public QObject {
+    Q_OBJECT
+public:
+    // `name` becomes the objectName ("IdHTTP1"), so tests and logs can tell the clients apart.
+    explicit HttpClient(const QString& name, QObject* parent = nullptr);
+    ~HttpClient() override;
+
+    void setReadTimeout(int ms) { m_readTimeoutMs = ms; }
+    int readTimeout() const { return m_readTimeoutMs; }
+    void setBodyCap(qint64 bytes) { m_cap = bytes; }
+
+    // Both return the whole body or throw HttpFailure. Each request is a fresh connection.
+    QByteArray get(const QString& url);
+    QByteArray post(const QString& url, const Form& form);
+
+    // Number of requests of this client waiting in nested loops right now.
+    int pending() const { return m_pending; }
+
+private:
+    QByteArray run(QNetworkReply* reply, const QString& url);
+
+    QNetworkAccessManager* m_manager;
+    int m_readTimeoutMs = kDefaultReadTimeoutMs;
+    qint64 m_cap = kMaxBodyBytes;
+    int m_pending = 0;
+};
+
+} // namespace net

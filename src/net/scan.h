@@ -1,0 +1,26 @@
+// Helpers for the position-by-position page scanners.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+namespace net {
+
+// Does `marker` start at 0-based index `i` of `text`? False when it would run past the end.
+inline bool at(QStringView text, qsizetype i, QStringView marker)
+{
+    return i >= 0 && i + marker.size() <= text.size() && text.mid(i, marker.size()) == marker;
+}
+
+// Removes leading and trailing blanks and control characters (everything up to U+0020).
+inline QString trimBlanks(QStringView text)
+{
+    qsizetype b = 0, e = text.size();
+    while (b < e && text[b].unicode() <= 0x20)
+        ++b;
+    while (e > b && text[e - 1].unicode() <= 0x20)
+        --e;
+    return text.mid(b, e - b).toString();
+}
+
+} // namespace net

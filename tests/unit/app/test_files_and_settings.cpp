@@ -1,0 +1,105 @@
+#include "app/clock.h"
+#include "app/settings.h"
+#include "app/stockcodefile.h"
+#include "net/codecs.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace app;
+
+namespace {
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+} // namespace
+
+class TestFilesAndSettings : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void stockCodeFileIsOneGbkLineWithCrLf()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("gp06856.dat");
+        writeStockCodeFile(path, "600036");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("600036\r\n"));
+        QCOMPARE(readStockCodeFile(path).value_or("?"), QStringLiteral("600036"));
+        writeStockCodeFile(path, "000001");   // replaced whole
+        QCOMPARE(readStockCodeFile(path).value_or("?"), QStringLiteral("000001"));
+    }
+
+    void readingTakesTheFirstLineOnly_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("code");   // "-" = treated as missing
+        QTest::newRow("crlf and more lines") << QByteArray("300750\r\n600000\r\n") << "300750";
+        QTest::newRow("no line end") << QByteArray("000002") << "000002";
+        QTest::newRow("empty file") << QByteArray() << "-";
+        QTest::newRow("empty first line") << QByteArray("\r\n600000\r\n") << "-";
+        QTest::newRow("gbk text") << net::toGbk(QStringLiteral("平安")) + "\r\n" << "平安";
+    }
+    void readingTakesTheFirstLineOnly()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, code);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("gp06856.dat");
+        writeBytes(path, bytes);
+        QCOMPARE(readStockCodeFile(path).value_or("-"), code);
+    }
+
+    void missingFileReadsAsNothingAndUnwritableFileThrows()
+    {
+        QTemporaryDir dir;
+        QVERIFY(!readStockCodeFile(dir.filePath("none.dat")));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 writeStockCodeFile(dir.filePath("no/such/dir/gp06856.dat"), "1"));
+    }
+
+    void settingsFileOverridesDefaultsAndDropsTrailingSlash()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("huilan.ini");
+        writeBytes(path, "[services]\nServerBase=http://example.test:81/\n[paths]\nSystemDir=/tmp/x\n");
+        QString error;
+        const auto s = Settings::load(path, &error);
+        QVERIFY2(s, qPrintable(error));
+        QCOMPARE(s->ServerBase, QStringLiteral("http://example.test:81"));
+        QCOMPARE(s->QuoteServiceBase, kDefaultBase);
+        QCOMPARE(s->SystemDir, QStringLiteral("/tmp/x"));
+    }
+
+    void missingSettingsFileIsAnError()
+    {
+        QString error;
+        QVERIFY(!Settings::load("/nonexistent/huilan.ini", &error));
+        QVERIFY(error.contains("/nonexistent/huilan.ini"));
+    }
+
+    void commandLineOptions()
+    {
+        CommandLine ok = parseCommandLine({"huilan", "--config", "a.ini", "--clock", "2026-12-12 09:28:00"});
+        QVERIFY(ok.error.isEmpty());
+        QCOMPARE(ok.configPath, QStringLiteral("a.ini"));
+        QCOMPARE(ok.clockStart, QDateTime(QDate(2026, 12, 12), QTime(9, 28)));
+        QVERIFY(!parseCommandLine({"huilan", "--clock", "tomorrow"}).error.isEmpty());
+        QVERIFY(!parseCommandLine({"huilan", "--bogus"}).error.isEmpty());
+        QVERIFY(parseCommandLine({"huilan", "--help"}).help);
+    }
+
+    void runningClockStartsAtTheGivenMoment()
+    {
+        const QDateTime start(QDate(2026, 12, 12), QTime(9, 28));
+        RunningClock clock(start);
+        QVERIFY(clock.now() >= start && clock.now() < start.addSecs(5));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFilesAndSettings)
+#include "test_files_and_settings.moc"
