@@ -1,0 +1,331 @@
+#include "app/mainwindow.h"
+#include "app/stockcodefile.h"
+#include "appfixture.h"
+#include "net/failure.h"
+#include "net/httpclient.h"
+#include "net/webpane.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+using app::MainWindow;
+
+namespace {
+
+const QDate kWednesday(2026, 12, 9);
+const QDate kSaturday(2026, 12, 12);
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QString labelText(const QWidget& w, const char* name)
+{
+    const QLabel* l = w.findChild<QLabel*>(QString::fromLatin1(name));
+    return l ? l->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+QColor labelColour(const QWidget& w, const char* name)
+{
+    return w.findChild<QLabel*>(QString::fromLatin1(name))->palette().color(QPalette::WindowText);
+}
+
+QTimer* timer(const QWidget& w, const char* name)
+{
+    return w.findChild<QTimer*>(QString::fromLatin1(name));
+}
+
+const QByteArray kFixedQuote =
+    "var q=[\"1,600036,招商银行,35.12,-2.15%,-0.74,35.11,120,35.12,88,456789,160234.5,34.50,35.86,"
+    "35.50,34.40,1,35,2026-12-09 10:15:03\"]";
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstStartWithoutCodeFileUses000001()
+    {
+        AppFixture f;
+        QVERIFY(f.started);
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(f.context->state.CurrentCode, QStringLiteral("000001"));
+        QCOMPARE(w.findChild<QLineEdit*>("Edit1")->text(), QStringLiteral("000001"));
+        QCOMPARE(f.context->state.CurrentName, QStringLiteral("平安银行"));
+        QCOMPARE(f.requestCount("/gpgetstock.asp"), 0);   // no stock page at the first show
+        QCOMPARE(fileBytes(f.systemFile("gp06856.dat")), QByteArray("000001\r\n"));
+        QVERIFY(f.context->state.FirstShowDone);
+        for (const char* t : {"Timer1", "Timer2", "Timer3", "Timer4", "Timer5", "Timer6", "Timer7", "Timer9"})
+            QVERIFY2(timer(w, t)->isActive(), t);
+        for (const char* c : {"IdHTTP1", "IdHTTP2", "IdHTTP5"})
+            QCOMPARE(w.findChild<net::HttpClient*>(c)->readTimeout(), 6000);
+        QCOMPARE(w.windowTitle(), QStringLiteral("汇澜股票情报系统V2.8"));
+        QCOMPARE(w.size(), QSize(932, 628));
+        QCOMPARE(labelText(w, "Label33"), QStringLiteral("(今天是2026-12-9)"));
+        QVERIFY(f.prompter.boxes.isEmpty());
+    }
+
+    void storedCodeLoadsItsStockPage()
+    {
+        AppFixture f;
+        QDir().mkpath(f.systemFile(""));
+        app::writeStockCodeFile(f.systemFile("gp06856.dat"), "600036");
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(f.context->state.CurrentCode, QStringLiteral("600036"));
+        QTRY_COMPARE(f.requestCount("/gpgetstock.asp"), 1);
+        QCOMPARE(f.box->requestsTo("/gpgetstock.asp")[0].query, QStringLiteral("name=600036"));
+        QTRY_COMPARE(f.requestCount("/gpcgad.html"), 1);
+        QVERIFY(labelText(w, "Label26").contains(QStringLiteral("\"招商银行\"(600036)")));
+        QCOMPARE(w.findChild<QGroupBox*>("GroupBox1")->title(),
+                 QStringLiteral("网民对(招商银行)的最新热评（所有数据仅供参考）"));
+    }
+
+    void unreachableQuoteServiceStopsTheFirstShow()
+    {
+        AppFixture f;
+        f.box->setFixedPage(kQuotePath, "down", "text/html", 503);
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(f.prompter.texts(), QStringList{QStringLiteral("网络错误,请稍后再试。")});
+        QVERIFY(f.context->state.FirstShowDone);
+        for (const char* t : {"Timer1", "Timer4", "Timer5", "Timer7"})
+            QVERIFY2(!timer(w, t)->isActive(), t);
+    }
+
+    void startFetchesByDayAndTime_data()
+    {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<int>("quotes");
+        QTest::addColumn<int>("indexPages");
+        QTest::newRow("Saturday 10:00") << QDateTime(kSaturday, QTime(10, 0)) << 1 << 0;
+        QTest::newRow("Saturday 8:00") << QDateTime(kSaturday, QTime(8, 0)) << 2 << 1;
+        QTest::newRow("weekday 10:00") << QDateTime(kWednesday, QTime(10, 0)) << 0 << 0;
+    }
+    void startFetchesByDayAndTime()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(int, quotes);
+        QFETCH(int, indexPages);
+        AppFixture f(now);
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        f.box->clearRequests();
+        w.start();
+        QCOMPARE(f.requestCount(kQuotePath), quotes);
+        QCOMPARE(f.requestCount(kIndexPath), indexPages);
+    }
+
+    void timer1RefreshesTheQuoteUntil150500()
+    {
+        AppFixture f(QDateTime(kWednesday, QTime(15, 5, 0)));
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        f.box->clearRequests();
+        f.context->state.IndexTickCount = 0;
+        w.Timer1Timer();   // tick 0: index and quote
+        QCOMPARE(f.requestCount(kIndexPath), 1);
+        QCOMPARE(f.requestCount(kQuotePath), 1);
+        QVERIFY(timer(w, "Timer1")->isActive());
+
+        f.clock.setTime(QTime(15, 5, 1));
+        f.box->clearRequests();
+        for (int i = 0; i < 3; ++i)
+            w.Timer1Timer();   // ticks 1, 2, 3: the index once, no quote
+        QCOMPARE(f.requestCount(kIndexPath), 1);
+        QCOMPARE(f.requestCount(kQuotePath), 0);
+    }
+
+    void failingIndexPageSkipsTheQuoteAndRetriesNextTick()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        f.box->setFixedPage(kIndexPath, "busy", "text/html", 500);
+        f.box->clearRequests();
+        f.context->state.IndexTickCount = 0;
+        w.Timer1Timer();
+        w.Timer1Timer();
+        QCOMPARE(f.requestCount(kIndexPath), 2);   // tried again on the very next tick
+        QCOMPARE(f.requestCount(kQuotePath), 0);
+        QCOMPARE(f.context->state.IndexTickCount, 0);
+        QVERIFY(timer(w, "Timer1")->isActive());
+        QVERIFY(f.prompter.boxes.isEmpty());
+    }
+
+    void hiddenInTrayStopsQuoteRefresh()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        f.context->state.HiddenInTray = true;
+        f.box->clearRequests();
+        w.Timer1Timer();
+        QCOMPARE(f.requestCount(kQuotePath), 0);
+    }
+
+    void bannerStartsEmptyRedThenShowsLine2First()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        QCOMPARE(labelText(w, "Panel4"), QString());
+        QCOMPARE(labelColour(w, "Panel4"), QColor(255, 0, 0));
+        w.show();
+        f.context->state.BannerTickCount = 0;
+        w.getvtzs();
+        f.context->index.flag2 = "1";
+        w.Timer3Timer();
+        QCOMPARE(labelText(w, "Panel4"), f.context->index.line2);
+        QVERIFY(labelText(w, "Panel4").startsWith(QStringLiteral("深圳成指：")));
+        QCOMPARE(labelColour(w, "Panel4"), QColor(0, 255, 0));
+        f.context->index.flag1 = "2";
+        w.Timer3Timer();
+        QVERIFY(labelText(w, "Panel4").startsWith(QStringLiteral("上证指数：")));
+        QCOMPARE(labelColour(w, "Panel4"), QColor(255, 0, 0));
+    }
+
+    void quotePanelKeepsTextsOnBadReplies()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        QCOMPARE(labelText(w, "Label2"), QStringLiteral("0"));
+        QCOMPARE(labelText(w, "Label38"), QString());
+        QCOMPARE(labelText(w, "Label25"), QStringLiteral("开盘价："));
+        w.show();
+        f.box->setFixedPage(kQuotePath, kFixedQuote, "text/html; charset=utf-8");
+        w.getvtdate("600036");
+        QCOMPARE(labelText(w, "Label2"), QStringLiteral("35.12元"));
+        QCOMPARE(labelColour(w, "Label2"), QColor(0, 128, 0));
+        QCOMPARE(labelText(w, "Label29"), QStringLiteral("买盘↑ 35手"));
+        QCOMPARE(labelColour(w, "Label29"), QColor(255, 0, 0));
+
+        const QStringList names = {"Label2", "Label44", "Label4", "Label38", "Label37", "Label8",
+                                   "Label7", "Label25", "Label23", "Label24", "Label29"};
+        auto snapshot = [&] {
+            QStringList out;
+            for (const QString& n : names)
+                out << labelText(w, qPrintable(n));
+            return out;
+        };
+        const QStringList before = snapshot();
+        // Failures: an error status, a hung server, and a body over the size limit.
+        f.box->setFixedPage(kQuotePath, "oops", "text/html", 500);
+        QVERIFY_THROWS_EXCEPTION(SilentAbort, w.getvtdate("600036"));
+        QCOMPARE(snapshot(), before);
+        w.findChild<net::HttpClient*>("IdHTTP1")->setReadTimeout(300);
+        f.box->setSilent(kQuotePath);
+        QVERIFY_THROWS_EXCEPTION(SilentAbort, w.getvtdate("600036"));
+        QCOMPARE(snapshot(), before);
+        f.box->clearOverrides();
+        f.box->setFixedPage(kQuotePath, QByteArray(9 * 1024 * 1024, ','));
+        QVERIFY_THROWS_EXCEPTION(SilentAbort, w.getvtdate("600036"));
+        QCOMPARE(snapshot(), before);
+        // A truncated reply changes only the fields that arrived whole.
+        f.box->setFixedPage(kQuotePath, "x,600036,招商银行,36.00,1.0%,0.3", "text/html; charset=utf-8");
+        w.getvtdate("600036");
+        QCOMPARE(labelText(w, "Label2"), QStringLiteral("36.00元"));
+        QCOMPARE(labelColour(w, "Label2"), QColor(255, 0, 0));
+        QCOMPARE(labelText(w, "Label4"), before[2]);
+        QCOMPARE(labelText(w, "Label29"), before[10]);
+        QVERIFY(f.prompter.boxes.isEmpty());
+    }
+
+    void changeStockRefusalsLeaveTimer7Running_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("five digits") << "60003" << "必须输入六位股票代码!";
+        QTest::newRow("starts with 9") << "900901" << "必须输入沪深股票及创业板代码";
+        QTest::newRow("unknown") << "600999" << "您输入的股票不存在,请重新输入！";
+    }
+    void changeStockRefusalsLeaveTimer7Running()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, message);
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        auto* edit = w.findChild<QLineEdit*>("Edit1");
+        edit->setText(code);
+        w.ChangeStock();
+        QCOMPARE(f.prompter.texts(), QStringList{message});
+        QCOMPARE(f.prompter.boxes[0].caption, QStringLiteral("错误"));
+        QVERIFY(timer(w, "Timer7")->isActive());
+        QVERIFY(!f.context->state.CodeChangeBusy);
+        QCOMPARE(f.context->state.CurrentCode, QStringLiteral("000001"));
+        w.ChangeStock();   // a second click works
+        QCOMPARE(f.prompter.boxes.size(), 2);
+        // and a good code is then accepted
+        edit->setText("600036");
+        w.ChangeStock();
+        QCOMPARE(f.prompter.boxes.size(), 2);
+        QCOMPARE(f.context->state.CurrentCode, QStringLiteral("600036"));
+        QCOMPARE(f.context->state.CurrentName, QStringLiteral("招商银行"));
+        QCOMPARE(fileBytes(f.systemFile("gp06856.dat")), QByteArray("600036\r\n"));
+        QTRY_COMPARE(f.requestCount("/gpgetstock.asp"), 1);
+        QVERIFY(timer(w, "Timer7")->isActive());
+    }
+
+    void secondClickWhileWaitingDoesNothing()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        w.findChild<net::HttpClient*>("IdHTTP1")->setReadTimeout(600);
+        f.box->setSilent(kQuotePath);
+        f.box->clearRequests();
+        w.findChild<QLineEdit*>("Edit1")->setText("600036");
+        bool clickedDuringWait = false;
+        int requestsSeenDuringWait = -1;
+        QTimer::singleShot(250, &w, [&] {
+            clickedDuringWait = f.context->state.CodeChangeBusy;
+            w.ChangeStock();
+            requestsSeenDuringWait = f.requestCount(kQuotePath);
+        });
+        w.ChangeStock();
+        QVERIFY(clickedDuringWait);
+        QCOMPARE(requestsSeenDuringWait, 1);
+        QCOMPARE(f.requestCount(kQuotePath), 1);
+        QCOMPARE(f.prompter.texts(), QStringList{QStringLiteral("网络错误,请稍后再试。")});
+        QVERIFY(timer(w, "Timer7")->isActive());
+        QVERIFY(!f.context->state.CodeChangeBusy);
+        QCOMPARE(f.context->state.CurrentCode, QStringLiteral("000001"));
+    }
+
+    void codeBoxTakesOnlyDigitsAndBackspace()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        auto* edit = w.findChild<QLineEdit*>("Edit1");
+        edit->clear();
+        QTest::keyClicks(edit, "6a0-0 0361234");
+        QCOMPARE(edit->text(), QStringLiteral("600036"));
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->text(), QStringLiteral("60003"));
+        QTest::keyClick(edit, Qt::Key_Left);
+        QTest::keyClick(edit, Qt::Key_Home);
+        QTest::keyClick(edit, '9');
+        QCOMPARE(edit->text(), QStringLiteral("600039"));   // cursor keys were discarded
+    }
+
+    void fetionPictureOpensItsHomePage()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        auto* picture = w.findChild<QLabel*>("Image15");
+        QCOMPARE(picture->toolTip(), QStringLiteral("不了解飞信，点这里进入中国移动官方网站查询"));
+        QTest::mouseClick(picture, Qt::LeftButton);
+        QCOMPARE(f.opener.opened, QStringList{f.context->settings.FetionHomeUrl});
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

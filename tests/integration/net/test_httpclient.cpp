@@ -1,0 +1,130 @@
+#include "net/failure.h"
+#include "net/httpclient.h"
+#include "net/pageloader.h"
+#include "sandbox.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+
+using net::HttpClient;
+using net::HttpFailure;
+
+class TestHttpClient : public QObject {
+    Q_OBJECT
+    std::unique_ptr<sandbox::Sandbox> box;
+    QString base;
+
+private Q_SLOTS:
+    void init()
+    {
+        sandbox::Options options;
+        options.port = 0;
+        box = std::make_unique<sandbox::Sandbox>(options);
+        QString error;
+        QVERIFY2(box->start(&error), qPrintable(error));
+        base = box->baseUrl();
+    }
+    void cleanup() { box.reset(); }
+
+    void everyRequestCarriesTheCommonHeaders()
+    {
+        box->setFixedPage("/hello.html", "hello");
+        HttpClient client("IdHTTP1");
+        QCOMPARE(client.get(base + "/hello.html"), QByteArray("hello"));
+        const auto log = box->requestsTo("/hello.html");
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log[0].headers.value("accept"), QByteArray("text/html, */*"));
+        QCOMPARE(log[0].headers.value("user-agent"), QByteArray("Mozilla/3.0 (compatible; Indy Library)"));
+        QCOMPARE(log[0].headers.value("connection").toLower(), QByteArray("close"));
+    }
+
+    void postSendsGbkFormInOrder()
+    {
+        box->setFixedPage("/gpycf.asp", "ok");
+        HttpClient client("IdHTTP1");
+        client.post(base + "/gpycf.asp", {{"sn", "13900000000"}, {"gpmc", "平安银行"}, {"ycf", "1"}});
+        const auto log = box->requestsTo("/gpycf.asp");
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log[0].method, QByteArray("POST"));
+        QCOMPARE(log[0].headers.value("content-type"), QByteArray("application/x-www-form-urlencoded"));
+        QCOMPARE(log[0].form, (net::Form{{"sn", "13900000000"}, {"gpmc", "平安银行"}, {"ycf", "1"}}));
+    }
+
+    void failuresThrow_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("404") << 404;
+        QTest::newRow("500") << 500;
+    }
+    void failuresThrow()
+    {
+        QFETCH(int, status);
+        box->setFixedPage("/broken.html", "error page", "text/html", status);
+        HttpClient client("IdHTTP1");
+        QVERIFY_THROWS_EXCEPTION(HttpFailure, client.get(base + "/broken.html"));
+    }
+
+    void refusedConnectionThrows()
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 closedPort = probe.serverPort();
+        probe.close();
+        HttpClient client("IdHTTP1");
+        QVERIFY_THROWS_EXCEPTION(HttpFailure,
+                                 client.get(QStringLiteral("http://127.0.0.1:%1/x").arg(closedPort)));
+    }
+
+    void bodyOverTheCapThrows()
+    {
+        box->setFixedPage("/big.html", QByteArray(64 * 1024, 'x'));
+        HttpClient client("IdHTTP1");
+        client.setBodyCap(16 * 1024);
+        QVERIFY_THROWS_EXCEPTION(HttpFailure, client.get(base + "/big.html"));
+        client.setBodyCap(net::kMaxBodyBytes);
+        QCOMPARE(client.get(base + "/big.html").size(), 64 * 1024);
+    }
+
+    void silentServerTimesOutWhileTimersKeepRunning()
+    {
+        box->setSilent("/hang.asp");
+        HttpClient client("IdHTTP1");
+        client.setReadTimeout(400);
+        int ticks = 0;
+        QTimer timer;
+        timer.setInterval(20);
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start();
+        QVERIFY_THROWS_EXCEPTION(HttpFailure, client.get(base + "/hang.asp"));
+        QVERIFY2(ticks > 0, "the nested loop must keep dispatching timer events");
+        QCOMPARE(client.pending(), 0);
+    }
+
+    void pageLoaderReportsOnlyTheLatestLoad()
+    {
+        box->setSilent("/slow.html");
+        box->setFixedPage("/fast.html", "<p>fast</p>");
+        net::PageLoader loader;
+        QSignalSpy loaded(&loader, &net::PageLoader::loaded);
+        loader.load(base + "/slow.html");
+        loader.load(base + "/fast.html");
+        QVERIFY(loaded.wait(5000));
+        QTest::qWait(100);
+        QCOMPARE(loaded.size(), 1);
+        QCOMPARE(loaded[0][0].toString(), base + "/fast.html");
+        QCOMPARE(loaded[0][1].toByteArray(), QByteArray("<p>fast</p>"));
+    }
+
+    void pageLoaderReportsFailures()
+    {
+        net::PageLoader loader;
+        QSignalSpy failed(&loader, &net::PageLoader::failed);
+        loader.load(base + "/no-such-page.html");
+        QVERIFY(failed.wait(5000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHttpClient)
+#include "test_httpclient.moc"

@@ -1,0 +1,48 @@
+// A running sandbox plus everything the windows need: settings pointing at it, a fake clock,
+// a recording prompter and browser opener, and a fresh data folder.
+#pragma once
+
+#include "app/context.h"
+#include "doubles.h"
+#include "sandbox.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+struct AppFixture {
+    explicit AppFixture(const QDateTime& now = QDateTime(QDate(2026, 12, 9), QTime(10, 0)))
+        : clock(now)
+    {
+        sandbox::Options options;
+        options.port = 0;
+        options.clockStart = now;
+        options.dataDir = dir.filePath("sandbox");
+        box = std::make_unique<sandbox::Sandbox>(options);
+        QString error;
+        started = box->start(&error);
+        if (!started)
+            qWarning("sandbox did not start: %s", qPrintable(error));
+        app::Settings s;
+        const QString base = box->baseUrl();
+        s.ServerBase = s.QuoteServiceBase = s.BigOrderBase = s.ForumBase = s.CommentaryBase =
+            s.NoticeBase = s.CompanyPageBase = s.StockSiteBase = s.QqFinanceBase = s.ChatBase = base;
+        s.SystemDir = dir.filePath("system");
+        context = std::make_unique<app::AppContext>(s, clock, prompter, opener);
+    }
+
+    QString systemFile(const QString& name) const { return dir.filePath("system/" + name); }
+
+    int requestCount(const QString& path) const { return int(box->requestsTo(path).size()); }
+
+    QTemporaryDir dir;
+    app::FakeClock clock;
+    RecordingPrompter prompter;
+    RecordingUrlOpener opener;
+    std::unique_ptr<sandbox::Sandbox> box;
+    std::unique_ptr<app::AppContext> context;
+    bool started = false;
+};
+
+inline const QString kQuotePath = QStringLiteral("/EM_Quote2007/optional.aspx");
+inline const QString kIndexPath = QStringLiteral("/EM_Quote2007/default.aspx");
