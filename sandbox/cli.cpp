@@ -1,0 +1,110 @@
+#include "cli.h"
+
+#include <QCommandLineParser>
+#include <QDateTime>
+
+#include <cmath>
+
+namespace sandbox {
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    CommandLine out;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Huilan sandbox: one local HTTP server standing in for the companion server and the\n"
+        "finance sites Huilan reads, serving a simulated, reproducible A-share market."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("TCP port to listen on, 0 for any free port (default 8780)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption bind(QStringLiteral("bind"),
+                                  QStringLiteral("Address to listen on (default 127.0.0.1)."), QStringLiteral("ADDR"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Seed of the simulated market; the same seed and clock give the "
+                                                 "same prices (default 1)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption clock(QStringLiteral("clock"),
+                                   QStringLiteral("Start the sandbox clock at this local time, e.g. "
+                                                  "\"2026-12-09 10:15:00\"; it then runs on. Default: the "
+                                                  "system clock."),
+                                   QStringLiteral("YYYY-MM-DD HH:MM:SS"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+                                   QStringLiteral("Sandbox seconds per real second (default 1)."), QStringLiteral("X"));
+    const QCommandLineOption data(QStringLiteral("data"),
+                                  QStringLiteral("Folder for the server-side state (default: a temporary folder)."),
+                                  QStringLiteral("DIR"));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Append one line per request to FILE: time, method, path and "
+                                                "query, decoded form fields."),
+                                 QStringLiteral("FILE"));
+    parser.addOptions({help, port, bind, seed, clock, speed, data, log});
+    out.helpText = parser.helpText();
+
+    auto fail = [&out](const QString& message) {
+        out.error = message;
+        return out;
+    };
+    if (!parser.parse(arguments))
+        return fail(parser.errorText());
+    if (parser.isSet(help)) {
+        out.help = true;
+        return out;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+
+    Options& o = out.options;
+    if (parser.isSet(port)) {
+        bool ok = false;
+        const uint v = parser.value(port).toUInt(&ok);
+        if (!ok || v > 65535)
+            return fail(QStringLiteral("--port: expected a number from 0 to 65535, got \"%1\"").arg(parser.value(port)));
+        o.port = quint16(v);
+    }
+    if (parser.isSet(bind)) {
+        const QString v = parser.value(bind).trimmed();
+        if (v.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+            o.bind = QHostAddress(QHostAddress::LocalHost);
+        else if (!o.bind.setAddress(v))
+            return fail(QStringLiteral("--bind: \"%1\" is not an IP address").arg(parser.value(bind)));
+    }
+    if (parser.isSet(seed)) {
+        bool ok = false;
+        const quint64 v = parser.value(seed).toULongLong(&ok);
+        if (!ok)
+            return fail(QStringLiteral("--seed: expected a non-negative whole number, got \"%1\"").arg(parser.value(seed)));
+        o.seed = v;
+    }
+    if (parser.isSet(clock)) {
+        const QString v = parser.value(clock).trimmed();
+        QDateTime t = QDateTime::fromString(v, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!t.isValid())
+            t = QDateTime::fromString(v, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+        if (!t.isValid())
+            return fail(QStringLiteral("--clock: expected \"YYYY-MM-DD HH:MM:SS\", got \"%1\"").arg(parser.value(clock)));
+        o.clockStart = t;
+    }
+    if (parser.isSet(speed)) {
+        bool ok = false;
+        const double v = parser.value(speed).toDouble(&ok);
+        if (!ok || !std::isfinite(v) || v <= 0 || v > 1e6)
+            return fail(QStringLiteral("--speed: expected a number above 0 (at most 1000000), got \"%1\"")
+                            .arg(parser.value(speed)));
+        o.speed = v;
+    }
+    if (parser.isSet(data)) {
+        o.dataDir = parser.value(data);
+        if (o.dataDir.isEmpty())
+            return fail(QStringLiteral("--data: the folder name is empty"));
+    }
+    if (parser.isSet(log)) {
+        o.logFile = parser.value(log);
+        if (o.logFile.isEmpty())
+            return fail(QStringLiteral("--log: the file name is empty"));
+    }
+    return out;
+}
+
+} // namespace sandbox

@@ -1,0 +1,21 @@
+// The huilan-sandbox command line.
+#pragma once
+
+#include "sandbox.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace sandbox {
+
+struct CommandLine {
+    Options options;
+    bool help = false;
+    QString helpText;
+    QString error;   // set when an argument is missing, unknown or has a bad value
+};
+
+// `arguments` as QCoreApplication::arguments() gives them, program name first.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+} // namespace sandbox

@@ -1,0 +1,116 @@
+// The sandbox's simulated A-share market: about thirty stocks and the two headline indices.
+//
+// The state at a moment t is a pure function of (seed, t). Each trading day is walked from its
+// start in fixed steps of kStepSeconds sandbox seconds; every step draws from a generator seeded
+// by (seed, date, step), and each day's closing price is fixed in advance from (seed, stock, date),
+// so the next day's previous close is known without walking the days before it. The last walked
+// day is cached, so queries that move forward in time only walk the new steps.
+//
+// The market reads the wall-clock fields of the QDateTime it is given (its date() and time()),
+// whatever its time zone. Weekdays are trading days; sessions are 9:30:00-11:30:00 and
+// 13:00:00-15:00:00, each step taking effect at the start of its 3-second slot.
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+namespace sandbox {
+
+enum class Board { Shanghai, Shenzhen, ChiNext };
+
+struct StockQuote {
+    QString code;
+    QString name;
+    Board board = Board::Shanghai;
+    double prevClose = 0;
+    double last = 0;
+    double open = 0;
+    double high = 0;
+    double low = 0;
+    double bidPrice1 = 0;
+    qint64 bidVolume1 = 0;        // lots
+    double askPrice1 = 0;
+    qint64 askVolume1 = 0;        // lots
+    qint64 volume = 0;            // lots traded today
+    double amount = 0;            // 万元 traded today
+    int lastTradeSign = 1;        // 1 buy, -1 sell
+    qint64 lastTradeVolume = 0;   // lots
+    double limitUp = 0;
+    double limitDown = 0;
+    QDateTime time;               // the moment the data belongs to
+
+    double change() const { return last - prevClose; }
+    double changePercent() const { return prevClose > 0 ? (last - prevClose) / prevClose * 100 : 0; }
+};
+
+struct IndexQuote {
+    QString code;   // "000001" for 上证指数, "399001" for 深证成指
+    QString name;
+    double value = 0;
+    double prevClose = 0;
+    double open = 0;
+    double high = 0;
+    double low = 0;
+    double amount = 0;   // 万元
+    int rising = 0;
+    int falling = 0;
+    int unchanged = 0;
+    QDateTime time;
+
+    double change() const { return value - prevClose; }
+    double changePercent() const { return prevClose > 0 ? (value - prevClose) / prevClose * 100 : 0; }
+};
+
+class Market {
+public:
+    static constexpr int kStepSeconds = 3;
+    static constexpr int kStepsPerSession = 2 * 3600 / kStepSeconds;
+    static constexpr int kStepsPerDay = 2 * kStepsPerSession;
+
+    explicit Market(quint64 seed = 1);
+    ~Market();
+    Market(const Market&) = delete;
+    Market& operator=(const Market&) = delete;
+
+    quint64 seed() const;
+    QStringList codes() const;
+    bool contains(const QString& code) const;
+    QString nameOf(const QString& code) const;       // empty when unknown
+    QString codeOfName(const QString& name) const;   // empty when unknown
+
+    std::optional<StockQuote> quote(const QString& code, const QDateTime& t);
+    QList<StockQuote> quotes(const QDateTime& t);
+    IndexQuote shanghaiIndex(const QDateTime& t);
+    IndexQuote shenzhenIndex(const QDateTime& t);
+
+    // The one-line quote reply for `requested` (echoed back, made safe for the line) and the
+    // index reply, both as the pages carry them.
+    QString quoteLine(const QString& requested, const QDateTime& t);
+    QString indexPage(const QDateTime& t);
+
+    static bool isTradingDay(const QDate& date);
+    static QDate previousTradingDay(const QDate& date);
+    // Steps of the day that have taken effect at `time`: 0 before 9:30, kStepsPerDay after 15:00.
+    static int stepsDone(const QTime& time);
+    static QTime stepTime(int step);
+
+private:
+    struct DayState;
+
+    const DayState& stateAt(const QDate& date, int steps);
+    void startDay(const QDate& date);
+    void advance();
+    StockQuote makeQuote(int i, const QDateTime& stamp) const;
+    IndexQuote makeIndex(int which, const QDateTime& t) const;
+    QDateTime dataTime(const QDateTime& t) const;
+    qint64 closeCents(int stock, const QDate& date) const;
+
+    quint64 seed_;
+    std::unique_ptr<DayState> day_;
+};
+
+} // namespace sandbox

@@ -1,0 +1,46 @@
+// Helpers for what the sandbox reads out of a request: form bodies and query strings in the
+// encodings the application sends, the request log line, and the count of clients online.
+#pragma once
+
+#include "sandbox.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+namespace sandbox {
+
+// application/x-www-form-urlencoded: fields split on '&', '+' is a space, percent escapes give
+// bytes that are read as GBK. Empty fields are dropped; a field without '=' has an empty value.
+QList<QPair<QString, QString>> decodeGbkForm(const QByteArray& body);
+
+// Percent-decodes `encoded` and reads the bytes as UTF-8 when they are valid UTF-8, else as GBK.
+QString decodeQueryText(const QByteArray& encoded);
+
+// The first value of `key` in a raw query string, decoded like decodeQueryText; '+' is a space.
+QString queryValue(const QByteArray& encodedQuery, const QString& key);
+
+// One line for the request log file, without the trailing newline:
+// time, method, path and query, and the form fields, separated by tabs.
+QString logLine(const LoggedRequest& request);
+
+// Distinct client addresses seen within a sliding window.
+class OnlineCounter {
+public:
+    explicit OnlineCounter(qint64 windowSecs = 600) : windowSecs_(windowSecs) {}
+    void seen(const QHostAddress& address, const QDateTime& when);
+    int count(const QDateTime& now);
+
+private:
+    qint64 windowSecs_;
+    QHash<QString, QDateTime> lastSeen_;
+};
+
+// IPv4 clients reaching a dual-stack socket show up as ::ffff:a.b.c.d; fold those to a.b.c.d.
+QHostAddress plainAddress(const QHostAddress& address);
+
+} // namespace sandbox

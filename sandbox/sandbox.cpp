@@ -1,0 +1,328 @@
+#include "sandbox.h"
+
+#include "companion.h"
+#include "market.h"
+#include "requests.h"
+#include "server.h"
+
+#include "net/codecs.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHttpServerRequest>
+#include <QSet>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <cmath>
+
+namespace sandbox {
+
+namespace {
+
+const QByteArray kGbkHtml = "text/html; charset=gbk";
+const QByteArray kUtf8Html = "text/html; charset=utf-8";
+// A demo left polling for a day must not grow without bound; the oldest entries go first.
+constexpr qsizetype kMaxLoggedRequests = 50000;
+
+QByteArray methodName(QHttpServerRequest::Method m)
+{
+    switch (m) {
+    case QHttpServerRequest::Method::Get: return "GET";
+    case QHttpServerRequest::Method::Put: return "PUT";
+    case QHttpServerRequest::Method::Delete: return "DELETE";
+    case QHttpServerRequest::Method::Post: return "POST";
+    case QHttpServerRequest::Method::Head: return "HEAD";
+    case QHttpServerRequest::Method::Options: return "OPTIONS";
+    case QHttpServerRequest::Method::Patch: return "PATCH";
+    case QHttpServerRequest::Method::Connect: return "CONNECT";
+    case QHttpServerRequest::Method::Trace: return "TRACE";
+    default: return "UNKNOWN";
+    }
+}
+
+bool isFormBody(const QHash<QByteArray, QByteArray>& headers)
+{
+    const QByteArray type = headers.value("content-type");
+    return type.isEmpty() || type.toLower().contains("x-www-form-urlencoded");
+}
+
+} // namespace
+
+struct Sandbox::Impl {
+    struct FixedPage {
+        QByteArray body;
+        QByteArray contentType;
+        int status;
+    };
+
+    explicit Impl(Options o) : options(std::move(o)), market(options.seed) {}
+
+    void handle(const QHttpServerRequest& request, QTcpSocket* socket);
+    void record(const LoggedRequest& r, const QHostAddress& from);
+    void answer(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
+                const QByteArray& rawQuery);
+    QDateTime now() const;
+    QString baseUrl() const;
+
+    Options options;
+    Market market;
+    QElapsedTimer elapsed;
+    QHash<QString, FixedPage> fixed;
+    QSet<QString> silent;
+    QList<LoggedRequest> log;
+    OnlineCounter online;
+    QFile logFile;
+    std::unique_ptr<QTemporaryDir> tempDir;
+    QString dataDir;
+    quint16 port = 0;
+    // Last, so it goes first: no request can arrive while the rest is being torn down.
+    std::unique_ptr<Server> server;
+};
+
+QDateTime Sandbox::Impl::now() const
+{
+    if (!options.clockStart.isValid())
+        return QDateTime::currentDateTime();
+    const double ms = double(elapsed.nsecsElapsed()) / 1e6 * options.speed;
+    return options.clockStart.addMSecs(qint64(std::floor(ms)));
+}
+
+QString Sandbox::Impl::baseUrl() const
+{
+    const QHostAddress& a = options.bind;
+    QString host;
+    if (a.isNull() || a == QHostAddress::Any || a == QHostAddress::AnyIPv4)
+        host = QStringLiteral("127.0.0.1");
+    else if (a == QHostAddress::AnyIPv6)
+        host = QStringLiteral("[::1]");
+    else if (a.protocol() == QAbstractSocket::IPv6Protocol)
+        host = QLatin1Char('[') + a.toString() + QLatin1Char(']');
+    else
+        host = a.toString();
+    return QStringLiteral("http://%1:%2").arg(host).arg(port);
+}
+
+void Sandbox::Impl::handle(const QHttpServerRequest& request, QTcpSocket* socket)
+{
+    LoggedRequest r;
+    r.time = QDateTime::currentDateTime();
+    r.method = methodName(request.method());
+    const QUrl url = request.url();
+    r.path = url.path(QUrl::FullyDecoded);
+    const QByteArray rawQuery = url.query(QUrl::FullyEncoded).toLatin1();
+    r.query = decodeQueryText(rawQuery);
+    for (const auto& [name, value] : request.headers()) {
+        const QByteArray key = name.toLower();
+        auto it = r.headers.find(key);
+        if (it == r.headers.end())
+            r.headers.insert(key, value);
+        else
+            *it += ", " + value;
+    }
+    const QByteArray body = request.body();
+    if (!body.isEmpty() && isFormBody(r.headers))
+        r.form = decodeGbkForm(body);
+    record(r, request.remoteAddress());
+
+    if (silent.contains(r.path))
+        return;   // a hung server: the connection stays open and nothing is ever written
+    answer(request, socket, r, rawQuery);
+}
+
+void Sandbox::Impl::record(const LoggedRequest& r, const QHostAddress& from)
+{
+    if (log.size() >= kMaxLoggedRequests)
+        log.removeFirst();
+    log.append(r);
+    online.seen(from, r.time);
+    if (logFile.isOpen()) {
+        logFile.write(logLine(r).toUtf8() + '\n');
+        logFile.flush();
+    }
+}
+
+void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
+                           const QByteArray& rawQuery)
+{
+    auto send = [&](const QByteArray& body, const QByteArray& type, int status = 200) {
+        Server::reply(request, socket, body, type, status);
+    };
+
+    if (!rawQuery.isEmpty()) {
+        for (const QString& key : {r.path + QLatin1Char('?') + r.query,
+                                   r.path + QLatin1Char('?') + QString::fromLatin1(rawQuery)}) {
+            const auto it = fixed.constFind(key);
+            if (it != fixed.constEnd())
+                return send(it->body, it->contentType, it->status);
+        }
+    }
+    if (const auto it = fixed.constFind(r.path); it != fixed.constEnd())
+        return send(it->body, it->contentType, it->status);
+
+    if (r.method != "GET" && r.method != "POST")
+        return send("Method Not Allowed\n", "text/plain; charset=utf-8", 405);
+
+    // Both companion and quote sites treat paths case-insensitively; so does the sandbox.
+    const QString path = r.path.toLower();
+    const QDateTime t = now();
+    auto field = [&](const QString& key) {
+        const QString fromQuery = queryValue(rawQuery, key);
+        if (!fromQuery.isEmpty())
+            return fromQuery;
+        for (const auto& [k, v] : r.form)
+            if (k == key)
+                return v;
+        return QString();
+    };
+
+    if (path == QLatin1String("/em_quote2007/optional.aspx"))
+        return send(market.quoteLine(field(QStringLiteral("fav")), t).toUtf8(), kUtf8Html);
+    if (path == QLatin1String("/em_quote2007/default.aspx"))
+        return send(market.indexPage(t).toUtf8(), kUtf8Html);
+    if (path == QLatin1String("/gplogin.asp"))
+        return send(net::toGbk(companion::frame(companion::loginPayload(baseUrl()))), kGbkHtml);
+    if (path == QLatin1String("/notice.html"))
+        return send(net::toGbk(companion::noticePage()), kGbkHtml);
+    if (path == QLatin1String("/waiting.html"))
+        return send(net::toGbk(companion::waitingPage()), kGbkHtml);
+    if (path == QLatin1String("/gpgetstock.asp"))
+        return send(net::toGbk(companion::stockPage(market, field(QStringLiteral("name")), t)), kGbkHtml);
+    if (path == QLatin1String("/gpcgad.html"))
+        return send(net::toGbk(companion::adPage(baseUrl())), kGbkHtml);
+    if (path == QLatin1String("/gpreadall.asp"))
+        return send(net::toGbk(companion::frame(companion::onlinePayload(online.count(r.time)))), kGbkHtml);
+
+    send("<html><body>404 Not Found</body></html>", kUtf8Html, 404);
+}
+
+Sandbox::Sandbox(Options options, QObject* parent) : QObject(parent), d(std::make_unique<Impl>(std::move(options)))
+{
+    if (!(d->options.speed > 0) || !std::isfinite(d->options.speed))
+        d->options.speed = 1.0;
+    d->elapsed.start();
+}
+
+Sandbox::~Sandbox()
+{
+    d->server.reset();
+}
+
+bool Sandbox::start(QString* error)
+{
+    auto fail = [error](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    if (d->server)
+        return true;
+
+    if (d->options.dataDir.isEmpty()) {
+        d->tempDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/huilan-sandbox-XXXXXX"));
+        if (!d->tempDir->isValid())
+            return fail(QStringLiteral("cannot create a temporary data folder: %1").arg(d->tempDir->errorString()));
+        d->dataDir = d->tempDir->path();
+    } else {
+        if (!QDir().mkpath(d->options.dataDir))
+            return fail(QStringLiteral("cannot create the data folder %1").arg(d->options.dataDir));
+        d->dataDir = QDir(d->options.dataDir).absolutePath();
+    }
+
+    if (!d->options.logFile.isEmpty()) {
+        d->logFile.setFileName(d->options.logFile);
+        if (!d->logFile.open(QIODevice::WriteOnly | QIODevice::Append))
+            return fail(QStringLiteral("cannot open the log file %1: %2")
+                            .arg(d->options.logFile, d->logFile.errorString()));
+    }
+
+    Impl* impl = d.get();
+    auto server = std::make_unique<Server>(
+        [impl](const QHttpServerRequest& request, QTcpSocket* socket) { impl->handle(request, socket); });
+    auto* tcp = new QTcpServer(server.get());
+    if (!tcp->listen(d->options.bind, d->options.port)) {
+        const QString message = QStringLiteral("cannot listen on %1 port %2: %3")
+                                    .arg(d->options.bind.toString())
+                                    .arg(d->options.port)
+                                    .arg(tcp->errorString());
+        d->logFile.close();
+        return fail(message);
+    }
+    server->bind(tcp);
+    d->port = tcp->serverPort();
+    d->server = std::move(server);
+    return true;
+}
+
+quint16 Sandbox::port() const
+{
+    return d->port;
+}
+
+QString Sandbox::baseUrl() const
+{
+    return d->baseUrl();
+}
+
+QString Sandbox::dataDir() const
+{
+    return d->dataDir;
+}
+
+void Sandbox::setFixedPage(const QString& pathAndQuery, const QByteArray& body, const QByteArray& contentType,
+                           int status)
+{
+    d->fixed.insert(pathAndQuery, {body, contentType, status});
+}
+
+void Sandbox::setSilent(const QString& path)
+{
+    d->silent.insert(path);
+}
+
+void Sandbox::clearOverrides()
+{
+    d->fixed.clear();
+    d->silent.clear();
+}
+
+QList<LoggedRequest> Sandbox::requests() const
+{
+    return d->log;
+}
+
+QList<LoggedRequest> Sandbox::requestsTo(const QString& path) const
+{
+    QList<LoggedRequest> out;
+    for (const LoggedRequest& r : d->log)
+        if (r.path == path)
+            out.append(r);
+    return out;
+}
+
+void Sandbox::clearRequests()
+{
+    d->log.clear();
+}
+
+QDateTime Sandbox::now() const
+{
+    return d->now();
+}
+
+void Sandbox::setClock(const QDateTime& start, double speed)
+{
+    d->options.clockStart = start;
+    d->options.speed = speed > 0 && std::isfinite(speed) ? speed : 1.0;
+    d->elapsed.restart();
+}
+
+Market& Sandbox::market()
+{
+    return d->market;
+}
+
+} // namespace sandbox
