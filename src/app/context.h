@@ -3,10 +3,13 @@
 
 #include "app/appstate.h"
 #include "app/clock.h"
+#include "app/companion.h"
 #include "app/prompter.h"
 #include "app/settings.h"
 #include "market/indexsummary.h"
 #include "net/urlopener.h"
+#include "store/alertlists.h"
+#include "store/alertstore.h"
 
 namespace app {
 
@@ -20,6 +23,9 @@ struct AppContext {
     net::UrlOpener& opener;
     AppState state;
     market::IndexSummary index;   // the banner's two summary lines and the ticker's index rows
+    store::AlertStore store;      // the alert database, open for the whole run
+    store::AlertLists alerts;     // the watched stocks and their alert settings
+    StatusReply status;           // what the start-up status check found
 };
 
 } // namespace app

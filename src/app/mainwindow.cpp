@@ -1,11 +1,13 @@
 #include "app/mainwindow.h"
 
 #include "app/calendar.h"
+#include "app/companion.h"
 #include "app/guard.h"
 #include "app/stockcodefile.h"
 #include "app/widgets.h"
 #include "market/quote.h"
 #include "market/quotepanel.h"
+#include "net/codecs.h"
 #include "net/httpclient.h"
 #include "net/webpane.h"
 
@@ -19,6 +21,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -104,6 +107,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
 
     IdHTTP1 = new net::HttpClient(QStringLiteral("IdHTTP1"), this);
     IdHTTP2 = new net::HttpClient(QStringLiteral("IdHTTP2"), this);
+    IdHTTP3 = new net::HttpClient(QStringLiteral("IdHTTP3"), this);
     IdHTTP5 = new net::HttpClient(QStringLiteral("IdHTTP5"), this);
 
     buildControls();
@@ -117,13 +121,14 @@ void MainWindow::buildControls()
     // Top banner: the index summary lines, white on black like a market board.
     m_banner = label(this, "Panel4", QString(), {0, 0, kClientWidth, 26});
     m_banner->setAutoFillBackground(true);
-    m_banner->setAlignment(Qt::AlignCenter);
+    m_banner->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_banner->setIndent(6);
     QPalette bp = m_banner->palette();
     bp.setColor(QPalette::Window, Qt::black);
     bp.setColor(QPalette::WindowText, QColor(255, 0, 0));
     m_banner->setPalette(bp);
     QFont bannerFont = m_banner->font();
-    bannerFont.setBold(true);
+    bannerFont.setPixelSize(12);   // a whole summary line (about 120 characters) fits the width
     m_banner->setFont(bannerFont);
 
     // Left column: the TV viewer, site ratings and blog mentions, links, online users.
@@ -202,12 +207,12 @@ void MainWindow::buildControls()
     connect(search, &ClickLabel::clicked, this, &MainWindow::ChangeStock);
 
     m_quotePanel = new market::QuotePanel(this);
-    m_quotePanel->setGeometry(374, 56, 280, 126);
+    m_quotePanel->setGeometry(374, 56, 340, 126);
 
     auto* panel10 = new QFrame(this);
     panel10->setObjectName(QStringLiteral("Panel10"));
     panel10->setFrameShape(QFrame::StyledPanel);
-    panel10->setGeometry(658, 28, 272, 154);
+    panel10->setGeometry(718, 28, 212, 154);
     auto* p10 = new QVBoxLayout(panel10);
     p10->setContentsMargins(1, 1, 1, 1);
     m_stockPage = new net::WebPane(QStringLiteral("WebBrowser1"), m_ctx.opener, panel10);
@@ -323,7 +328,10 @@ void MainWindow::endProgram(int code)
 {
     m_endRequested = true;
     m_exitCode = code;
-    QCoreApplication::exit(code);
+    // Before the event loop runs (the first show happens then) main() reads endRequested()
+    // and leaves; telling Qt to exit at that point would also cut short every later wait.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(code);
     throw SilentAbort{};
 }
 
@@ -385,6 +393,71 @@ void MainWindow::firstShowSteps()
     if (!m_state.CurrentCode.isEmpty()) {
         loadBigOrderPages();
         start();
+    }
+}
+
+void MainWindow::createbase()
+{
+    const QString path = m_state.SystemDir + u'/' + store::kAlertDatabaseFile;
+    try {
+        const store::Switches switches = m_ctx.store.createbase(path);
+        ShowAlertStatus(switches.local, switches.phone);
+    } catch (const store::StoreError& e) {
+        // The file is left as it is; without the database the start-up cannot go on.
+        m_ctx.prompter.error(QString::fromStdString(e.what()));
+        throw SilentAbort{};
+    }
+}
+
+void MainWindow::sendbase()
+{
+    m_ctx.store.sendbase(m_ctx.alerts);
+}
+
+void MainWindow::ShowAlertStatus(bool local, bool phone)
+{
+    setStatusPanel(1, store::alertStatusText(local, phone));
+}
+
+void MainWindow::getmail()
+{
+    QByteArray body;
+    try {
+        body = IdHTTP1->get(m_state.ServerBase + QStringLiteral("/gplogin.asp"));
+    } catch (const net::HttpFailure&) {
+        m_ctx.prompter.error(unreachableText(m_ctx.settings.Contact));
+        m_ctx.opener.open(m_ctx.settings.SpaceUrl);
+        endProgram();
+    }
+    m_ctx.status = parseStatusPage(net::fromGbk(body));
+    const StatusReply& reply = m_ctx.status;
+    const StatusDecision decision = decideStatus(reply);
+    if (decision.ban) {
+        m_ctx.prompter.error(kBanText);
+        m_ctx.opener.open(reply.ServiceLink);
+        endProgram();
+    }
+    if (decision.openNotice)
+        m_ctx.opener.open(reply.ServiceLink);
+    if (decision.upgrade) {
+        if (m_ctx.prompter.question(kUpgradeQuestion))
+            m_ctx.opener.open(reply.ServiceLink);
+        endProgram();
+    }
+    if (net::isWebAddress(reply.WaitingPage))
+        m_waitingPage->navigate(reply.WaitingPage);
+}
+
+void MainWindow::readtoday()
+{
+    readBlogDirectory();
+    try {
+        IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpall.asp"));
+        const QByteArray reply = IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
+        if (const std::optional<QString> count = onlineCount(net::fromGbk(reply)))
+            findChild<QLabel*>(QStringLiteral("Label20"))->setText(*count);
+    } catch (const net::HttpFailure&) {
+        throw SilentAbort{};
     }
 }
 

@@ -64,18 +64,25 @@ private:
     void buildTimers();
     void firstShowSteps();
     void getbase();
+    // Open or create the alert database and show its switches in the status bar.
+    void createbase();
+    // Load the alert lists from the database.
+    void sendbase();
+    // The companion server's status check; may end the program.
+    void getmail();
+    // The blog directory, then the online count.
+    void readtoday();
+    // Status-bar panel 1: whether alerts pop up here and go to the phone.
+    void ShowAlertStatus(bool local, bool phone);
     void resetBlogPanel();
     void centreOnScreen();
     void showBanner();
 
     // Steps owned by features that arrive later; each does nothing until its feature lands.
-    void createbase() {}            // open or create the alert database
-    void sendbase() {}              // load the alert lists
     void loadTvLists() {}           // recently watched and favourite TV channels
     void writeTvLists() {}          // the TV channel files, on close
-    void getmail() {}               // companion-server status check
     void readzhpj() {}              // site evaluations
-    void readtoday() {}             // today's information link, blog list, online count
+    void readBlogDirectory() {}     // the blog directory and today's information link
     void addtv() {}                 // TV channel column
     void loadBigOrderPages() {}     // the three big-order pages of CurrentCode
     void resetposts() {}            // empty the forum lists and grid
@@ -107,6 +114,7 @@ private:
 
     net::HttpClient* IdHTTP1;
     net::HttpClient* IdHTTP2;
+    net::HttpClient* IdHTTP3;
     net::HttpClient* IdHTTP5;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;

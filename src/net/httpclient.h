@@ -3,6 +3,7 @@
 // re-enter themselves guard with TimerPause or a busy flag.
 #pragma once
 
+#include "net/failure.h"
 #include "net/form.h"
 
 #include <QByteArray>

@@ -70,7 +70,7 @@ private Q_SLOTS:
         QCOMPARE(w.windowTitle(), QStringLiteral("汇澜股票情报系统V2.8"));
         QCOMPARE(w.size(), QSize(932, 628));
         QCOMPARE(labelText(w, "Label33"), QStringLiteral("(今天是2026-12-9)"));
-        QVERIFY(f.prompter.boxes.isEmpty());
+        QCOMPARE(f.prompter.texts(), QStringList{});
     }
 
     void storedCodeLoadsItsStockPage()
@@ -158,7 +158,7 @@ private Q_SLOTS:
         QCOMPARE(f.requestCount(kQuotePath), 0);
         QCOMPARE(f.context->state.IndexTickCount, 0);
         QVERIFY(timer(w, "Timer1")->isActive());
-        QVERIFY(f.prompter.boxes.isEmpty());
+        QCOMPARE(f.prompter.texts(), QStringList{});
     }
 
     void hiddenInTrayStopsQuoteRefresh()
@@ -235,7 +235,7 @@ private Q_SLOTS:
         QCOMPARE(labelColour(w, "Label2"), QColor(255, 0, 0));
         QCOMPARE(labelText(w, "Label4"), before[2]);
         QCOMPARE(labelText(w, "Label29"), before[10]);
-        QVERIFY(f.prompter.boxes.isEmpty());
+        QCOMPARE(f.prompter.texts(), QStringList{});
     }
 
     void changeStockRefusalsLeaveTimer7Running_data()

@@ -1,0 +1,79 @@
+#include "app/companion.h"
+
+#include "net/scan.h"
+
+namespace app {
+
+QString framedPayload(QStringView page)
+{
+    const QStringView marker(kPayloadMarker);
+    const qsizetype start = page.indexOf(marker);
+    if (start < 0)
+        return {};
+    const qsizetype from = start + marker.size();
+    const qsizetype end = page.indexOf(u"</body>", from);
+    return end < 0 ? QString() : page.mid(from, end - from).toString();
+}
+
+StatusReply parseStatusPage(QStringView page)
+{
+    // The scanner keys on the tag tail without "text=", exactly 10 characters.
+    const QStringView tail(u"\"#000000\">");
+    StatusReply reply;
+    bool seen = false;
+    int records = 0;
+    qsizetype fieldStart = 0;
+    for (qsizetype p = 0; p < page.size(); ++p) {
+        if (net::at(page, p, tail)) {
+            seen = true;
+            fieldStart = p + tail.size();
+        }
+        if (!seen || !net::at(page, p, u"&2"))
+            continue;
+        const QString field = net::trimBlanks(page.mid(fieldStart, qMax<qsizetype>(0, p - fieldStart)));
+        if (!field.isEmpty()) {
+            ++records;
+            if (records == 1) {
+                reply.ServiceCode = field.left(1);
+                reply.ServiceLink = field.mid(3);
+            } else if (records == 2) {
+                reply.VersionCode = field.left(1);
+                reply.WaitingPage = field.mid(3);
+            }
+        }
+        fieldStart = p + 2;
+    }
+    return reply;
+}
+
+StatusDecision decideStatus(const StatusReply& reply)
+{
+    StatusDecision d;
+    if (reply.ServiceCode == u"0") {
+        d.ban = true;
+        return d;
+    }
+    d.openNotice = reply.ServiceCode == u"2";
+    d.upgrade = reply.VersionCode != u"3";
+    return d;
+}
+
+QString unreachableText(const QString& contact)
+{
+    return QStringLiteral("当前有故障，按”确定“进入作者的空间查看原因！有疑问请联系作者QQ:") + contact;
+}
+
+std::optional<QString> onlineCount(QStringView page)
+{
+    const QStringView marker(kPayloadMarker);
+    qsizetype from = 0;
+    for (qsizetype p = 0; p < page.size(); ++p) {
+        if (net::at(page, p, marker))
+            from = p + marker.size();
+        if (net::at(page, p, u"</body>"))
+            return net::trimBlanks(page.mid(from, qMax<qsizetype>(0, p - from)));
+    }
+    return std::nullopt;
+}
+
+} // namespace app

@@ -1,0 +1,190 @@
+// The first show's companion-server status check and alert database, against the sandbox.
+#include "app/companion.h"
+#include "app/mainwindow.h"
+#include "appfixture.h"
+#include "net/codecs.h"
+#include "net/webpane.h"
+#include "store/alertstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTimer>
+
+using app::MainWindow;
+
+namespace {
+
+QByteArray statusPage(const QString& payload)
+{
+    return net::toGbk(QStringLiteral("<html><body text=\"#000000\">") + payload + QStringLiteral("</body></html>"));
+}
+
+bool timerActive(const QWidget& w, const char* name)
+{
+    return w.findChild<QTimer*>(QString::fromLatin1(name))->isActive();
+}
+
+} // namespace
+
+class TestStartupChecks : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void normalStatusLoadsTheWaitingPageAndGoesOn()
+    {
+        AppFixture f;
+        const QString waiting = f.box->baseUrl() + "/waiting.html";
+        f.box->setFixedPage("/gplogin.asp", statusPage("1&1http://x.test/&2 3&1" + waiting + "&2"));
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(f.prompter.texts(), QStringList{});
+        QVERIFY(f.opener.opened.isEmpty());
+        QCOMPARE(w.findChild<net::WebPane*>("WebBrowser5")->currentAddress(), waiting);
+        QTRY_COMPARE(f.requestCount("/waiting.html"), 1);
+        QVERIFY(!w.endRequested());
+        QVERIFY(timerActive(w, "Timer1"));
+        QCOMPARE(f.context->status.VersionCode, QStringLiteral("3"));
+    }
+
+    void noticeOpensTheLinkAndGoesOn()
+    {
+        AppFixture f;
+        f.box->setFixedPage("/gplogin.asp", statusPage("2&1http://notice.test/n.html&2 3&1http://w.test/&2"));
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(f.opener.opened, QStringList{"http://notice.test/n.html"});
+        QVERIFY(!w.endRequested());
+        QVERIFY(timerActive(w, "Timer1"));
+    }
+
+    void banWinsAndEndsTheProgram()
+    {
+        AppFixture f;
+        f.box->setFixedPage("/gplogin.asp", statusPage("0&1http://ban.test/why.html&2 3&1http://w.test/&2"));
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(f.prompter.boxes.size(), 1);
+        QCOMPARE(f.prompter.boxes[0].kind, QStringLiteral("error"));
+        QCOMPARE(f.prompter.boxes[0].caption, QStringLiteral("错误"));
+        QCOMPARE(f.prompter.boxes[0].text, app::kBanText);
+        QCOMPARE(f.opener.opened, QStringList{"http://ban.test/why.html"});
+        QVERIFY(w.endRequested());
+        QCOMPARE(f.requestCount(kQuotePath), 0);   // no later start-up step ran
+        QVERIFY(!timerActive(w, "Timer1"));
+        QVERIFY(!timerActive(w, "Timer7"));
+    }
+
+    void upgradeAsksThenEnds_data()
+    {
+        QTest::addColumn<QString>("payload");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QStringList>("opened");
+        QTest::newRow("old version, OK") << "1&1http://dl.test/new.exe&2 2&1http://w.test/&2" << true
+                                         << QStringList{"http://dl.test/new.exe"};
+        QTest::newRow("old version, Cancel") << "1&1http://dl.test/new.exe&2 2&1http://w.test/&2" << false
+                                             << QStringList{};
+        QTest::newRow("one record") << "1&1http://dl.test/&2" << true << QStringList{"http://dl.test/"};
+        QTest::newRow("garbage page") << "<h1>服务器维护中</h1>" << true << QStringList{};
+    }
+    void upgradeAsksThenEnds()
+    {
+        QFETCH(QString, payload);
+        QFETCH(bool, ok);
+        QFETCH(QStringList, opened);
+        AppFixture f;
+        f.box->setFixedPage("/gplogin.asp", statusPage(payload));
+        f.prompter.answers = {ok};
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(f.prompter.texts().size(), 1);
+        QCOMPARE(f.prompter.boxes[0].kind, QStringLiteral("question"));
+        QCOMPARE(f.prompter.boxes[0].caption, QStringLiteral("提示"));
+        QCOMPARE(f.prompter.boxes[0].text, QStringLiteral("系统需要升级，按\"确定\"进入网站下载"));
+        QCOMPARE(f.opener.opened, opened);
+        QVERIFY(w.endRequested());
+        QCOMPARE(f.requestCount(kQuotePath), 0);
+    }
+
+    void unreachableServerOpensTheAuthorsSpaceAndEnds()
+    {
+        AppFixture f;
+        f.box->setFixedPage("/gplogin.asp", "busy", "text/html", 503);
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(f.prompter.texts(), QStringList{app::unreachableText(f.context->settings.Contact)});
+        QCOMPARE(f.opener.opened, QStringList{f.context->settings.SpaceUrl});
+        QVERIFY(w.endRequested());
+        QCOMPARE(f.requestCount(kQuotePath), 0);
+    }
+
+    void firstStartCreatesTheDatabaseAndShowsBothOff()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QVERIFY(QFile::exists(f.systemFile("gpbd0856.dat")));
+        QCOMPARE(w.statusPanel(1)->text(), QStringLiteral("本机监视股价：停止  手机接收股价：停止"));
+        QCOMPARE(f.context->alerts.watchedCount(), 0);
+        QCOMPARE(f.prompter.texts(), QStringList{});
+    }
+
+    void storedSwitchesAndListsAreLoaded()
+    {
+        AppFixture f;
+        {
+            store::AlertStore s;
+            s.createbase(f.systemFile("gpbd0856.dat"));
+            store::AlertLists l;
+            l.AlertSendOpenClose = {"1"};
+            l.AlertCodes = {"600036"};
+            l.AlertNames = {"招商银行"};
+            l.AlertFlags = {"1111"};
+            l.AlertTradeDigits = {"5"};
+            l.AlertOrderDigits = {"5"};
+            l.AlertPercent = {"7"};
+            l.AlertInterval = {"20"};
+            l.AlertBroadcast = {"0"};
+            s.SaveAlerts(l);
+            s.SaveSwitches(true, false);
+        }
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(w.statusPanel(1)->text(), QStringLiteral("本机监视股价：启用  手机接收股价：停止"));
+        QVERIFY(f.context->alerts.LocalAlertsOn);
+        QVERIFY(!f.context->alerts.PhoneAlertsOn);
+        QCOMPARE(f.context->alerts.AlertCodes, QStringList{"600036"});
+        QCOMPARE(f.context->alerts.LimitAlerted, QStringList{"0"});
+    }
+
+    void unusableDatabaseIsReportedAndKept()
+    {
+        AppFixture f;
+        QDir().mkpath(f.systemFile(""));
+        QFile db(f.systemFile("gpbd0856.dat"));
+        QVERIFY(db.open(QIODevice::WriteOnly));
+        db.write("not a database");
+        db.close();
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(f.prompter.boxes.size(), 1);
+        QVERIFY(f.prompter.boxes[0].text.contains("gpbd0856.dat"));
+        QCOMPARE(f.prompter.boxes[0].caption, QStringLiteral("错误"));
+        QVERIFY(db.open(QIODevice::ReadOnly));
+        QCOMPARE(db.readAll(), QByteArray("not a database"));
+        QCOMPARE(f.requestCount("/gplogin.asp"), 0);   // the first show stopped there
+        QVERIFY(f.context->state.FirstShowDone);
+    }
+
+    void onlineCountShowsTheTrimmedPayload()
+    {
+        AppFixture f;
+        f.box->setFixedPage("/gpreadall.asp", statusPage(" \r\n 17 \r\n"));
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(w.findChild<QLabel*>("Label20")->text(), QStringLiteral("17"));
+        QCOMPARE(f.requestCount("/gpall.asp"), 1);
+    }
+};
+
+QTEST_MAIN(TestStartupChecks)
+#include "test_startup_checks.moc"
