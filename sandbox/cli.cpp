@@ -1,11 +1,27 @@
 #include "cli.h"
 
+#include "companion.h"
+
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QUrl>
 
 #include <cmath>
 
 namespace sandbox {
+
+namespace {
+
+// An address for a status record: an absolute URL that cannot be mistaken for the record
+// separators "&1" and "&2" or cut at a blank.
+bool usableLink(const QString& link)
+{
+    const QUrl url(link, QUrl::StrictMode);
+    return url.isValid() && !url.scheme().isEmpty() && !link.contains(QLatin1String("&1")) &&
+           !link.contains(QLatin1String("&2")) && !link.contains(QLatin1Char(' ')) && !link.contains(QLatin1Char('\t'));
+}
+
+} // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
 {
@@ -13,7 +29,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Huilan sandbox: one local HTTP server standing in for the companion server and the\n"
-        "finance sites Huilan reads, serving a simulated, reproducible A-share market."));
+        "finance sites Huilan reads, serving a simulated, reproducible A-share market.\n"
+        "Companion pages: /gplogin.asp (status, see --status), /gpreadall.asp (clients seen in the\n"
+        "last 10 minutes), /gpall.asp, /gpgetstock.asp, /gpcgad.html; forms /gpaddsj.asp, /gpycf.asp,\n"
+        "/gpdel1-3.asp, /gpadd1-3.asp (POST, GBK); plain pages /notice.html, /ban.html,\n"
+        "/download.html, /waiting.html, /author.html, /fetion.html, /msgrd?V=1&Uin=N; and\n"
+        "/gpshow.asp?sn=NUMBER, a page showing what the server holds for that phone number."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption port(QStringLiteral("port"),
@@ -33,13 +54,32 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption speed(QStringLiteral("speed"),
                                    QStringLiteral("Sandbox seconds per real second (default 1)."), QStringLiteral("X"));
     const QCommandLineOption data(QStringLiteral("data"),
-                                  QStringLiteral("Folder for the server-side state (default: a temporary folder)."),
+                                  QStringLiteral("Folder for the companion server's state, kept in DIR/companion.db "
+                                                 "(SQLite): registered phone numbers, their alert switch, the alert "
+                                                 "tables the client mirrors, and the clients seen recently (for the "
+                                                 "online count). Restarting on the same folder keeps it. Default: a "
+                                                 "new temporary folder each run."),
                                   QStringLiteral("DIR"));
+    const QCommandLineOption status(
+        QStringLiteral("status"),
+        QStringLiteral("What the status page /gplogin.asp reports: normal (default; service on, version current), "
+                       "notice (the client opens the notice page and goes on), upgrade (a newer version is out: the "
+                       "client asks to download it and ends) or ban (service stopped for this user)."),
+        QStringLiteral("MODE"));
+    const QCommandLineOption statusLink(
+        QStringLiteral("status-link"),
+        QStringLiteral("Address in the first status record instead of the mode's own page (notice.html, "
+                       "download.html or ban.html on this server)."),
+        QStringLiteral("URL"));
+    const QCommandLineOption waitingPage(
+        QStringLiteral("waiting-page"),
+        QStringLiteral("Address in the second status record instead of waiting.html on this server."),
+        QStringLiteral("URL"));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Append one line per request to FILE: time, method, path and "
                                                 "query, decoded form fields."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({help, port, bind, seed, clock, speed, data, log});
+    parser.addOptions({help, port, bind, seed, clock, speed, data, log, status, statusLink, waitingPage});
     out.helpText = parser.helpText();
 
     auto fail = [&out](const QString& message) {
@@ -103,6 +143,20 @@ CommandLine parseCommandLine(const QStringList& arguments)
         o.logFile = parser.value(log);
         if (o.logFile.isEmpty())
             return fail(QStringLiteral("--log: the file name is empty"));
+    }
+    if (parser.isSet(status)) {
+        o.status = parser.value(status).trimmed().toLower();
+        if (!companion::isStatusMode(o.status))
+            return fail(QStringLiteral("--status: expected one of %1, got \"%2\"")
+                            .arg(companion::statusModes().join(QStringLiteral(", ")), parser.value(status)));
+    }
+    for (const auto& [option, target] : {std::pair{&statusLink, &o.statusLink}, std::pair{&waitingPage, &o.waitingPage}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *target = parser.value(*option).trimmed();
+        if (!usableLink(*target))
+            return fail(QStringLiteral("--%1: expected an absolute URL without blanks, \"&1\" or \"&2\", got \"%2\"")
+                            .arg(option->names().constFirst(), parser.value(*option)));
     }
     return out;
 }

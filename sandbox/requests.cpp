@@ -1,5 +1,7 @@
 #include "requests.h"
 
+#include "store.h"
+
 #include "net/codecs.h"
 
 #include <QStringDecoder>
@@ -114,24 +116,12 @@ QHostAddress plainAddress(const QHostAddress& address)
 
 void OnlineCounter::seen(const QHostAddress& address, const QDateTime& when)
 {
-    const QString key = plainAddress(address).toString();
-    auto it = lastSeen_.find(key);
-    if (it == lastSeen_.end())
-        lastSeen_.insert(key, when);
-    else if (*it < when)
-        *it = when;
+    store_.clientSeen(plainAddress(address).toString(), when.toMSecsSinceEpoch());
 }
 
 int OnlineCounter::count(const QDateTime& now)
 {
-    const QDateTime cutoff = now.addSecs(-windowSecs_);
-    for (auto it = lastSeen_.begin(); it != lastSeen_.end();) {
-        if (*it < cutoff)
-            it = lastSeen_.erase(it);
-        else
-            ++it;
-    }
-    return int(lastSeen_.size());
+    return store_.clientsSince(now.addSecs(-windowSecs_).toMSecsSinceEpoch());
 }
 
 } // namespace sandbox

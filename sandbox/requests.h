@@ -28,16 +28,21 @@ QString queryValue(const QByteArray& encodedQuery, const QString& key);
 // time, method, path and query, and the form fields, separated by tabs.
 QString logLine(const LoggedRequest& request);
 
-// Distinct client addresses seen within a sliding window.
+class CompanionStore;
+
+// Distinct client addresses seen within a sliding window of real time. The last-seen times live
+// in the companion store, so the count carries over a restart on the same data folder; the times
+// are passed in, so tests can say when a client was seen.
 class OnlineCounter {
 public:
-    explicit OnlineCounter(qint64 windowSecs = 600) : windowSecs_(windowSecs) {}
+    explicit OnlineCounter(CompanionStore& store, qint64 windowSecs = 600) : store_(store), windowSecs_(windowSecs) {}
     void seen(const QHostAddress& address, const QDateTime& when);
+    // Clients last seen at or after now - window; older ones are forgotten.
     int count(const QDateTime& now);
 
 private:
+    CompanionStore& store_;
     qint64 windowSecs_;
-    QHash<QString, QDateTime> lastSeen_;
 };
 
 // IPv4 clients reaching a dual-stack socket show up as ::ffff:a.b.c.d; fold those to a.b.c.d.

@@ -1,9 +1,11 @@
 #include "sandbox.h"
 
 #include "companion.h"
+#include "forms.h"
 #include "market.h"
 #include "requests.h"
 #include "server.h"
+#include "store.h"
 
 #include "net/codecs.h"
 
@@ -27,6 +29,9 @@ const QByteArray kGbkHtml = "text/html; charset=gbk";
 const QByteArray kUtf8Html = "text/html; charset=utf-8";
 // A demo left polling for a day must not grow without bound; the oldest entries go first.
 constexpr qsizetype kMaxLoggedRequests = 50000;
+// The author's QQ number on the author's page: the one the application names by default.
+const QString kAuthorContact = QStringLiteral("10000");
+const QString kDatabaseFile = QStringLiteral("companion.db");
 
 QByteArray methodName(QHttpServerRequest::Method m)
 {
@@ -59,7 +64,7 @@ struct Sandbox::Impl {
         int status;
     };
 
-    explicit Impl(Options o) : options(std::move(o)), market(options.seed) {}
+    explicit Impl(Options o) : options(std::move(o)), market(options.seed), online(store) {}
 
     void handle(const QHttpServerRequest& request, QTcpSocket* socket);
     void record(const LoggedRequest& r, const QHostAddress& from);
@@ -74,6 +79,7 @@ struct Sandbox::Impl {
     QHash<QString, FixedPage> fixed;
     QSet<QString> silent;
     QList<LoggedRequest> log;
+    CompanionStore store;   // opened by start(), in the data folder
     OnlineCounter online;
     QFile logFile;
     std::unique_ptr<QTemporaryDir> tempDir;
@@ -183,18 +189,41 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
         return send(market.quoteLine(field(QStringLiteral("fav")), t).toUtf8(), kUtf8Html);
     if (path == QLatin1String("/em_quote2007/default.aspx"))
         return send(market.indexPage(t).toUtf8(), kUtf8Html);
+    auto sendPage = [&](const QString& page, int status = 200) { send(net::toGbk(page), kGbkHtml, status); };
+    auto sendFramed = [&](const QString& payload, int status = 200) { sendPage(companion::frame(payload), status); };
     if (path == QLatin1String("/gplogin.asp"))
-        return send(net::toGbk(companion::frame(companion::loginPayload(baseUrl()))), kGbkHtml);
+        return sendFramed(
+            companion::statusPayload(options.status, baseUrl(), options.statusLink, options.waitingPage));
     if (path == QLatin1String("/notice.html"))
-        return send(net::toGbk(companion::noticePage()), kGbkHtml);
+        return sendPage(companion::noticePage());
     if (path == QLatin1String("/waiting.html"))
-        return send(net::toGbk(companion::waitingPage()), kGbkHtml);
+        return sendPage(companion::waitingPage());
+    if (path == QLatin1String("/ban.html"))
+        return sendPage(companion::banPage());
+    if (path == QLatin1String("/download.html"))
+        return sendPage(companion::downloadPage());
+    if (path == QLatin1String("/author.html"))
+        return sendPage(companion::authorPage(kAuthorContact));
+    if (path == QLatin1String("/fetion.html"))
+        return sendPage(companion::fetionPage());
+    if (path == QLatin1String("/msgrd")) {
+        const QString uin = field(QStringLiteral("Uin"));
+        return sendPage(companion::chatPage(uin.isEmpty() ? field(QStringLiteral("uin")) : uin));
+    }
     if (path == QLatin1String("/gpgetstock.asp"))
-        return send(net::toGbk(companion::stockPage(market, field(QStringLiteral("name")), t)), kGbkHtml);
+        return sendPage(companion::stockPage(market, field(QStringLiteral("name")), t));
     if (path == QLatin1String("/gpcgad.html"))
-        return send(net::toGbk(companion::adPage(baseUrl())), kGbkHtml);
+        return sendPage(companion::adPage(baseUrl()));
     if (path == QLatin1String("/gpreadall.asp"))
-        return send(net::toGbk(companion::frame(companion::onlinePayload(online.count(r.time)))), kGbkHtml);
+        return sendFramed(companion::onlinePayload(online.count(r.time)));
+    if (path == QLatin1String("/gpall.asp"))
+        return sendFramed(companion::kAllPayload);
+    if (path == QLatin1String("/gpshow.asp")) {
+        const QString sn = field(QStringLiteral("sn"));
+        return sendPage(isPhoneNumber(sn) ? companion::showPage(sn, store.config(sn)) : companion::badNumberPage(sn));
+    }
+    if (const auto reply = answerForm(store, path, field))
+        return sendFramed(reply->payload, reply->status);
 
     send("<html><body>404 Not Found</body></html>", kUtf8Html, 404);
 }
@@ -220,6 +249,9 @@ bool Sandbox::start(QString* error)
     };
     if (d->server)
         return true;
+    if (!companion::isStatusMode(d->options.status))
+        return fail(QStringLiteral("unknown status mode \"%1\" (expected %2)")
+                        .arg(d->options.status, companion::statusModes().join(QStringLiteral(", "))));
 
     if (d->options.dataDir.isEmpty()) {
         d->tempDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/huilan-sandbox-XXXXXX"));
@@ -232,11 +264,17 @@ bool Sandbox::start(QString* error)
         d->dataDir = QDir(d->options.dataDir).absolutePath();
     }
 
+    QString storeError;
+    if (!d->store.open(QDir(d->dataDir).filePath(kDatabaseFile), &storeError))
+        return fail(storeError);
+
     if (!d->options.logFile.isEmpty()) {
         d->logFile.setFileName(d->options.logFile);
-        if (!d->logFile.open(QIODevice::WriteOnly | QIODevice::Append))
+        if (!d->logFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            d->store.close();
             return fail(QStringLiteral("cannot open the log file %1: %2")
                             .arg(d->options.logFile, d->logFile.errorString()));
+        }
     }
 
     Impl* impl = d.get();
@@ -249,6 +287,7 @@ bool Sandbox::start(QString* error)
                                     .arg(d->options.port)
                                     .arg(tcp->errorString());
         d->logFile.close();
+        d->store.close();
         return fail(message);
     }
     server->bind(tcp);
@@ -287,6 +326,27 @@ void Sandbox::clearOverrides()
 {
     d->fixed.clear();
     d->silent.clear();
+}
+
+void Sandbox::setStatus(const QString& mode, const QString& link, const QString& waitingPage)
+{
+    if (!companion::isStatusMode(mode)) {
+        qWarning("huilan-sandbox: unknown status mode \"%s\" ignored", qPrintable(mode));
+        return;
+    }
+    d->options.status = mode;
+    d->options.statusLink = link;
+    d->options.waitingPage = waitingPage;
+}
+
+MirroredConfig Sandbox::mirroredConfig(const QString& sn) const
+{
+    return d->store.config(sn);
+}
+
+QStringList Sandbox::registeredNumbers() const
+{
+    return d->store.registeredNumbers();
 }
 
 QList<LoggedRequest> Sandbox::requests() const

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace sandbox {
@@ -23,6 +24,20 @@ struct Options {
     double speed = 1.0;     // sandbox seconds per real second
     QString dataDir;        // where server-side state (SQLite) lives; empty: a temporary folder
     QString logFile;        // one line per request; empty: no log file
+    // What /gplogin.asp reports: "normal", "notice" (open the notice page and go on), "upgrade"
+    // (a newer version is out) or "ban" (service stopped for this user).
+    QString status = QStringLiteral("normal");
+    QString statusLink;     // replaces the address of the first status record; empty: the mode's page
+    QString waitingPage;    // replaces the address of the second status record; empty: /waiting.html
+};
+
+// What the companion server holds for one phone number, as the client mirrored it.
+struct MirroredConfig {
+    bool registered = false;   // /gpaddsj.asp accepted the number
+    QString ycf;               // alerts go to the phone: "1", "0", or empty when never set
+    QList<QStringList> table1;   // opening/closing price alerts: {gpmc, gpdm}
+    QList<QStringList> table2;   // trading alerts: {zh, ddcj, ddmm, zdf, gpmc, gpdm}
+    QList<QStringList> table3;   // broadcasts: {sjjg, gpdm, gpmc}
 };
 
 // One request as the sandbox received it.
@@ -57,6 +72,13 @@ public:
     // Accept requests for `path` but never answer them (a hung server).
     void setSilent(const QString& path);
     void clearOverrides();
+
+    // Changes what /gplogin.asp reports from the next request on; an unknown mode is ignored.
+    void setStatus(const QString& mode, const QString& link = {}, const QString& waitingPage = {});
+
+    // The companion server's stored state (empty before start()). Rows are in arrival order.
+    MirroredConfig mirroredConfig(const QString& sn) const;
+    QStringList registeredNumbers() const;   // in the order they were registered
 
     QList<LoggedRequest> requests() const;
     QList<LoggedRequest> requestsTo(const QString& path) const;

@@ -397,20 +397,6 @@ private Q_SLOTS:
         QCOMPARE(payloadOf(get(nam, v4).body), QStringLiteral(" 2 "));
     }
 
-    void onlineWindow()
-    {
-        const QDateTime t0(QDate(2026, 12, 9), QTime(10, 0));
-        sandbox::OnlineCounter online;
-        online.seen(QHostAddress(QStringLiteral("10.0.0.1")), t0);
-        online.seen(QHostAddress(QStringLiteral("::ffff:10.0.0.1")), t0.addSecs(60));   // the same client
-        online.seen(QHostAddress(QStringLiteral("10.0.0.2")), t0.addSecs(5 * 60));
-        QCOMPARE(online.count(t0.addSecs(6 * 60)), 2);
-        QCOMPARE(online.count(t0.addSecs(11 * 60 + 30)), 1);   // 10.0.0.1 last seen 10.5 minutes ago
-        online.seen(QHostAddress(QStringLiteral("10.0.0.1")), t0.addSecs(12 * 60));
-        QCOMPARE(online.count(t0.addSecs(14 * 60)), 2);
-        QCOMPARE(online.count(t0.addSecs(30 * 60)), 0);
-    }
-
     void startFailsOnATakenPort()
     {
         Sandbox first(options());
@@ -486,7 +472,8 @@ private Q_SLOTS:
 
         const sandbox::CommandLine help = sandbox::parseCommandLine({"huilan-sandbox", "--help"});
         QVERIFY(help.help);
-        for (const char* option : {"--port", "--bind", "--seed", "--clock", "--speed", "--data", "--log"})
+        for (const char* option : {"--port", "--bind", "--seed", "--clock", "--speed", "--data", "--log", "--status",
+                                   "--status-link", "--waiting-page"})
             QVERIFY2(help.helpText.contains(QLatin1String(option)), option);
     }
 };

@@ -1,0 +1,98 @@
+#include "forms.h"
+
+#include "companion.h"
+#include "store.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace sandbox {
+
+namespace {
+
+bool matches(const QString& pattern, const QString& value)
+{
+    return QRegularExpression(QStringLiteral("\\A(?:%1)\\z").arg(pattern)).match(value).hasMatch();
+}
+
+// What a field of a mirrored row may hold; fields not listed take any text, names included.
+QString patternOf(const QString& field)
+{
+    if (field == QLatin1String("zh"))
+        return QStringLiteral("[01]{4}");   // four on/off switches
+    if (field == QLatin1String("ddcj") || field == QLatin1String("ddmm"))
+        return QStringLiteral("[0-9]*");   // digit counts; empty while that switch is off
+    if (field == QLatin1String("zdf"))
+        return QStringLiteral("([-+]?[0-9]*\\.?[0-9]+)?");   // a percentage
+    if (field == QLatin1String("sjjg"))
+        return QStringLiteral("[0-9]+");   // minutes between broadcasts
+    return {};
+}
+
+// "/gpdel2.asp" gives 2 for prefix "/gpdel"; 0 when the path is not of that form.
+int tableNumber(const QString& path, QLatin1String prefix)
+{
+    if (!path.startsWith(prefix) || !path.endsWith(QLatin1String(".asp")))
+        return 0;
+    const QString middle = path.mid(prefix.size(), path.size() - prefix.size() - 4);
+    if (middle.size() != 1 || middle[0] < QLatin1Char('1') || middle[0] > QLatin1Char(char('0' + CompanionStore::kTables)))
+        return 0;
+    return middle[0].unicode() - '0';
+}
+
+FormReply stored(bool ok, const QString& payload)
+{
+    return ok ? FormReply{payload, 200} : FormReply{companion::kServerBusy, 500};
+}
+
+} // namespace
+
+bool isPhoneNumber(const QString& sn)
+{
+    return matches(QStringLiteral("[0-9]{11}"), sn);
+}
+
+std::optional<FormReply> answerForm(CompanionStore& store, const QString& path,
+                                    const std::function<QString(const QString&)>& field)
+{
+    const bool addNumber = path == QLatin1String("/gpaddsj.asp");
+    const bool setSwitch = path == QLatin1String("/gpycf.asp");
+    const int deleteFrom = tableNumber(path, QLatin1String("/gpdel"));
+    const int addTo = tableNumber(path, QLatin1String("/gpadd"));
+    if (!addNumber && !setSwitch && deleteFrom == 0 && addTo == 0)
+        return std::nullopt;
+
+    // Every form page names the phone number it is about; a malformed one changes nothing.
+    const QString sn = field(QStringLiteral("sn"));
+    if (!isPhoneNumber(sn))
+        return FormReply{companion::kBadNumber, 200};
+
+    if (addNumber) {
+        switch (store.registerNumber(sn)) {
+        case CompanionStore::Registration::Added: return FormReply{companion::kNumberAdded, 200};
+        case CompanionStore::Registration::Exists: return FormReply{companion::kNumberExists, 200};
+        case CompanionStore::Registration::Failed: break;
+        }
+        return stored(false, {});
+    }
+    if (setSwitch) {
+        const QString ycf = field(QStringLiteral("ycf"));
+        if (ycf != QLatin1String("1") && ycf != QLatin1String("0"))
+            return FormReply{companion::badFieldPayload(QStringLiteral("ycf")), 200};
+        return stored(store.setSwitch(sn, ycf), companion::kSwitchSet);
+    }
+    if (deleteFrom > 0)
+        return stored(store.clearRows(deleteFrom, sn), companion::kRowsDeleted);
+
+    QStringList values;
+    for (const QString& name : CompanionStore::tableFields(addTo)) {
+        const QString value = field(name);
+        const QString pattern = patternOf(name);
+        if (!pattern.isEmpty() && !matches(pattern, value))
+            return FormReply{companion::badFieldPayload(name), 200};
+        values << value;
+    }
+    return stored(store.addRow(addTo, sn, values), companion::kRowAdded);
+}
+
+} // namespace sandbox

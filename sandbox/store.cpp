@@ -1,0 +1,328 @@
+#include "store.h"
+
+#include "sandbox.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+namespace sandbox {
+
+namespace {
+
+struct TableInfo {
+    const char* name;
+    QStringList fields;
+};
+
+// Table n of the client is tables()[n - 1]. Column names are the form fields that fill them.
+const QList<TableInfo>& tables()
+{
+    static const QList<TableInfo> all{
+        {"open_close_alerts", {QStringLiteral("gpmc"), QStringLiteral("gpdm")}},
+        {"trade_alerts",
+         {QStringLiteral("zh"), QStringLiteral("ddcj"), QStringLiteral("ddmm"), QStringLiteral("zdf"),
+          QStringLiteral("gpmc"), QStringLiteral("gpdm")}},
+        {"broadcasts", {QStringLiteral("sjjg"), QStringLiteral("gpdm"), QStringLiteral("gpmc")}},
+    };
+    return all;
+}
+
+bool validTable(int table)
+{
+    return table >= 1 && table <= CompanionStore::kTables;
+}
+
+// Qt binds a null QString as SQL NULL; the value columns hold text, so an absent field is "".
+QString nonNull(const QString& s)
+{
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
+// Prepares `sql`, binds `values` to its placeholders in order and runs it.
+bool run(QSqlQuery& query, const QString& sql, const QVariantList& values = {})
+{
+    if (!query.prepare(sql)) {
+        qWarning("huilan-sandbox: cannot prepare \"%s\": %s", qPrintable(sql), qPrintable(query.lastError().text()));
+        return false;
+    }
+    for (const QVariant& v : values)
+        query.addBindValue(v);
+    if (!query.exec()) {
+        qWarning("huilan-sandbox: \"%s\" failed: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+        return false;
+    }
+    return true;
+}
+
+// Rolls back unless commit() was reached, so an early return leaves nothing half done.
+class Transaction {
+public:
+    explicit Transaction(QSqlDatabase& db) : db_(db), open_(db.transaction()) {}
+    ~Transaction()
+    {
+        if (open_)
+            db_.rollback();
+    }
+    bool isOpen() const { return open_; }
+    bool commit()
+    {
+        if (!open_)
+            return false;
+        open_ = false;
+        if (db_.commit())
+            return true;
+        db_.rollback();
+        return false;
+    }
+
+private:
+    QSqlDatabase& db_;
+    bool open_;
+};
+
+const char* const kSchema[] = {
+    // A number is registered once /gpaddsj.asp accepted it; id keeps the order of registration.
+    "CREATE TABLE IF NOT EXISTS registrations ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT, sn TEXT NOT NULL UNIQUE, registered_at INTEGER NOT NULL)",
+    // Whether alerts go to the phone, "1" or "0", as /gpycf.asp last set it.
+    "CREATE TABLE IF NOT EXISTS switches (sn TEXT PRIMARY KEY, ycf TEXT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS open_close_alerts ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT, sn TEXT NOT NULL, gpmc TEXT NOT NULL, gpdm TEXT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS trade_alerts ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT, sn TEXT NOT NULL, zh TEXT NOT NULL, ddcj TEXT NOT NULL,"
+    " ddmm TEXT NOT NULL, zdf TEXT NOT NULL, gpmc TEXT NOT NULL, gpdm TEXT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS broadcasts ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT, sn TEXT NOT NULL, sjjg TEXT NOT NULL, gpdm TEXT NOT NULL,"
+    " gpmc TEXT NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS open_close_alerts_sn ON open_close_alerts (sn, id)",
+    "CREATE INDEX IF NOT EXISTS trade_alerts_sn ON trade_alerts (sn, id)",
+    "CREATE INDEX IF NOT EXISTS broadcasts_sn ON broadcasts (sn, id)",
+    // Times are milliseconds since the epoch, so they mean the same after a time-zone change.
+    "CREATE TABLE IF NOT EXISTS online_clients (address TEXT PRIMARY KEY, last_seen INTEGER NOT NULL)",
+    "PRAGMA user_version = 1",
+};
+
+// Creates what is missing; returns why it could not, or an empty string.
+QString createSchema(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    // Every request updates the online table; a write-ahead log without a sync per commit keeps
+    // that cheap, while a crash loses at most the last few updates.
+    run(q, QStringLiteral("PRAGMA journal_mode = WAL"));
+    run(q, QStringLiteral("PRAGMA synchronous = NORMAL"));
+    Transaction tx(db);
+    if (!tx.isOpen())
+        return db.lastError().text();
+    for (const char* statement : kSchema)
+        if (!run(q, QString::fromLatin1(statement)))
+            return QStringLiteral("cannot create the tables: %1").arg(q.lastError().text());
+    q.finish();
+    return tx.commit() ? QString() : QStringLiteral("cannot save the tables: %1").arg(db.lastError().text());
+}
+
+} // namespace
+
+QStringList CompanionStore::tableFields(int table)
+{
+    return validTable(table) ? tables()[table - 1].fields : QStringList();
+}
+
+CompanionStore::CompanionStore() = default;
+
+CompanionStore::~CompanionStore()
+{
+    close();
+}
+
+bool CompanionStore::open(const QString& file, QString* error)
+{
+    auto fail = [error](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    close();
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+        return fail(QStringLiteral("the Qt SQLite driver (QSQLITE) is not available"));
+
+    // Each store has its own connection, so two sandboxes in one process never share one.
+    static std::atomic<quint64> opened{0};
+    const QString name = QStringLiteral("huilan-sandbox-companion-%1").arg(++opened);
+    QString problem;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open())
+            problem = db.lastError().text();
+        else
+            problem = createSchema(db);
+        if (!problem.isEmpty())
+            db.close();
+    }
+    if (!problem.isEmpty()) {
+        QSqlDatabase::removeDatabase(name);
+        return fail(QStringLiteral("cannot open the database %1: %2").arg(file, problem));
+    }
+    connection_ = name;
+    return true;
+}
+
+void CompanionStore::close()
+{
+    if (connection_.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+    connection_.clear();
+}
+
+bool CompanionStore::isOpen() const
+{
+    return !connection_.isEmpty();
+}
+
+CompanionStore::Registration CompanionStore::registerNumber(const QString& sn)
+{
+    if (!isOpen())
+        return Registration::Failed;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    // One statement decides and inserts, so two requests for one number cannot both succeed.
+    if (!run(q,
+             QStringLiteral("INSERT INTO registrations (sn, registered_at) VALUES (?, ?) "
+                            "ON CONFLICT (sn) DO NOTHING"),
+             {nonNull(sn), QDateTime::currentMSecsSinceEpoch()}))
+        return Registration::Failed;
+    return q.numRowsAffected() > 0 ? Registration::Added : Registration::Exists;
+}
+
+bool CompanionStore::setSwitch(const QString& sn, const QString& ycf)
+{
+    if (!isOpen())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    return run(q,
+               QStringLiteral("INSERT INTO switches (sn, ycf) VALUES (?, ?) "
+                              "ON CONFLICT (sn) DO UPDATE SET ycf = excluded.ycf"),
+               {nonNull(sn), nonNull(ycf)});
+}
+
+bool CompanionStore::clearRows(int table, const QString& sn)
+{
+    if (!isOpen() || !validTable(table))
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    return run(q, QStringLiteral("DELETE FROM %1 WHERE sn = ?").arg(QLatin1String(tables()[table - 1].name)),
+               {nonNull(sn)});
+}
+
+bool CompanionStore::addRow(int table, const QString& sn, const QStringList& values)
+{
+    if (!isOpen() || !validTable(table))
+        return false;
+    const TableInfo& info = tables()[table - 1];
+    if (values.size() != info.fields.size())
+        return false;
+    QVariantList bound{nonNull(sn)};
+    QStringList marks{QStringLiteral("?")};
+    for (const QString& v : values) {
+        bound << nonNull(v);
+        marks << QStringLiteral("?");
+    }
+    // Only the table and column names, fixed above, are written into the statement.
+    const QString sql = QStringLiteral("INSERT INTO %1 (sn, %2) VALUES (%3)")
+                            .arg(QLatin1String(info.name), info.fields.join(QStringLiteral(", ")),
+                                 marks.join(QStringLiteral(", ")));
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    return run(q, sql, bound);
+}
+
+MirroredConfig CompanionStore::config(const QString& sn) const
+{
+    MirroredConfig out;
+    if (!isOpen())
+        return out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    // One read transaction: the answer is a single moment's state.
+    Transaction tx(db);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (run(q, QStringLiteral("SELECT 1 FROM registrations WHERE sn = ?"), {nonNull(sn)}))
+        out.registered = q.next();
+    if (run(q, QStringLiteral("SELECT ycf FROM switches WHERE sn = ?"), {nonNull(sn)}) && q.next())
+        out.ycf = q.value(0).toString();
+    QList<QStringList>* rows[kTables] = {&out.table1, &out.table2, &out.table3};
+    for (int t = 0; t < kTables; ++t) {
+        const TableInfo& info = tables()[t];
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE sn = ? ORDER BY id")
+                                .arg(info.fields.join(QStringLiteral(", ")), QLatin1String(info.name));
+        if (!run(q, sql, {nonNull(sn)}))
+            continue;
+        while (q.next()) {
+            QStringList row;
+            for (qsizetype i = 0; i < info.fields.size(); ++i)
+                row << q.value(int(i)).toString();
+            rows[t]->append(row);
+        }
+    }
+    q.finish();
+    tx.commit();
+    return out;
+}
+
+QStringList CompanionStore::registeredNumbers() const
+{
+    QStringList out;
+    if (!isOpen())
+        return out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (run(q, QStringLiteral("SELECT sn FROM registrations ORDER BY id")))
+        while (q.next())
+            out << q.value(0).toString();
+    return out;
+}
+
+bool CompanionStore::clientSeen(const QString& address, qint64 msecs)
+{
+    if (!isOpen())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    return run(q,
+               QStringLiteral("INSERT INTO online_clients (address, last_seen) VALUES (?, ?) "
+                              "ON CONFLICT (address) DO UPDATE SET last_seen = MAX(last_seen, excluded.last_seen)"),
+               {nonNull(address), msecs});
+}
+
+int CompanionStore::clientsSince(qint64 cutoffMsecs)
+{
+    if (!isOpen())
+        return 0;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    Transaction tx(db);
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("DELETE FROM online_clients WHERE last_seen < ?"), {cutoffMsecs}))
+        return 0;
+    if (!run(q, QStringLiteral("SELECT COUNT(*) FROM online_clients")) || !q.next())
+        return 0;
+    const int count = q.value(0).toInt();
+    q.finish();
+    tx.commit();
+    return count;
+}
+
+} // namespace sandbox

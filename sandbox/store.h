@@ -1,0 +1,53 @@
+// The companion server's own records, kept in SQLite so they outlive a restart: registered phone
+// numbers with their alert switch, the three alert tables the client mirrors, and when each client
+// address was last seen.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace sandbox {
+
+struct MirroredConfig;
+
+class CompanionStore {
+public:
+    // The mirrored tables: 1 opening/closing price alerts, 2 trading alerts, 3 broadcasts.
+    static constexpr int kTables = 3;
+    // The form fields each table keeps, in the order mirroredConfig() returns them.
+    static QStringList tableFields(int table);
+
+    CompanionStore();
+    ~CompanionStore();
+    CompanionStore(const CompanionStore&) = delete;
+    CompanionStore& operator=(const CompanionStore&) = delete;
+
+    // Opens (creating when missing) the database file and its tables.
+    bool open(const QString& file, QString* error = nullptr);
+    void close();
+    bool isOpen() const;
+
+    enum class Registration { Added, Exists, Failed };
+    Registration registerNumber(const QString& sn);
+    // Stores the alert switch ("1" or "0") of `sn`, remembering the number if it is new.
+    bool setSwitch(const QString& sn, const QString& ycf);
+    // Deletes every row of `table` (1 to 3) that belongs to `sn`.
+    bool clearRows(int table, const QString& sn);
+    // Appends one row to `table`; `values` follow tableFields(table).
+    bool addRow(int table, const QString& sn, const QStringList& values);
+
+    MirroredConfig config(const QString& sn) const;
+    QStringList registeredNumbers() const;
+
+    // `address` was seen at `msecs` (milliseconds since the epoch); an earlier time never
+    // replaces a later one.
+    bool clientSeen(const QString& address, qint64 msecs);
+    // Forgets clients last seen before `cutoffMsecs` and counts the rest.
+    int clientsSince(qint64 cutoffMsecs);
+
+private:
+    QString connection_;   // empty while closed
+};
+
+} // namespace sandbox
