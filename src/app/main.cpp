@@ -3,10 +3,10 @@
 #include "app/clock.h"
 #include "app/context.h"
 #include "app/mainwindow.h"
+#include "app/windowset.h"
 #include "app/messageboxprompter.h"
 #include "app/settings.h"
 #include "app/singlecopy.h"
-#include "app/splashwindow.h"
 #include "net/desktopurlopener.h"
 
 #include <QApplication>
@@ -20,6 +20,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("huilan"));
     QApplication::setOrganizationName(QStringLiteral("huilan"));
     QApplication::setApplicationVersion(app::kVersionText);
+    // The program ends through the main window's close box or the tray menu, never because the
+    // last visible window (a pop-up, with the main window in the tray) was closed.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     const app::CommandLine cli = app::parseCommandLine(QApplication::arguments());
     if (!cli.error.isEmpty()) {
@@ -59,13 +62,8 @@ int main(int argc, char** argv)
     app::SingleCopy singleCopy(app::kAppTitle);
     if (!singleCopy.acquire())
         return 0;   // another copy is running: end without a window
-    app::SplashWindow splash;
-    splash.centreOnScreen();
-    splash.show();
-
-    app::MainWindow mainWindow(context, &splash);
-    mainWindow.show();
-    if (mainWindow.endRequested())
-        return mainWindow.exitCode();
+    app::WindowSet windows(context);
+    if (!windows.startUp())
+        return windows.main().exitCode();
     return QApplication::exec();
 }

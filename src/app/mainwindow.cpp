@@ -4,6 +4,7 @@
 #include "app/companion.h"
 #include "app/guard.h"
 #include "app/stockcodefile.h"
+#include "app/tray.h"
 #include "app/widgets.h"
 #include "market/quote.h"
 #include "market/quotepanel.h"
@@ -70,6 +71,16 @@ QPixmap glyph(char kind, int size)
         p.drawPolygon(QPolygonF({QPointF(size * 0.25, size * 0.65), QPointF(size * 0.5, size * 0.65),
                                  QPointF(size * 0.2, size * 0.95)}));
         break;
+    case 'i': {   // program icon: a red and a green candle on navy
+        p.setBrush(QColor(0, 0, 128));
+        p.setPen(Qt::NoPen);
+        p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+        p.setBrush(QColor(255, 40, 40));
+        p.drawRect(QRectF(size * 0.2, size * 0.25, size * 0.22, size * 0.55));
+        p.setBrush(QColor(0, 200, 80));
+        p.drawRect(QRectF(size * 0.58, size * 0.4, size * 0.22, size * 0.4));
+        break;
+    }
     default: {    // status dot: grey none, red found
         p.setBrush(kind == 'r' ? QColor(220, 0, 0) : QColor(150, 150, 150));
         p.setPen(Qt::NoPen);
@@ -109,9 +120,16 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     IdHTTP2 = new net::HttpClient(QStringLiteral("IdHTTP2"), this);
     IdHTTP3 = new net::HttpClient(QStringLiteral("IdHTTP3"), this);
     IdHTTP5 = new net::HttpClient(QStringLiteral("IdHTTP5"), this);
+    // One request per watched stock every five seconds: a silent server must not stall the tick.
+    IdHTTPgj = new net::HttpClient(QStringLiteral("IdHTTPgj"), this);
+    IdHTTPgj->setReadTimeout(6000);
 
     buildControls();
     buildTimers();
+    setWindowIcon(QIcon(glyph('i', 32)));
+    m_tray = new Tray(windowIcon(), kAppTitle, this);
+    connect(m_tray, &Tray::showMainWindow, this, &MainWindow::showFromTray);
+    connect(m_tray, &Tray::exitProgram, this, &MainWindow::exitFromTray);
 }
 
 MainWindow::~MainWindow() = default;
@@ -180,6 +198,7 @@ void MainWindow::buildControls()
     auto* settingsLink = new ClickLabel(QStringLiteral("Label18"), QStringLiteral("股价提示设置"),
                                         ClickLabel::Hover::BackgroundOnly, this);
     settingsLink->setGeometry(4, 540, 96, 22);
+    connect(settingsLink, &ClickLabel::clicked, this, &MainWindow::settingsRequested);
     QFont linkFont = settingsLink->font();
     linkFont.setBold(true);
     settingsLink->setFont(linkFont);
@@ -269,6 +288,9 @@ void MainWindow::buildControls()
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
     m_statusBar->setSizeGripEnabled(false);
     m_statusBar->setGeometry(0, kClientHeight - 24, kClientWidth, 24);
+    QFont statusFont = m_statusBar->font();
+    statusFont.setPixelSize(11);   // the alert status fits its 225-pixel panel
+    m_statusBar->setFont(statusFont);
     const struct { const char* text; int width; } panels[] = {
         {"zodevudeV2.8", 120}, {"", 225}, {"准备搜索......", 160}, {"", 155}, {"", 50}};
     for (int i = 0; i < 5; ++i) {
@@ -326,13 +348,18 @@ void MainWindow::setStatusPanel(int index, const QString& text)
 
 void MainWindow::endProgram(int code)
 {
+    requestExit(code);
+    throw SilentAbort{};
+}
+
+void MainWindow::requestExit(int code)
+{
     m_endRequested = true;
     m_exitCode = code;
     // Before the event loop runs (the first show happens then) main() reads endRequested()
     // and leaves; telling Qt to exit at that point would also cut short every later wait.
     if (QThread::currentThread()->loopLevel() > 0)
         QCoreApplication::exit(code);
-    throw SilentAbort{};
 }
 
 void MainWindow::centreOnScreen()
@@ -621,6 +648,32 @@ void MainWindow::showBanner()
     m_banner->setPalette(p);
 }
 
+void MainWindow::Timer4Timer()
+{
+    const alerts::TickResult result = [this] {
+        TimerPause pause(*Timer4);
+        return m_engine.Timer4Timer(m_ctx.clock.now(), m_ctx.alerts, [this](const QString& code) {
+            return market::fetchQuote(*IdHTTPgj, m_ctx.settings.QuoteServiceBase, code);
+        });
+    }();
+    if (result.stopTimer1) {
+        Timer1->stop();
+        m_timer1WeekendStop = true;
+    } else if (m_timer1WeekendStop && !isWeekend(m_ctx.clock.now().date())) {
+        // A program left running over the weekend refreshes the quote panel again on Monday.
+        m_timer1WeekendStop = false;
+        Timer1->start();
+    }
+    if (m_alertSink && (result.broadcast || !result.alerts.isEmpty()))
+        guarded(m_ctx.prompter, [&] { m_alertSink(result); });
+}
+
+void MainWindow::Timer6Timer()
+{
+    TimerPause pause(*Timer6);
+    m_engine.Timer6Timer(m_ctx.alerts);
+}
+
 void MainWindow::Timer9Timer()
 {
     if (recommendWindowVisible())
@@ -640,9 +693,47 @@ void MainWindow::closeEvent(QCloseEvent* event)
     writeTvLists();
     stopPlayback();
     m_tvStrip->hide();
-    removeTrayIcon();
+    m_tray->remove();
     event->accept();
-    QCoreApplication::quit();
+    requestExit(0);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Minimising sends the window to the tray. Where the platform has no tray the window stays
+    // minimised on the taskbar instead, so it can always be brought back.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)
+        && Tray::available() && !m_state.HiddenInTray)
+        QTimer::singleShot(0, this, &MainWindow::windowmin);
+}
+
+void MainWindow::windowmin()
+{
+    m_state.HiddenInTray = true;
+    m_tray->add();
+    stopPlayback();
+    m_tvStrip->hide();
+    setStatusPanel(3, QString());
+    hide();
+}
+
+void MainWindow::showFromTray()
+{
+    m_state.HiddenInTray = false;
+    // A tool window has no taskbar button; the tray icon stays as the way back.
+    setWindowFlag(Qt::Tool, true);
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    centreOnScreen();
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::exitFromTray()
+{
+    m_tray->remove();
+    requestExit(0);
 }
 
 } // namespace app

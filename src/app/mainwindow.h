@@ -2,6 +2,7 @@
 // timers that keep them fresh.
 #pragma once
 
+#include "alerts/alertengine.h"
 #include "app/context.h"
 
 #include <QWidget>
@@ -21,6 +22,7 @@ namespace app {
 
 class DigitEdit;
 class ClickLabel;
+class Tray;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -43,6 +45,18 @@ public:
     void Timer1Timer();   // index summary every third tick, quote panel in trading hours
     void Timer3Timer();   // alternate the two summary lines in the banner
     void Timer9Timer();   // new-recommendation prompt
+    void Timer4Timer();   // the alert tick over the watched stocks
+    void Timer6Timer();   // the alerts' cooldown clock
+
+    // Where the alert tick's broadcasts and alerts go to be shown.
+    void setAlertSink(std::function<void(const alerts::TickResult&)> sink) { m_alertSink = std::move(sink); }
+    alerts::AlertEngine& alertEngine() { return m_engine; }
+
+    // Status-bar panel 1: whether alerts pop up here and go to the phone.
+    void ShowAlertStatus(bool local, bool phone);
+    // The alert tick and the blog search timers, which the settings dialog stops while open.
+    QTimer* alertTimer() const { return Timer4; }
+    QTimer* blogTimer() const { return Timer5; }
 
     // The status-bar panel `index` (0-4).
     QLabel* statusPanel(int index) const;
@@ -51,13 +65,27 @@ public:
     // True once a start-up step decided the program must end (the caller then leaves main()).
     bool endRequested() const { return m_endRequested; }
     int exitCode() const { return m_exitCode; }
-    // End the program now: leaves the event loop (or tells main() not to enter it) and aborts
-    // the current handler silently.
+    // End the program: leaves the event loop, or tells main() not to enter it.
+    void requestExit(int code = 0);
+    // requestExit, then abort the current handler silently.
     [[noreturn]] void endProgram(int code = 0);
+
+    // Send the main window to the tray: playback stops, the window hides.
+    void windowmin();
+    // The tray menu's "显示主窗口": the window comes back, without a taskbar button.
+    void showFromTray();
+    // The tray menu's "退      出": remove the icon and end, without writing the TV lists.
+    void exitFromTray();
+    Tray& tray() { return *m_tray; }
+
+Q_SIGNALS:
+    // The alert-settings link was clicked.
+    void settingsRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildControls();
@@ -72,8 +100,6 @@ private:
     void getmail();
     // The blog directory, then the online count.
     void readtoday();
-    // Status-bar panel 1: whether alerts pop up here and go to the phone.
-    void ShowAlertStatus(bool local, bool phone);
     void resetBlogPanel();
     void centreOnScreen();
     void showBanner();
@@ -96,14 +122,11 @@ private:
     void resetHourlyFlow() {}       // hourly big-order announcement state
     void clearHourlyChart() {}      // the hourly big-order chart
     void stopPlayback() {}          // TV playback
-    void removeTrayIcon() {}        // the tray icon
     void addlabel() {}              // refresh the recommendation list
     void showRecommendPrompt() {}   // the recommendation window as a prompt
     bool recommendWindowVisible() const { return false; }
     void Timer2Timer() {}           // forum refresh, page reloads, online count
-    void Timer4Timer() {}           // alert tick
     void Timer5Timer() {}           // blog search and news flash
-    void Timer6Timer() {}           // alert cooldown clock
     void Timer7Timer() {}           // hourly big-order flow announcements
 
     AppContext& m_ctx;
@@ -116,6 +139,11 @@ private:
     net::HttpClient* IdHTTP2;
     net::HttpClient* IdHTTP3;
     net::HttpClient* IdHTTP5;
+    net::HttpClient* IdHTTPgj;   // the alert tick's quotes
+
+    alerts::AlertEngine m_engine;
+    std::function<void(const alerts::TickResult&)> m_alertSink;
+    bool m_timer1WeekendStop = false;   // the alert tick stopped Timer1 for the weekend
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
@@ -136,6 +164,7 @@ private:
     QWidget* m_mediaPlayer;      // WindowsMediaPlayer1
     QWidget* m_tvStrip;          // Panel6
     QStatusBar* m_statusBar;     // StatusBar1
+    Tray* m_tray;
     QList<QLabel*> m_statusPanels;
 
     QStringList m_forumReadMarks;   // read marks of the forum grid's rows

@@ -161,6 +161,16 @@ QString AlertStore::phoneNumber()
     return q.next() ? text(q, "手机号码") : QString();
 }
 
+QList<QPair<QString, QString>> AlertStore::listedStocks()
+{
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q = run(db, QStringLiteral("select * from 第二波 order by ID"));
+    QList<QPair<QString, QString>> out;
+    while (q.next())
+        out.append({text(q, "股票名称"), text(q, "股票代码")});
+    return out;
+}
+
 void AlertStore::sendbase(AlertLists& lists)
 {
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);

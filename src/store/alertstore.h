@@ -5,6 +5,8 @@
 
 #include "store/alertlists.h"
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <stdexcept>
 
@@ -50,6 +52,8 @@ public:
     // The 手机 row: the number ("" when none) and the switches.
     QString phoneNumber();
     Switches switches();
+    // (name, code) of every 第二波 row in ascending ID order: the settings dialog's list box.
+    QList<QPair<QString, QString>> listedStocks();
     // Stores the number in the first 手机 row (a new row when the table is empty).
     void savePhoneNumber(const QString& number);
 

@@ -4,6 +4,11 @@
 #include "net/failure.h"
 #include "net/httpclient.h"
 #include "net/webpane.h"
+#include "app/tray.h"
+#include "store/alertlists.h"
+
+#include <QAction>
+#include <QSystemTrayIcon>
 
 #include <QDir>
 #include <QFile>
@@ -314,6 +319,111 @@ private Q_SLOTS:
         QTest::keyClick(edit, Qt::Key_Home);
         QTest::keyClick(edit, '9');
         QCOMPARE(edit->text(), QStringLiteral("600039"));   // cursor keys were discarded
+    }
+
+    void trayMinimiseShowAndExit()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        const QStringList items = {"N1", "N4", "N5", "N6", "N7", "N15", "N13", "N14", "N2"};
+        const QStringList captions = {"显示主窗口", "继续提示", "实时大单流入流出情况", "实时大单流入流出分布图",
+                                      "实时知名博客是否提及本股", "实时有新荐股数据", "在桌面显示股价", "荐股交流",
+                                      "退      出"};
+        for (int i = 0; i < items.size(); ++i)
+            QCOMPARE(w.tray().item(qPrintable(items[i]))->text(), captions[i]);
+        for (const char* checked : {"N5", "N6", "N7", "N15"})
+            QVERIFY2(w.tray().item(checked)->isChecked(), checked);
+        QCOMPARE(w.tray().icon()->toolTip(), QStringLiteral("汇澜股票情报系统V2.8"));
+
+        w.findChild<QWidget*>("Panel6")->show();
+        w.setStatusPanel(3, "正在播放");
+        w.windowmin();
+        QVERIFY(!w.isVisible());
+        QVERIFY(f.context->state.HiddenInTray);
+        QVERIFY(!w.findChild<QWidget*>("Panel6")->isVisible());
+        QCOMPARE(w.statusPanel(3)->text(), QString());
+        for (const char* t : {"Timer1", "Timer3", "Timer4", "Timer5", "Timer6", "Timer9"})
+            QVERIFY2(timer(w, t)->isActive(), t);   // the background work goes on
+        timer(w, "Timer7")->stop();
+
+        w.tray().item("N1")->trigger();
+        QVERIFY(w.isVisible());
+        QVERIFY(!f.context->state.HiddenInTray);
+        QVERIFY(w.windowFlags() & Qt::Tool);   // no taskbar button
+        QVERIFY(timer(w, "Timer7")->isActive());
+
+        w.tray().item("N5")->trigger();   // resume items stay checked
+        QVERIFY(w.tray().item("N5")->isChecked());
+
+        w.tray().item("N2")->trigger();
+        QVERIFY(w.endRequested());
+        QVERIFY(!w.tray().shown());
+    }
+
+    void alertTickFetchesEveryWatchedStockAndShowsWhatItDecided()
+    {
+        AppFixture f(QDateTime(kWednesday, QTime(10, 15)));
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QList<alerts::TickResult> shown;
+        w.setAlertSink([&](const alerts::TickResult& r) { shown << r; });
+        store::AlertLists& l = f.context->alerts;
+        l.AlertSendOpenClose = {"1", "1"};
+        l.AlertCodes = {"600036", "000001"};
+        l.AlertNames = {"招商银行", "平安银行"};
+        l.AlertFlags = {"0001", "0001"};
+        l.AlertTradeDigits = {"4", "4"};
+        l.AlertOrderDigits = {"4", "4"};
+        l.AlertPercent = {"2", "2"};
+        l.AlertInterval = {"10", "10"};
+        l.AlertBroadcast = {"0", "0"};
+
+        f.box->clearRequests();
+        l.LocalAlertsOn = false;
+        w.Timer4Timer();
+        QCOMPARE(f.requestCount(kQuotePath), 0);   // local alerts off: nothing is fetched
+
+        l.LocalAlertsOn = true;
+        f.box->setFixedPage(kQuotePath + "?type=z&fav=600036&hick=zhou",
+                            "x,600036,招商银行,38.50,3.01%,1.12,38.49,10,38.50,12,900,1000,37.4,37.38,38.6,37.3,1,5,t,",
+                            "text/html; charset=utf-8");
+        w.Timer4Timer();
+        const auto log = f.box->requestsTo(kQuotePath);
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log[0].query, QStringLiteral("type=z&fav=600036&hick=zhou"));
+        QCOMPARE(log[1].query, QStringLiteral("type=z&fav=000001&hick=zhou"));
+        QVERIFY(timer(w, "Timer4")->isActive());
+        QCOMPARE(l.LimitAlerted.size(), 2);   // state lists armed for the new entries
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(shown.last().alerts.first().line1, QStringLiteral("注意:招商银行(600036) 涨幅超过3.01%"));
+        QCOMPARE(l.PercentAlertState[0], QStringLiteral("0"));
+        w.Timer6Timer();
+        QCOMPARE(l.PercentAlertState[0], QStringLiteral("1"));
+        QVERIFY(timer(w, "Timer6")->isActive());
+
+        // A hung quote service ends the tick quietly and the timer runs again.
+        w.findChild<net::HttpClient*>("IdHTTPgj")->setReadTimeout(300);
+        f.box->setSilent(kQuotePath);
+        shown.clear();
+        w.Timer4Timer();
+        QVERIFY(shown.isEmpty());
+        QVERIFY(timer(w, "Timer4")->isActive());
+        QCOMPARE(f.prompter.texts(), QStringList{});
+    }
+
+    void weekendTickStopsTimer1UntilMonday()
+    {
+        AppFixture f(QDateTime(kSaturday, QTime(10, 0)));
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QVERIFY(timer(w, "Timer1")->isActive());
+        w.Timer4Timer();
+        QVERIFY(!timer(w, "Timer1")->isActive());
+        QVERIFY(timer(w, "Timer4")->isActive());
+        f.clock.set(QDateTime(kSaturday.addDays(2), QTime(9, 0)));
+        w.Timer4Timer();
+        QVERIFY(timer(w, "Timer1")->isActive());
     }
 
     void fetionPictureOpensItsHomePage()

@@ -1,0 +1,69 @@
+#include "app/windowset.h"
+
+#include "app/mainwindow.h"
+#include "app/splashwindow.h"
+#include "app/tray.h"
+
+#include <QAction>
+#include "settings/settingsdialog.h"
+
+namespace app {
+
+WindowSet::WindowSet(AppContext& context) : m_ctx(context)
+{
+}
+
+WindowSet::~WindowSet() = default;
+
+bool WindowSet::startUp()
+{
+    m_splash = std::make_unique<SplashWindow>();
+    m_splash->centreOnScreen();
+    m_splash->show();
+    m_main = std::make_unique<MainWindow>(m_ctx, m_splash.get());
+    m_main->show();
+    if (m_main->endRequested())
+        return false;
+
+    settings::SettingsHost host;
+    host.mainWindow = m_main.get();
+    host.alertTimer = m_main->alertTimer();
+    host.blogTimer = m_main->blogTimer();
+    host.showAlertStatus = [this](bool local, bool phone) { m_main->ShowAlertStatus(local, phone); };
+    m_settings = std::make_unique<settings::SettingsDialog>(m_ctx, host);
+    QObject::connect(m_main.get(), &MainWindow::settingsRequested, m_settings.get(),
+                     &settings::SettingsDialog::open);
+
+    m_broadcast = std::make_unique<alerts::BroadcastWindow>();
+    for (alerts::AlertKind kind : {alerts::AlertKind::Limit, alerts::AlertKind::LargeTrade,
+                                   alerts::AlertKind::LargeOrder, alerts::AlertKind::RiseFall})
+        m_alertWindows[int(kind)] = std::make_unique<alerts::AlertWindow>(kind);
+    m_flow = std::make_unique<alerts::FlowNoticeWindow>(m_pauses);
+    m_blog = std::make_unique<alerts::BlogNoticeWindow>(m_pauses, m_ctx.opener);
+    m_main->setAlertSink([this](const alerts::TickResult& result) { showAlerts(result); });
+
+    // The pause boxes and the tray's resume items mirror each other.
+    Tray& tray = m_main->tray();
+    QObject::connect(m_flow.get(), &alerts::FlowNoticeWindow::pauseChanged, &tray,
+                     [&tray](bool paused) { tray.item("N5")->setChecked(!paused); });
+    QObject::connect(&tray, &Tray::flowResumed, m_flow.get(), &alerts::FlowNoticeWindow::resumeFromTray);
+    QObject::connect(m_blog.get(), &alerts::BlogNoticeWindow::pauseChanged, &tray,
+                     [&tray](bool paused) { tray.item("N7")->setChecked(!paused); });
+    QObject::connect(&tray, &Tray::blogResumed, m_blog.get(), &alerts::BlogNoticeWindow::resumeFromTray);
+    return true;
+}
+
+alerts::AlertWindow& WindowSet::alertWindow(alerts::AlertKind kind)
+{
+    return *m_alertWindows[int(kind)];
+}
+
+void WindowSet::showAlerts(const alerts::TickResult& result)
+{
+    if (result.broadcast)
+        m_broadcast->showBroadcast(result.broadcast->title, result.broadcast->heading, result.broadcast->rows);
+    for (const alerts::AlertShow& a : result.alerts)
+        alertWindow(a.kind).showAlert(a.line1, a.line2, a.falling, a.icon);
+}
+
+} // namespace app

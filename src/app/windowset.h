@@ -1,0 +1,50 @@
+// Every window of the program, created once in a fixed order and kept for the whole run.
+#pragma once
+
+#include "alerts/alertwindows.h"
+#include "app/context.h"
+
+#include <memory>
+
+namespace settings { class SettingsDialog; }
+
+namespace app {
+
+class MainWindow;
+class SplashWindow;
+
+class WindowSet {
+public:
+    explicit WindowSet(AppContext& context);
+    ~WindowSet();
+
+    // Shows the splash, then the main window (whose first show prepares everything), then
+    // creates the other windows hidden. False when a start-up step decided the program ends.
+    bool startUp();
+
+    SplashWindow& splash() { return *m_splash; }
+    MainWindow& main() { return *m_main; }
+    settings::SettingsDialog& settingsDialog() { return *m_settings; }
+    alerts::BroadcastWindow& broadcastWindow() { return *m_broadcast; }
+    // TForm6 to TForm9 by kind.
+    alerts::AlertWindow& alertWindow(alerts::AlertKind kind);
+    alerts::FlowNoticeWindow& flowNotice() { return *m_flow; }
+    alerts::BlogNoticeWindow& blogNotice() { return *m_blog; }
+    alerts::NoticePauses& pauses() { return m_pauses; }
+
+    // Shows what one alert tick decided.
+    void showAlerts(const alerts::TickResult& result);
+
+private:
+    AppContext& m_ctx;
+    std::unique_ptr<SplashWindow> m_splash;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<settings::SettingsDialog> m_settings;
+    alerts::NoticePauses m_pauses;
+    std::unique_ptr<alerts::BroadcastWindow> m_broadcast;
+    std::unique_ptr<alerts::AlertWindow> m_alertWindows[4];
+    std::unique_ptr<alerts::FlowNoticeWindow> m_flow;
+    std::unique_ptr<alerts::BlogNoticeWindow> m_blog;
+};
+
+} // namespace app
