@@ -109,7 +109,6 @@ private Q_SLOTS:
         Popups p;
         p.trade.showAlert("注意:招商银行(600036)在10:15:03有1200手大买单成交", "最新价:35.12", false, Icon::None);
         QVERIFY(p.trade.isVisible());
-        QVERIFY(!p.trade.testAttribute(Qt::WA_QuitOnClose));
         p.trade.close();
         QVERIFY(!p.trade.isVisible());
         QCOMPARE(label(p.trade, "Label1")->text(), QStringLiteral("注意:招商银行(600036)在10:15:03有1200手大买单成交"));
