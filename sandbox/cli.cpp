@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "companion.h"
+#include "market.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>
@@ -34,7 +35,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
         "last 10 minutes), /gpall.asp, /gpgetstock.asp, /gpcgad.html; forms /gpaddsj.asp, /gpycf.asp,\n"
         "/gpdel1-3.asp, /gpadd1-3.asp (POST, GBK); plain pages /notice.html, /ban.html,\n"
         "/download.html, /waiting.html, /author.html, /fetion.html, /msgrd?V=1&Uin=N; and\n"
-        "/gpshow.asp?sn=NUMBER, a page showing what the server holds for that phone number."));
+        "/gpshow.asp?sn=NUMBER, a page showing what the server holds for that phone number.\n"
+        "\n"
+        "Scenarios (--scenario NAME):\n") + scenarioSummary(Scenario::Alerts));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption port(QStringLiteral("port"),
@@ -75,11 +78,16 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("waiting-page"),
         QStringLiteral("Address in the second status record instead of waiting.html on this server."),
         QStringLiteral("URL"));
+    const QCommandLineOption scenario(
+        QStringLiteral("scenario"),
+        QStringLiteral("Steer a few stocks for a demo; the only scenario is alerts (described above). Default: "
+                       "none, the plain market."),
+        QStringLiteral("NAME"));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Append one line per request to FILE: time, method, path and "
                                                 "query, decoded form fields."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({help, port, bind, seed, clock, speed, data, log, status, statusLink, waitingPage});
+    parser.addOptions({help, port, bind, seed, clock, speed, scenario, data, log, status, statusLink, waitingPage});
     out.helpText = parser.helpText();
 
     auto fail = [&out](const QString& message) {
@@ -133,6 +141,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
             return fail(QStringLiteral("--speed: expected a number above 0 (at most 1000000), got \"%1\"")
                             .arg(parser.value(speed)));
         o.speed = v;
+    }
+    if (parser.isSet(scenario)) {
+        o.scenario = parser.value(scenario).trimmed().toLower();
+        if (o.scenario.isEmpty() || !scenarioNamed(o.scenario))
+            return fail(QStringLiteral("--scenario: expected one of %1, got \"%2\"")
+                            .arg(scenarioNames().join(QStringLiteral(", ")), parser.value(scenario)));
     }
     if (parser.isSet(data)) {
         o.dataDir = parser.value(data);

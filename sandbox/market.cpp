@@ -40,6 +40,7 @@ quint64 seedFor(quint64 seed, qint64 julianDay, quint64 salt)
 
 constexpr quint64 kEventSalt = 0xE7E7E7E7ull << 32;
 constexpr quint64 kCloseSalt = 0xC105Eull << 32;
+constexpr quint64 kScenarioSalt = 0x5CE7A210ull << 32;
 
 constexpr int kSessionStart = 9 * 3600 + 30 * 60;
 constexpr int kMorningEnd = 11 * 3600 + 30 * 60;
@@ -200,6 +201,72 @@ bool inIndex(int which, Board board)
     return which == kShanghai ? board == Board::Shanghai : board != Board::Shanghai;
 }
 
+// What a steered stock does in the alerts scenario.
+enum class Role {
+    Normal,   // the ordinary walk
+    Swing,    // alternates between two closes, holding a large move through each session
+    Prints,   // a large last trade every minute
+    Wall,     // a large resting order at the best bid or ask every minute
+};
+
+struct SteerRow {
+    const char* code;
+    Role role;
+    int climbsOn;    // Swing: the parity of the trading days on which the stock climbs
+    double ratio;    // Swing: its higher close over its lower one
+    double aimUp;    // Swing: percent from the previous close held on a climbing day
+    double aimDown;  // ... and on a falling day
+    double band;     // Swing: how far, in percent, the price wanders around the aim
+};
+
+// The alerts scenario. 600036 招商银行 and 000651 格力电器 swing beyond 9% (limit alerts), one up and
+// the other down on each trading day, swapping the next day; 601318 中国平安 and 000333 美的集团 do
+// the same around 6.5% (rise/fall alerts with the default threshold of 5%); 300059 东方财富 prints
+// large trades and 601398 工商银行 shows large resting orders. 000001 平安银行 and the others are
+// left alone, so a demo can set a steered stock against a normal one.
+//
+// A swing stock's close alternates between its base price and base x ratio, so the previous close
+// of every day is known without walking the days before it and prices never drift away. The
+// ratios are picked so both directions pass the threshold: 1.0995 gives +9.95% and -9.05%, 1.065
+// gives +6.5% and -6.1%, all inside the 10% daily limit.
+constexpr std::array<SteerRow, 6> kAlertsScenario{{
+    {"600036", Role::Swing, 0, 1.0995, 9.5, -9.5, 0.3},
+    {"000651", Role::Swing, 1, 1.0995, 9.5, -9.5, 0.3},
+    {"601318", Role::Swing, 0, 1.065, 6.5, -6.3, 0.5},
+    {"000333", Role::Swing, 1, 1.065, 6.5, -6.3, 0.5},
+    {"300059", Role::Prints, 0, 0, 0, 0, 0},
+    {"601398", Role::Wall, 0, 0, 0, 0, 0},
+}};
+
+// The morning ramp: a swing stock moves from its open to its aim over this many steps (75 s).
+constexpr int kRampSteps = 25;
+// Large trades and orders repeat every minute of each session, counted from its opening.
+constexpr int kCycleSteps = 20;
+// Two consecutive steps carry a large trade, so a client polling every 5 s always sees one:
+// 21 s and 24 s into each minute.
+constexpr int kPrintPhase = 7;
+// A large order rests for five steps (15 s), from 36 s into each minute.
+constexpr int kWallPhase = 12;
+constexpr int kWallSteps = 5;
+
+const SteerRow* steerRow(Scenario scenario, int stock)
+{
+    if (scenario != Scenario::Alerts)
+        return nullptr;
+    const QString& code = listings()[size_t(stock)].code;
+    for (const SteerRow& r : kAlertsScenario)
+        if (code == QLatin1String(r.code))
+            return &r;
+    return nullptr;
+}
+
+// Trading days are weekdays and a weekend is two days long, so two trading days in a row always
+// differ in the parity of their day number: a swing stock climbs and falls on alternate days.
+bool climbsOn(const SteerRow& r, const QDate& date)
+{
+    return int(date.toJulianDay() & 1) == r.climbsOn;
+}
+
 } // namespace
 
 // One trading day's walk, as far as it has been taken.
@@ -215,6 +282,10 @@ struct Market::DayState {
         int duration;    // steps a BigOrder rests, or a LimitRun stays sealed at the limit
     };
     struct Stock {
+        Role role = Role::Normal;
+        double aim = 0, band = 0;   // Swing: percent held from the previous close, and its spread
+        double openPercent = 0;     // Swing: the open, in percent from the previous close
+        double wobble = 0;          // Swing: the current offset from the aim, within +-band
         qint64 prev = 0, close = 0, up = 0, down = 0;
         double logClose = 0, logUp = 0, logDown = 0;
         double x = 0;    // log price before rounding
@@ -246,13 +317,51 @@ struct Market::DayState {
     size_t nextEvent = 0;
 };
 
-Market::Market(quint64 seed) : seed_(seed) {}
+std::optional<Scenario> scenarioNamed(const QString& name)
+{
+    if (name.isEmpty())
+        return Scenario::None;
+    if (name == QLatin1String("alerts"))
+        return Scenario::Alerts;
+    return std::nullopt;
+}
+
+QStringList scenarioNames()
+{
+    return {QStringLiteral("alerts")};
+}
+
+QString scenarioSummary(Scenario scenario)
+{
+    if (scenario != Scenario::Alerts)
+        return {};
+    return QStringLiteral(
+        "alerts: a few stocks steered so every trading alert shows within two minutes of any moment\n"
+        "in a session (times are sandbox clock times):\n"
+        "  600036 招商银行 and 000651 格力电器: one climbs to about +9.5%, the other falls to about\n"
+        "    -9.5%, over the first 75 s after 9:30, and both stay there all day; they swap the next\n"
+        "    trading day (limit alerts, and rise/fall alerts for any N).\n"
+        "  601318 中国平安 and 000333 美的集团: the same around +6.5% and -6.3% (rise/fall alerts with\n"
+        "    the default N = 5).\n"
+        "  300059 东方财富: a large last trade at 21 s and 24 s into every minute of a session, buy and\n"
+        "    sell in turn, 1000-3499 lots, every third minute 10000-17999 (large-trade alerts).\n"
+        "  601398 工商银行: a resting order of 1000-5999 lots, every third minute 10000-29999, for 15 s\n"
+        "    from 36 s into every minute, at the best bid and the best ask in turn (large-order alerts).\n"
+        "  000001 平安银行 and the other stocks trade as usual.");
+}
+
+Market::Market(quint64 seed, Scenario scenario) : seed_(seed), scenario_(scenario) {}
 
 Market::~Market() = default;
 
 quint64 Market::seed() const
 {
     return seed_;
+}
+
+Scenario Market::scenario() const
+{
+    return scenario_;
 }
 
 QStringList Market::codes() const
@@ -321,6 +430,8 @@ QTime Market::stepTime(int step)
 qint64 Market::closeCents(int stock, const QDate& date) const
 {
     const Listing& l = listings()[size_t(stock)];
+    if (const SteerRow* r = steerRow(scenario_, stock); r && r->role == Role::Swing)
+        return climbsOn(*r, date) ? std::llround(double(l.baseCents) * r->ratio) : l.baseCents;
     SplitMix rng{seedFor(seed_, date.toJulianDay(), kCloseSalt + quint64(stock))};
     // z in [-1, 1], peaked at 0. Two neighbouring closes differ by at most exp(2 * spread), which
     // stays inside the daily limit, so every close is reachable from the one before it.
@@ -349,6 +460,11 @@ void Market::startDay(const QDate& date)
         s.x = std::log(double(s.prev));
         s.price = s.open = s.high = s.low = s.prev;
         s.bid = s.ask = s.prev;
+        if (const SteerRow* r = steerRow(scenario_, i)) {
+            s.role = r->role;
+            s.aim = s.close > s.prev ? r->aimUp : r->aimDown;
+            s.band = r->band;
+        }
     }
     for (int k = 0; k < 2; ++k) {
         double sum = 0;
@@ -423,6 +539,8 @@ void Market::advance()
     while (d.nextEvent < d.events.size() && d.events[d.nextEvent].step == step) {
         const DayState::Event& ev = d.events[d.nextEvent++];
         DayState::Stock& s = d.stocks[size_t(ev.stock)];
+        if (s.role != Role::Normal)
+            continue;   // a steered stock follows its script, not the day's chance events
         switch (ev.kind) {
         case DayState::EventKind::BigMove:
             s.pushSteps = 10;
@@ -447,6 +565,29 @@ void Market::advance()
         }
     }
 
+    if (scenario_ != Scenario::None) {
+        // The steered large trades and orders, on a one-minute cycle that restarts with each
+        // session. Their sizes come from a generator of their own, so the ordinary walk of every
+        // other stock draws exactly what it draws in the plain market.
+        const int inSession = step % kStepsPerSession;
+        const int cycle = inSession / kCycleSteps;
+        const int phase = inSession % kCycleSteps;
+        // Every third cycle is larger; three is odd, so those alternate between the two sides too.
+        const bool large = cycle % 3 == 2;
+        const int side = cycle % 2 == 0 ? 1 : -1;
+        SplitMix srng{seedFor(seed_ ^ kScenarioSalt, d.date.toJulianDay(), quint64(step))};
+        for (DayState::Stock& s : d.stocks) {
+            if (s.role == Role::Prints && (phase == kPrintPhase || phase == kPrintPhase + 1)) {
+                s.tradeLots = large ? 10000 + srng.below(8000) : 1000 + srng.below(2500);
+                s.tradeSign = side;
+            } else if (s.role == Role::Wall && phase == kWallPhase) {
+                s.orderUntil = step + kWallSteps;
+                s.orderSide = side;
+                s.orderLots = large ? 10000 + srng.below(20000) : 1000 + srng.below(5000);
+            }
+        }
+    }
+
     SplitMix rng{seedFor(seed_ ^ 0x5EED5EED5EED5EEDull, d.date.toJulianDay(), quint64(step))};
     const int remaining = kStepsPerDay - step;
     for (int i = 0; i < n; ++i) {
@@ -464,6 +605,20 @@ void Market::advance()
         if (step == kStepsPerDay - 1) {
             s.x = s.logClose;
             price = s.close;
+        } else if (s.role == Role::Swing) {
+            // Held at its aim with a little bounded noise; over the first steps of the morning it
+            // moves there from the open. Lunch and the afternoon simply carry on holding.
+            double percent;
+            if (step == 0) {
+                s.openPercent = std::clamp(0.4 * gMove, -1.0, 1.0);
+                percent = s.openPercent;
+            } else {
+                s.wobble = std::clamp(0.9 * s.wobble + 0.15 * s.band * gMove, -s.band, s.band);
+                const double reached = std::min(1.0, double(step) / kRampSteps);
+                percent = s.openPercent + (s.aim + s.wobble - s.openPercent) * reached;
+            }
+            price = std::clamp<qint64>(std::llround(double(s.prev) * (1 + percent / 100)), s.down, s.up);
+            s.x = std::log(double(price));
         } else {
             if (step == 0)
                 s.x = std::log(double(s.prev)) + 0.006 * l.volatility * gMove;   // opening gap

@@ -9,6 +9,9 @@
 // The market reads the wall-clock fields of the QDateTime it is given (its date() and time()),
 // whatever its time zone. Weekdays are trading days; sessions are 9:30:00-11:30:00 and
 // 13:00:00-15:00:00, each step taking effect at the start of its 3-second slot.
+//
+// A scenario steers a few named stocks on purpose (see scenarioSummary()); every other stock walks
+// exactly as it does in the plain market.
 #pragma once
 
 #include <QDateTime>
@@ -65,18 +68,31 @@ struct IndexQuote {
     double changePercent() const { return prevClose > 0 ? (value - prevClose) / prevClose * 100 : 0; }
 };
 
+// What the market is asked to show besides its ordinary walk.
+enum class Scenario {
+    None,     // the plain market
+    Alerts,   // a few stocks steered so every kind of trading alert shows within a minute or two
+};
+
+// "" is the plain market, "alerts" the alerts scenario; anything else is unknown.
+std::optional<Scenario> scenarioNamed(const QString& name);
+QStringList scenarioNames();   // the known names, without the empty one
+// A few lines saying which stocks the scenario steers and how, for --help.
+QString scenarioSummary(Scenario scenario);
+
 class Market {
 public:
     static constexpr int kStepSeconds = 3;
     static constexpr int kStepsPerSession = 2 * 3600 / kStepSeconds;
     static constexpr int kStepsPerDay = 2 * kStepsPerSession;
 
-    explicit Market(quint64 seed = 1);
+    explicit Market(quint64 seed = 1, Scenario scenario = Scenario::None);
     ~Market();
     Market(const Market&) = delete;
     Market& operator=(const Market&) = delete;
 
     quint64 seed() const;
+    Scenario scenario() const;
     QStringList codes() const;
     bool contains(const QString& code) const;
     QString nameOf(const QString& code) const;       // empty when unknown
@@ -110,6 +126,7 @@ private:
     qint64 closeCents(int stock, const QDate& date) const;
 
     quint64 seed_;
+    Scenario scenario_;
     std::unique_ptr<DayState> day_;
 };
 

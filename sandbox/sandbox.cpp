@@ -64,7 +64,12 @@ struct Sandbox::Impl {
         int status;
     };
 
-    explicit Impl(Options o) : options(std::move(o)), market(options.seed), online(store) {}
+    explicit Impl(Options o)
+        : options(std::move(o)),
+          market(options.seed, scenarioNamed(options.scenario).value_or(Scenario::None)),
+          online(store)
+    {
+    }
 
     void handle(const QHttpServerRequest& request, QTcpSocket* socket);
     void record(const LoggedRequest& r, const QHostAddress& from);
@@ -252,6 +257,9 @@ bool Sandbox::start(QString* error)
     if (!companion::isStatusMode(d->options.status))
         return fail(QStringLiteral("unknown status mode \"%1\" (expected %2)")
                         .arg(d->options.status, companion::statusModes().join(QStringLiteral(", "))));
+    if (!scenarioNamed(d->options.scenario))
+        return fail(QStringLiteral("unknown scenario \"%1\" (expected %2)")
+                        .arg(d->options.scenario, scenarioNames().join(QStringLiteral(", "))));
 
     if (d->options.dataDir.isEmpty()) {
         d->tempDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/huilan-sandbox-XXXXXX"));

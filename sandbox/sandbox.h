@@ -29,6 +29,9 @@ struct Options {
     QString status = QStringLiteral("normal");
     QString statusLink;     // replaces the address of the first status record; empty: the mode's page
     QString waitingPage;    // replaces the address of the second status record; empty: /waiting.html
+    // Stocks steered on purpose: empty for the plain market, "alerts" for a market in which every
+    // kind of trading alert shows within a minute or two (see scenarioSummary() in market.h).
+    QString scenario;
 };
 
 // What the companion server holds for one phone number, as the client mirrored it.
