@@ -4,10 +4,12 @@
 #include "app/mainwindow.h"
 #include "app/windowset.h"
 #include "appfixture.h"
+#include "app/tray.h"
 #include "settings/settingsdialog.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTimer>
 #include <QLineEdit>
 #include <QListWidget>
@@ -57,5 +59,48 @@ int main(int argc, char** argv)
     save(dialog, out, "settings-dialog");
     dialog.openPhoneWindow();
     save(dialog.phoneWindow(), out, "phone-window");
+    dialog.phoneWindow().close();
+    dialog.save();
+
+    // Every alert kind from the real alert tick: three watched stocks with every alert on and
+    // quotes that cross each threshold.
+    store::AlertLists& l = f.context->alerts;
+    l.AlertFlags = {"1111", "1111", "1111"};
+    l.realignStates();
+    l.AlertCodes = {"600036", "000001", "300750"};
+    l.AlertSendOpenClose = {"1", "1", "1"};
+    l.AlertTradeDigits = {"4", "4", "4"};
+    l.AlertOrderDigits = {"4", "4", "4"};
+    l.AlertPercent = {"5", "5", "5"};
+    l.LocalAlertsOn = true;
+    const auto quote = [&](const char* code, const char* line) {
+        f.box->setFixedPage(QStringLiteral("/EM_Quote2007/optional.aspx?type=z&fav=") + QLatin1String(code)
+                                + QStringLiteral("&hick=zhou"),
+                            QByteArray(line), "text/html; charset=utf-8");
+    };
+    quote("600036", "x,600036,招商银行,38.50,9.12%,3.22,38.49,120,38.50,15000,456789,160234.5,35.30,35.28,38.6,35.1,1,1500,t,");
+    quote("000001", "x,000001,平安银行,10.41,-6.20%,-0.69,10.40,23000,10.41,80,77164,8701.05,11.00,11.10,11.05,10.30,-1,2300,t,");
+    quote("300750", "x,300750,宁德时代,180.20,-9.35%,-18.59,180.10,50,180.20,30,33456,60212.3,195.00,198.79,196.00,179.90,-1,80,t,");
+    f.clock.set(QDateTime(QDate(2026, 12, 9), QTime(9, 28, 30)));
+    windows.main().Timer4Timer();   // the opening broadcast
+    f.clock.set(QDateTime(QDate(2026, 12, 9), QTime(10, 31, 5)));
+    windows.main().Timer4Timer();   // the alerts
+    save(windows.broadcastWindow(), out, "broadcast");
+    for (auto [kind, name] : {std::pair{alerts::AlertKind::Limit, "alert-limit"},
+                              std::pair{alerts::AlertKind::LargeTrade, "alert-trade"},
+                              std::pair{alerts::AlertKind::LargeOrder, "alert-order"},
+                              std::pair{alerts::AlertKind::RiseFall, "alert-risefall"}})
+        save(windows.alertWindow(kind), out, name);
+    windows.main().tray().add();
+    windows.main().tray().popUp();
+    settle(500);
+    std::printf("tray available: %s\n", app::Tray::available() ? "yes" : "no");
+    // scripts/screenshot takes the whole screen once this file exists.
+    QFile ready(out + QStringLiteral("/.ready"));
+    ready.open(QIODevice::WriteOnly);
+    ready.close();
+    if (qEnvironmentVariableIsSet("HUILAN_SCREENS_HOLD"))
+        settle(qEnvironmentVariableIntValue("HUILAN_SCREENS_HOLD"));
+    QFile::remove(ready.fileName());
     return 0;
 }
