@@ -19,7 +19,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPainter>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QThread>
@@ -35,10 +34,7 @@ constexpr int kClientHeight = 628;
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(geometry);
-    return l;
+    return placedLabel(parent, name, text, geometry);
 }
 
 QGroupBox* groupBox(QWidget* parent, const char* name, const QString& title, const QRect& geometry)
@@ -146,7 +142,7 @@ void MainWindow::buildControls()
     bp.setColor(QPalette::WindowText, QColor(255, 0, 0));
     m_banner->setPalette(bp);
     QFont bannerFont = m_banner->font();
-    bannerFont.setPixelSize(12);   // a whole summary line (about 120 characters) fits the width
+    bannerFont.setPixelSize(11);   // a whole summary line (about 120 characters) fits the width
     m_banner->setFont(bannerFont);
 
     // Left column: the TV viewer, site ratings and blog mentions, links, online users.
@@ -362,16 +358,6 @@ void MainWindow::requestExit(int code)
         QCoreApplication::exit(code);
 }
 
-void MainWindow::centreOnScreen()
-{
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - frameGeometry().width()) / 2,
-         area.y() + (area.height() - frameGeometry().height()) / 2);
-}
-
 void MainWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -389,7 +375,7 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::firstShowSteps()
 {
-    centreOnScreen();
+    app::centreOnScreen(this);
     m_forumGrid->clearContents();
     m_forumGrid->setRowCount(2);
     const QStringList header = {QString(), QStringLiteral("帖子标题"), QStringLiteral("点击/回复"),
@@ -724,7 +710,7 @@ void MainWindow::showFromTray()
     // A tool window has no taskbar button; the tray icon stays as the way back.
     setWindowFlag(Qt::Tool, true);
     setWindowState(windowState() & ~Qt::WindowMinimized);
-    centreOnScreen();
+    app::centreOnScreen(this);
     show();
     raise();
     activateWindow();

@@ -101,7 +101,6 @@ private:
     // The blog directory, then the online count.
     void readtoday();
     void resetBlogPanel();
-    void centreOnScreen();
     void showBanner();
 
     // Steps owned by features that arrive later; each does nothing until its feature lands.

@@ -3,11 +3,9 @@
 #include "app/settings.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QScreen>
 
 namespace app {
 
@@ -63,13 +61,5 @@ SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent)
     image2->setWordWrap(true);
 }
 
-void SplashWindow::centreOnScreen()
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-}
 
 } // namespace app

@@ -9,7 +9,6 @@ class SplashWindow : public QWidget {
     Q_OBJECT
 public:
     explicit SplashWindow(QWidget* parent = nullptr);
-    void centreOnScreen();
 };
 
 } // namespace app

@@ -1,7 +1,9 @@
 #include "app/widgets.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 
 namespace app {
 
@@ -73,6 +75,25 @@ void ClickLabel::leaveEvent(QEvent* event)
         paintColours(Qt::white, &navy);
     else if (m_hover == Hover::BackgroundOnly)
         paintColours(Qt::white, nullptr);
+}
+
+QLabel* placedLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
+{
+    auto* l = new QLabel(text, parent);
+    if (name)
+        l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(geometry);
+    return l;
+}
+
+void centreOnScreen(QWidget* window)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    window->move(area.x() + (area.width() - window->frameGeometry().width()) / 2,
+                 area.y() + (area.height() - window->frameGeometry().height()) / 2);
 }
 
 } // namespace app

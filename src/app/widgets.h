@@ -39,4 +39,10 @@ private:
     Hover m_hover;
 };
 
+// A label with an objectName (may be null) at a fixed place in its parent.
+QLabel* placedLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry);
+
+// Centres a window on the primary screen (integer halves of the free width and height).
+void centreOnScreen(QWidget* window);
+
 } // namespace app

@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/splashwindow.h"
 #include "app/tray.h"
+#include "app/widgets.h"
 
 #include <QAction>
 #include "settings/settingsdialog.h"
@@ -18,7 +19,7 @@ WindowSet::~WindowSet() = default;
 bool WindowSet::startUp()
 {
     m_splash = std::make_unique<SplashWindow>();
-    m_splash->centreOnScreen();
+    centreOnScreen(m_splash.get());
     m_splash->show();
     m_main = std::make_unique<MainWindow>(m_ctx, m_splash.get());
     m_main->show();

@@ -11,12 +11,10 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 namespace settings {
@@ -27,11 +25,7 @@ const QString kServerFault = QStringLiteral("当前服务器故障，请联系�
 
 QLabel* label(QWidget* parent, const QString& text, const QRect& geometry, const char* name = nullptr)
 {
-    auto* l = new QLabel(text, parent);
-    if (name)
-        l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(geometry);
-    return l;
+    return app::placedLabel(parent, name, text, geometry);
 }
 
 QCheckBox* checkBox(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
@@ -55,15 +49,6 @@ void setColour(QLabel* label, const QColor& colour)
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, colour);
     label->setPalette(p);
-}
-
-void centre(QWidget* w)
-{
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        w->move(area.x() + (area.width() - w->frameGeometry().width()) / 2,
-                area.y() + (area.height() - w->frameGeometry().height()) / 2);
-    }
 }
 
 Qt::WindowFlags dialogFlags()
@@ -234,7 +219,7 @@ void SettingsDialog::open()
     m_updating = false;
     m_nameLabel->clear();
     m_priceLabel->clear();
-    centre(this);
+    app::centreOnScreen(this);
     show();
     app::guarded(m_ctx.prompter, [this] {
         store::AlertLists stored;
@@ -453,7 +438,7 @@ PhoneWindow::PhoneWindow(app::AppContext& context, SettingsDialog& dialog)
 
 void PhoneWindow::openFor(bool stored, const QString& number)
 {
-    centre(this);
+    app::centreOnScreen(this);
     if (stored) {
         m_group->setTitle(QStringLiteral("更改手机号码"));
         m_numberEdit->setText(number);
