@@ -117,6 +117,30 @@ private Q_SLOTS:
         QCOMPARE(f.requestCount(kQuotePath), 0);
     }
 
+    void everySandboxStatusModeHasItsOutcome_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<QString>("opened");   // the page opened in the browser, by its path
+        QTest::newRow("normal") << "normal" << false << "";
+        QTest::newRow("notice") << "notice" << false << "/notice.html";
+        QTest::newRow("upgrade") << "upgrade" << true << "/download.html";
+        QTest::newRow("ban") << "ban" << true << "/ban.html";
+    }
+    void everySandboxStatusModeHasItsOutcome()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, ends);
+        QFETCH(QString, opened);
+        AppFixture f;
+        f.box->setStatus(mode);
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(w.endRequested(), ends);
+        QCOMPARE(f.opener.opened, opened.isEmpty() ? QStringList{} : QStringList{f.box->baseUrl() + opened});
+        QCOMPARE(timerActive(w, "Timer1"), !ends);
+    }
+
     void firstStartCreatesTheDatabaseAndShowsBothOff()
     {
         AppFixture f;

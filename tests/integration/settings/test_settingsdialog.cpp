@@ -228,6 +228,7 @@ private Q_SLOTS:
         f.click("Label14");
         settings::PhoneWindow& phone = f.dialog().phoneWindow();
         QVERIFY(phone.isVisible());
+        QCOMPARE(phone.size(), QSize(345, 146));
         QVERIFY(!f.dialog().isEnabled());
         QCOMPARE(child<QGroupBox>(phone, "GroupBox1")->title(), QStringLiteral("新添加手机号码"));
         auto* edit = child<QLineEdit>(phone, "Edit1");
