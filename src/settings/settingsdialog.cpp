@@ -88,8 +88,10 @@ SettingsDialog::SettingsDialog(app::AppContext& context, SettingsHost host, QWid
     m_http->setReadTimeout(30000);
     buildControls();
     setRightGroupEnabled(false);
-    m_phone = new PhoneWindow(context, *this);
+    m_phone = std::make_unique<PhoneWindow>(context, *this);
 }
+
+SettingsDialog::~SettingsDialog() = default;
 
 void SettingsDialog::buildControls()
 {

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QGroupBox;
@@ -46,6 +47,7 @@ class SettingsDialog : public QWidget {
     Q_OBJECT
 public:
     SettingsDialog(app::AppContext& context, SettingsHost host, QWidget* parent = nullptr);
+    ~SettingsDialog() override;
 
     // Opens the dialog from the main window's settings link.
     void open();
@@ -84,7 +86,7 @@ private:
     store::AlertLists& m_lists;
     SettingsHost m_host;
     net::HttpClient* m_http;
-    PhoneWindow* m_phone;
+    std::unique_ptr<PhoneWindow> m_phone;   // a window of its own, living as long as the dialog
     bool m_updating = false;   // the list selection is being set by the dialog itself
 
     app::DigitEdit* m_codeEdit;   // Edit1
