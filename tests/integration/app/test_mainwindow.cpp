@@ -8,6 +8,7 @@
 #include "store/alertlists.h"
 
 #include <QAction>
+#include <QEnterEvent>
 #include <QSystemTrayIcon>
 
 #include <QDir>
@@ -424,6 +425,37 @@ private Q_SLOTS:
         f.clock.set(QDateTime(kSaturday.addDays(2), QTime(9, 0)));
         w.Timer4Timer();
         QVERIFY(timer(w, "Timer1")->isActive());
+    }
+
+    void linkLabelsFollowTheHoverRule()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        auto colours = [&](const char* name) {
+            const QPalette p = w.findChild<QLabel*>(QString::fromLatin1(name))->palette();
+            return std::pair{p.color(QPalette::Window), p.color(QPalette::WindowText)};
+        };
+        auto hover = [&](const char* name, QEvent::Type type) {
+            QWidget* label = w.findChild<QLabel*>(QString::fromLatin1(name));
+            if (type == QEvent::Enter) {
+                QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+                QCoreApplication::sendEvent(label, &enter);
+            } else {
+                QEvent leave(QEvent::Leave);
+                QCoreApplication::sendEvent(label, &leave);
+            }
+        };
+        const QColor red(255, 0, 0), navy(0, 0, 128);
+        hover("Label31", QEvent::Enter);
+        QCOMPARE(colours("Label31"), (std::pair{red, QColor(Qt::white)}));
+        hover("Label31", QEvent::Leave);
+        QCOMPARE(colours("Label31"), (std::pair{QColor(Qt::white), navy}));
+        // The alert-settings link changes only its background.
+        const QColor text = colours("Label18").second;
+        hover("Label18", QEvent::Enter);
+        QCOMPARE(colours("Label18"), (std::pair{red, text}));
+        hover("Label18", QEvent::Leave);
+        QCOMPARE(colours("Label18"), (std::pair{QColor(Qt::white), text}));
     }
 
     void fetionPictureOpensItsHomePage()
