@@ -1,0 +1,88 @@
+// The program's windows as main() wires them: the alert tick's results reach the pop-ups, and
+// the notice pause boxes and the tray's resume items follow each other.
+#include "app/mainwindow.h"
+#include "app/tray.h"
+#include "app/windowset.h"
+#include "appfixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QTableWidget>
+
+class TestWindowSet : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void tickResultsReachThePopups()
+    {
+        AppFixture f;
+        app::WindowSet windows(*f.context);
+        QVERIFY(windows.startUp());
+        alerts::TickResult r;
+        alerts::Broadcast b;
+        b.title = "现在(9:28:05)播报开盘价";
+        b.heading = "开盘价";
+        b.rows = {{"1", "招商银行(600036)", "35.30", "0.0↑", "0"}};
+        r.broadcast = b;
+        r.alerts = {{alerts::AlertKind::RiseFall, "first", "line", false, alerts::Icon::Up},
+                    {alerts::AlertKind::RiseFall, "second", "line", true, alerts::Icon::Down},
+                    {alerts::AlertKind::LargeTrade, "trade", "line", false, alerts::Icon::None}};
+        windows.showAlerts(r);
+        QVERIFY(windows.broadcastWindow().isVisible());
+        QCOMPARE(windows.broadcastWindow().findChild<QLabel*>("Panel1")->text(), b.title);
+        QCOMPARE(windows.broadcastWindow().findChild<QTableWidget*>("StringGrid1")->item(1, 1)->text(),
+                 QStringLiteral("招商银行(600036)"));
+        alerts::AlertWindow& rise = windows.alertWindow(alerts::AlertKind::RiseFall);
+        QVERIFY(rise.isVisible());
+        QCOMPARE(rise.findChild<QLabel*>("Label1")->text(), QStringLiteral("second"));   // the later one is left
+        QVERIFY(windows.alertWindow(alerts::AlertKind::LargeTrade).isVisible());
+        QVERIFY(!windows.alertWindow(alerts::AlertKind::Limit).isVisible());
+        QVERIFY(!windows.alertWindow(alerts::AlertKind::LargeOrder).isVisible());
+        for (const char* name : {"TForm5", "TForm6", "TForm7", "TForm8", "TForm9", "TForm10", "TForm11"}) {
+            bool found = false;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                found = found || w->objectName() == QLatin1String(name);
+            QVERIFY2(found, name);
+        }
+    }
+
+    void pauseBoxesAndTrayItemsFollowEachOther()
+    {
+        AppFixture f;
+        app::WindowSet windows(*f.context);
+        QVERIFY(windows.startUp());
+        app::Tray& tray = windows.main().tray();
+        auto* flowBox = windows.flowNotice().findChild<QCheckBox*>("CheckBox1");
+        flowBox->click();
+        QVERIFY(windows.pauses().flow);
+        QVERIFY(!tray.item("N5")->isChecked());
+        tray.item("N5")->trigger();
+        QVERIFY(!windows.pauses().flow);
+        QVERIFY(!flowBox->isChecked());
+        QVERIFY(tray.item("N5")->isChecked());
+
+        auto* blogBox = windows.blogNotice().findChild<QCheckBox*>("CheckBox1");
+        blogBox->click();
+        QVERIFY(windows.pauses().blog);
+        QVERIFY(!tray.item("N7")->isChecked());
+        QVERIFY(tray.item("N5")->isChecked());   // the other item is left alone
+        tray.item("N7")->trigger();
+        QVERIFY(!windows.pauses().blog);
+        QVERIFY(!blogBox->isChecked());
+    }
+
+    void startUpThatEndsCreatesNoOtherWindow()
+    {
+        AppFixture f;
+        f.box->setStatus("ban");
+        app::WindowSet windows(*f.context);
+        QVERIFY(!windows.startUp());
+        QVERIFY(windows.main().endRequested());
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY2(w->objectName() != QLatin1String("TForm3") && w->objectName() != QLatin1String("TForm5"),
+                     qPrintable(w->objectName()));
+    }
+};
+
+QTEST_MAIN(TestWindowSet)
+#include "test_windowset.moc"
