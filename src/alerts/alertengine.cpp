@@ -1,6 +1,6 @@
 #include "alerts/alertengine.h"
 
-#include "app/calendar.h"
+#include "core/calendar.h"
 #include "net/failure.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "alerts/alertwindows.h"
 
-#include "app/widgets.h"
+#include "widgets/widgets.h"
 #include "net/urlopener.h"
 
 #include <QCheckBox>

@@ -1,11 +1,11 @@
 // Everything the windows share for the whole run, owned by main() and passed by reference.
 #pragma once
 
-#include "app/appstate.h"
-#include "app/clock.h"
-#include "app/companion.h"
-#include "app/prompter.h"
-#include "app/settings.h"
+#include "core/appstate.h"
+#include "core/clock.h"
+#include "app/statuscheck.h"
+#include "core/prompter.h"
+#include "core/settings.h"
 #include "market/indexsummary.h"
 #include "net/urlopener.h"
 #include "store/alertlists.h"

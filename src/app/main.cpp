@@ -1,11 +1,11 @@
 // Program start: the splash (which keeps one copy running), then the main window, whose first
 // show prepares everything, then the event loop.
-#include "app/clock.h"
+#include "core/clock.h"
 #include "app/context.h"
 #include "app/mainwindow.h"
 #include "app/windowset.h"
-#include "app/messageboxprompter.h"
-#include "app/settings.h"
+#include "widgets/messageboxprompter.h"
+#include "core/settings.h"
 #include "app/singlecopy.h"
 #include "net/desktopurlopener.h"
 

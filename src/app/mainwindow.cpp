@@ -1,16 +1,17 @@
 #include "app/mainwindow.h"
 
-#include "app/calendar.h"
-#include "app/companion.h"
-#include "app/guard.h"
-#include "app/stockcodefile.h"
+#include "core/calendar.h"
+#include "app/statuscheck.h"
+#include "core/companion.h"
+#include "core/guard.h"
+#include "core/stockcodefile.h"
 #include "app/tray.h"
-#include "app/widgets.h"
+#include "widgets/widgets.h"
 #include "market/quote.h"
 #include "market/quotepanel.h"
 #include "net/codecs.h"
 #include "net/httpclient.h"
-#include "net/webpane.h"
+#include "widgets/webpane.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -157,7 +158,7 @@ void MainWindow::buildControls()
     mp.setColor(QPalette::Window, Qt::black);
     m_mediaPlayer->setPalette(mp);
     m_mediaPlayer->setGeometry(2, 2, 363, 328);
-    m_waitingPage = new net::WebPane(QStringLiteral("WebBrowser5"), m_ctx.opener, panel7);
+    m_waitingPage = new app::WebPane(QStringLiteral("WebBrowser5"), m_ctx.opener, panel7);
     m_waitingPage->setGeometry(2, 2, 363, 328);
     m_tvStrip = new QFrame(panel7);
     m_tvStrip->setObjectName(QStringLiteral("Panel6"));
@@ -206,7 +207,7 @@ void MainWindow::buildControls()
             [this] { m_ctx.opener.open(m_ctx.settings.FetionHomeUrl); });
     m_todayLabel = label(this, "Label33", QString(), {134, 540, 234, 22});
 
-    m_adStrip = new net::WebPane(QStringLiteral("WebBrowser6"), m_ctx.opener, this);
+    m_adStrip = new app::WebPane(QStringLiteral("WebBrowser6"), m_ctx.opener, this);
     m_adStrip->setGeometry(2, 566, 368, 36);
     m_adStrip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
@@ -230,7 +231,7 @@ void MainWindow::buildControls()
     panel10->setGeometry(718, 28, 212, 154);
     auto* p10 = new QVBoxLayout(panel10);
     p10->setContentsMargins(1, 1, 1, 1);
-    m_stockPage = new net::WebPane(QStringLiteral("WebBrowser1"), m_ctx.opener, panel10);
+    m_stockPage = new app::WebPane(QStringLiteral("WebBrowser1"), m_ctx.opener, panel10);
     p10->addWidget(m_stockPage);
 
     // Forum posts.

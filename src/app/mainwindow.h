@@ -15,7 +15,7 @@ class QTimer;
 class QComboBox;
 class QCheckBox;
 
-namespace net { class HttpClient; class WebPane; }
+namespace net { class HttpClient; }
 namespace market { class QuotePanel; }
 
 namespace app {
@@ -23,6 +23,7 @@ namespace app {
 class DigitEdit;
 class ClickLabel;
 class Tray;
+class WebPane;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -147,9 +148,9 @@ private:
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
     QLabel* m_banner;            // Panel4
-    net::WebPane* m_stockPage;   // WebBrowser1
-    net::WebPane* m_waitingPage; // WebBrowser5
-    net::WebPane* m_adStrip;     // WebBrowser6
+    app::WebPane* m_stockPage;   // WebBrowser1
+    app::WebPane* m_waitingPage; // WebBrowser5
+    app::WebPane* m_adStrip;     // WebBrowser6
     market::QuotePanel* m_quotePanel;
     DigitEdit* m_codeEdit;       // Edit1
     QTableWidget* m_forumGrid;   // StringGrid1

@@ -1,6 +1,6 @@
 #include "app/splashwindow.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <QFrame>
 #include <QLabel>

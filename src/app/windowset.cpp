@@ -3,7 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/splashwindow.h"
 #include "app/tray.h"
-#include "app/widgets.h"
+#include "widgets/widgets.h"
 
 #include <QAction>
 #include "settings/settingsdialog.h"

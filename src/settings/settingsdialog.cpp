@@ -1,7 +1,7 @@
 #include "settings/settingsdialog.h"
 
-#include "app/guard.h"
-#include "app/widgets.h"
+#include "core/guard.h"
+#include "widgets/widgets.h"
 #include "market/quote.h"
 #include "net/codecs.h"
 #include "net/httpclient.h"

@@ -1,7 +1,7 @@
 // Test doubles for the edges the application talks through: message boxes and the browser.
 #pragma once
 
-#include "app/prompter.h"
+#include "core/prompter.h"
 #include "net/urlopener.h"
 
 #include <QList>

@@ -1,9 +1,9 @@
 #include "app/mainwindow.h"
-#include "app/stockcodefile.h"
+#include "core/stockcodefile.h"
 #include "appfixture.h"
 #include "net/failure.h"
 #include "net/httpclient.h"
-#include "net/webpane.h"
+#include "widgets/webpane.h"
 #include "app/tray.h"
 #include "store/alertlists.h"
 

@@ -1,9 +1,10 @@
 // The first show's companion-server status check and alert database, against the sandbox.
-#include "app/companion.h"
+#include "app/statuscheck.h"
+#include "core/companion.h"
 #include "app/mainwindow.h"
 #include "appfixture.h"
 #include "net/codecs.h"
-#include "net/webpane.h"
+#include "widgets/webpane.h"
 #include "store/alertstore.h"
 
 #include <QDir>
@@ -39,7 +40,7 @@ private Q_SLOTS:
         w.show();
         QCOMPARE(f.prompter.texts(), QStringList{});
         QVERIFY(f.opener.opened.isEmpty());
-        QCOMPARE(w.findChild<net::WebPane*>("WebBrowser5")->currentAddress(), waiting);
+        QCOMPARE(w.findChild<app::WebPane*>("WebBrowser5")->currentAddress(), waiting);
         QTRY_COMPARE(f.requestCount("/waiting.html"), 1);
         QVERIFY(!w.endRequested());
         QVERIFY(timerActive(w, "Timer1"));

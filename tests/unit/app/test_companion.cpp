@@ -1,4 +1,5 @@
-#include "app/companion.h"
+#include "app/statuscheck.h"
+#include "core/companion.h"
 
 #include <QTest>
 

@@ -1,6 +1,7 @@
 // Pages cut short at every position and pages of random bytes: the parsers never crash, never
 // read past the end, and never take a field that did not arrive whole.
-#include "app/companion.h"
+#include "app/statuscheck.h"
+#include "core/companion.h"
 #include "market/indexsummary.h"
 #include "market/quote.h"
 #include "net/codecs.h"

@@ -1,4 +1,4 @@
-#include "app/messageboxprompter.h"
+#include "widgets/messageboxprompter.h"
 
 #include <QApplication>
 #include <QMessageBox>

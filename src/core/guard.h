@@ -3,7 +3,7 @@
 // ever crosses into Qt.
 #pragma once
 
-#include "app/prompter.h"
+#include "core/prompter.h"
 #include "net/failure.h"
 
 #include <QTimer>

@@ -1,7 +1,7 @@
 // Message boxes shown with QMessageBox, parented to the window that is active.
 #pragma once
 
-#include "app/prompter.h"
+#include "core/prompter.h"
 
 class QWidget;
 

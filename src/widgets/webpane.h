@@ -5,9 +5,14 @@
 #include <QTextBrowser>
 
 namespace net {
-
 class PageLoader;
 class UrlOpener;
+}
+
+namespace app {
+
+using net::PageLoader;
+using net::UrlOpener;
 
 class WebPane : public QTextBrowser {
     Q_OBJECT
@@ -31,4 +36,4 @@ private:
     QString m_address;
 };
 
-} // namespace net
+} // namespace app

@@ -1,6 +1,6 @@
-#include "app/settings.h"
+#include "core/settings.h"
 
-#include "app/clock.h"
+#include "core/clock.h"
 
 #include <QCommandLineParser>
 #include <QDir>

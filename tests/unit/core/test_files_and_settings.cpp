@@ -1,6 +1,6 @@
-#include "app/clock.h"
-#include "app/settings.h"
-#include "app/stockcodefile.h"
+#include "core/clock.h"
+#include "core/settings.h"
+#include "core/stockcodefile.h"
 #include "net/codecs.h"
 
 #include <QFile>

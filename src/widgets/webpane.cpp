@@ -1,9 +1,9 @@
-#include "net/webpane.h"
+#include "widgets/webpane.h"
 
 #include "net/pageloader.h"
 #include "net/urlopener.h"
 
-namespace net {
+namespace app {
 
 WebPane::WebPane(const QString& name, UrlOpener& opener, QWidget* parent)
     : QTextBrowser(parent), m_opener(opener), m_loader(new PageLoader(this))
@@ -18,7 +18,7 @@ WebPane::WebPane(const QString& name, UrlOpener& opener, QWidget* parent)
     });
     connect(m_loader, &PageLoader::loaded, this,
             [this](const QString& url, const QByteArray& body, const QByteArray& type) {
-                setHtml(PageLoader::decodeDocument(body, type));
+                setHtml(net::PageLoader::decodeDocument(body, type));
                 Q_EMIT documentComplete(url);
             });
 }
@@ -34,4 +34,4 @@ QVariant WebPane::loadResource(int, const QUrl&)
     return {};   // no images or style sheets from the network: a page is shown as text only
 }
 
-} // namespace net
+} // namespace app

@@ -1,4 +1,4 @@
-#include "app/stockcodefile.h"
+#include "core/stockcodefile.h"
 
 #include "net/codecs.h"
 

@@ -1,4 +1,4 @@
-#include "app/calendar.h"
+#include "core/calendar.h"
 
 #include <QTest>
 
