@@ -10,6 +10,7 @@ struct AppState {
     QString ServerBase;          // companion server base address
     QString CurrentCode;         // the stock the main window shows
     QString CurrentName;         // its name, from the quote service
+    quint64 StockGeneration = 0; // counts code changes; see StockTicket
     bool HiddenInTray = false;   // the main window is hidden to the tray
     bool FirstShowDone = false;
     bool CodeChangeBusy = false; // a code change is waiting on the network
