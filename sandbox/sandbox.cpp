@@ -6,6 +6,7 @@
 #include "requests.h"
 #include "server.h"
 #include "store.h"
+#include "tv.h"
 
 #include "net/codecs.h"
 
@@ -229,6 +230,12 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     }
     if (const auto reply = answerForm(store, path, field))
         return sendFramed(reply->payload, reply->status);
+    if (path == tv::kDirectoryPath)
+        return sendFramed(tv::directoryPayload(baseUrl()));
+    if (tv::startStream(path, socket))
+        return;
+    if (path == tv::kNeverPath)
+        return;   // the connection stays open and the stream never starts
 
     send("<html><body>404 Not Found</body></html>", kUtf8Html, 404);
 }

@@ -1,0 +1,106 @@
+// Plays the sandbox's streams through the real player: the waiting page while it connects, then
+// "正在播放"; a stream that never starts keeps the waiting page up. Skipped where the machine has
+// no way to output the stream.
+#include "appfixture.h"
+#include "net/httpclient.h"
+#include "tv/tvcontroller.h"
+#include "tv/tvwidgets.h"
+#include "widgets/webpane.h"
+
+#include <QMediaDevices>
+#include <QMenu>
+#include <QSignalSpy>
+
+namespace {
+
+struct Viewer {
+    explicit Viewer(AppFixture& f) : http(QStringLiteral("IdHTTP1"))
+    {
+        f.context->state.SystemDir = f.context->settings.SystemDir;
+        f.context->state.ServerBase = f.context->settings.ServerBase;
+        tv = std::make_unique<tv::TvController>(f.context->state, f.prompter, f.opener, http,
+                                                [this](const QString& t) { tvState = t; });
+        tv->panel()->setParent(&window);
+        window.resize(420, 380);
+        window.show();
+        tv->preparePlayer();
+        tv->parkWaitingPage();
+        tv->addtv();
+    }
+    ~Viewer() { tv.reset(); }
+
+    // Waits until the player reports `wanted` or something that is neither it nor a connecting
+    // or buffering text; returns the last status.
+    QString waitFor(const QString& wanted, int ms)
+    {
+        QTest::qWaitFor([&] { return settled(wanted); }, ms);
+        return tv->player()->status();
+    }
+    bool settled(const QString& wanted) const
+    {
+        const QString s = tv->player()->status();
+        return s == wanted || s.startsWith(QStringLiteral("播放出错"));
+    }
+
+    QWidget window;
+    net::HttpClient http;
+    QString tvState;
+    std::unique_ptr<tv::TvController> tv;
+};
+
+} // namespace
+
+class TestTvPlayback : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void toneAndPicturePlay_data()
+    {
+        QTest::addColumn<QString>("channel");
+        QTest::addColumn<bool>("video");
+        QTest::newRow("tone") << QStringLiteral("测试音") << false;
+        QTest::newRow("test picture") << QStringLiteral("测试图") << true;
+    }
+    void toneAndPicturePlay()
+    {
+        QFETCH(QString, channel);
+        QFETCH(bool, video);
+        if (!video && QMediaDevices::audioOutputs().isEmpty())
+            QSKIP("no audio output on this machine");
+        AppFixture f;
+        Viewer v(f);
+        QSignalSpy statuses(v.tv->player(), &tv::PlayerPane::statusChange);
+        v.tv->nclick(channel);
+        QVERIFY(!v.tv->waitingPageParked());
+        const QString status = v.waitFor(QStringLiteral("正在播放"), 20000);
+        if (status.startsWith(QStringLiteral("播放出错")))
+            QSKIP(qPrintable("the player cannot output this stream here: " + status));
+        QCOMPARE(status, QStringLiteral("正在播放"));
+        QVERIFY(v.tv->waitingPageParked());
+        QCOMPARE(statuses.first().first().toString(), QStringLiteral("正在连接…"));
+        QCOMPARE(v.tvState, QStringLiteral("正在播放:") + channel);
+        QVERIFY(!f.box->requestsTo(video ? "/tv/testcard.mjpg" : "/tv/tone.wav").isEmpty());
+
+        v.tv->N3Click();
+        QCOMPARE(v.tv->player()->status(), QStringLiteral("已停止"));
+        QVERIFY(!v.tv->player()->isVisible());
+    }
+
+    void neverStartingStreamKeepsTheWaitingPage()
+    {
+        AppFixture f;
+        Viewer v(f);
+        v.tv->nclick(QStringLiteral("无信号"));
+        QTest::qWait(1500);
+        QVERIFY(v.tv->player()->status().contains(QStringLiteral("正在连接"))
+                || v.tv->player()->status().startsWith(QStringLiteral("播放出错")));
+        QVERIFY(!v.tv->waitingPageParked());
+        QVERIFY(v.tv->player()->isVisible());
+        // Minimising to the tray stops it and goes back to the start screen.
+        v.tv->stopForTray();
+        QVERIFY(!v.tv->controlStrip()->isVisible());
+        QCOMPARE(v.tvState, QString());
+    }
+};
+
+QTEST_MAIN(TestTvPlayback)
+#include "test_tvplayback.moc"
