@@ -17,7 +17,11 @@ constexpr int kToneRate = 22050;
 constexpr int kMaxSeconds = 3600;       // a stream ends after an hour
 constexpr int kTickMs = 200;            // pacing step
 constexpr int kLeadMs = 1000;           // sent ahead so the player can fill its buffer
-constexpr int kFramesPerSecond = 5;
+constexpr int kPictureLeadMs = 4000;
+constexpr int kFramesPerSecond = 10;
+// The player waits until about 2 MB of a stream without timestamps have arrived before it shows
+// the first picture; frames padded to 200 KB (2 MB/s) and four seconds sent ahead fill it at once.
+constexpr qsizetype kFrameBytes = 200 * 1024;
 constexpr qint64 kMaxQueuedBytes = 4 * 1024 * 1024;   // a client that stops reading is not fed
 const QByteArray kBoundary = "huilanframe";
 
@@ -52,6 +56,23 @@ const Entry kEntries[] = {
     {"无信号", "/tv/never.asf?ch=none", "3", "33", "0"},
 };
 
+// Pads a JPEG image to at least `size` bytes with comment segments right after its start marker;
+// decoders skip them.
+QByteArray padJpeg(const QByteArray& jpeg, qsizetype size)
+{
+    QByteArray padding;
+    qsizetype missing = size - jpeg.size();
+    while (missing > 4) {
+        const int data = int(qMin<qsizetype>(missing - 4, 65533));
+        padding += "\xFF\xFE";
+        padding += char((data + 2) >> 8);
+        padding += char((data + 2) & 0xFF);
+        padding += QByteArray(data, ' ');
+        missing -= data + 4;
+    }
+    return jpeg.left(2) + padding + jpeg.mid(2);
+}
+
 // Writes one made stream to a socket, a step at a time, until the hour is up or the client leaves.
 class Stream : public QObject {
 public:
@@ -77,7 +98,8 @@ public:
 private:
     void step()
     {
-        const qint64 due = qMin<qint64>(m_clock.elapsed() + kLeadMs, qint64(kMaxSeconds) * 1000);
+        const qint64 due = qMin<qint64>(m_clock.elapsed() + (m_picture ? kPictureLeadMs : kLeadMs),
+                                        qint64(kMaxSeconds) * 1000);
         if (m_socket->state() != QAbstractSocket::ConnectedState)
             return m_timer.stop();
         if (m_socket->bytesToWrite() > kMaxQueuedBytes)
@@ -103,7 +125,8 @@ private:
         QByteArray jpeg;
         QBuffer buffer(&jpeg);
         buffer.open(QIODevice::WriteOnly);
-        testPicture(n).save(&buffer, "JPEG", 75);
+        testPicture(n).save(&buffer, "JPEG", 80);
+        jpeg = padJpeg(jpeg, kFrameBytes);
         m_socket->write("--" + kBoundary + "\r\nContent-Type: image/jpeg\r\nContent-Length: "
                         + QByteArray::number(jpeg.size()) + "\r\n\r\n" + jpeg + "\r\n");
     }

@@ -8,12 +8,13 @@
 #include "tv/tvdirectory.h"
 #include "tv/tvlists.h"
 
+#include <QFrame>
 #include <QObject>
+#include <QPointer>
 #include <functional>
 
 class QAction;
 class QDate;
-class QFrame;
 class QLabel;
 class QMenu;
 class QWidget;
@@ -41,7 +42,7 @@ public:
     ~TvController() override;
 
     // Panel7 with everything in it (400 x 366); the main window parents and places it.
-    QFrame* panel() const { return Panel7; }
+    QFrame* panel() const { return Panel7.data(); }
     // The waiting-page browser; the start-up status check loads the waiting page into it.
     app::WebPane& waitingPage() const { return *WebBrowser5; }
 
@@ -126,7 +127,7 @@ private:
     bool m_recentWritable = true;      // false when the file existed but could not be read
     bool m_favouritesWritable = true;
 
-    QFrame* Panel7;
+    QPointer<QFrame> Panel7;   // owned by the window that places it
     BackgroundPicture* Image24;
     QLabel* Label33;
     PlayerPane* WindowsMediaPlayer1;

@@ -104,7 +104,7 @@ void BackgroundPicture::mouseMoveEvent(QMouseEvent* event)
 }
 
 QString playerStatusText(QMediaPlayer::PlaybackState state, QMediaPlayer::MediaStatus media,
-                         QMediaPlayer::Error error, const QString& errorString)
+                         QMediaPlayer::Error error, const QString& errorString, bool started)
 {
     if (error != QMediaPlayer::NoError)
         return QStringLiteral("播放出错：") + errorString;
@@ -114,6 +114,8 @@ QString playerStatusText(QMediaPlayer::PlaybackState state, QMediaPlayer::MediaS
         return QStringLiteral("已暂停");
     switch (media) {
     case QMediaPlayer::BufferingMedia:
+        // Enough is buffered to go on: once the picture or sound runs, it plays.
+        return started ? QStringLiteral("正在播放") : QStringLiteral("正在缓冲…");
     case QMediaPlayer::StalledMedia:
         return QStringLiteral("正在缓冲…");
     case QMediaPlayer::BufferedMedia:
@@ -154,6 +156,7 @@ PlayerPane::PlayerPane(QWidget* parent) : QWidget(parent)
     connect(m_player, &QMediaPlayer::playbackStateChanged, this, update);
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this, update);
     connect(m_player, &QMediaPlayer::errorOccurred, this, update);
+    connect(m_player, &QMediaPlayer::positionChanged, this, update);
 }
 
 void PlayerPane::stretchToFit()
@@ -171,19 +174,25 @@ void PlayerPane::resizeEvent(QResizeEvent* event)
 void PlayerPane::setURL(const QString& url)
 {
     m_url = url;
+    m_stopped = false;
     m_player->setSource(QUrl(url));
     m_player->play();
 }
 
 void PlayerPane::stop()
 {
+    m_stopped = true;
     m_player->stop();
 }
 
 void PlayerPane::updateStatus()
 {
-    const QString text = playerStatusText(m_player->playbackState(), m_player->mediaStatus(),
-                                          m_player->error(), m_player->errorString());
+    // Once stopped on purpose, what the closing stream reports (a failed seek, an aborted read)
+    // is not news.
+    const QString text = m_stopped ? QStringLiteral("已停止")
+                                   : playerStatusText(m_player->playbackState(), m_player->mediaStatus(),
+                                                      m_player->error(), m_player->errorString(),
+                                                      m_player->position() > 0);
     if (text == m_status)
         return;
     m_status = text;

@@ -47,9 +47,10 @@ protected:
 
 // What the player reports, in the words the viewer's rules look for: "正在连接…" while it opens
 // the stream, "正在缓冲…" while it fills its buffer, "正在播放" while it plays, exactly "已停止"
-// when it stops, "播放出错：" and the reason when the stream fails.
+// when it stops, "播放出错：" and the reason when the stream fails. `started`: the position has
+// moved, so picture or sound has come out.
 QString playerStatusText(QMediaPlayer::PlaybackState state, QMediaPlayer::MediaStatus media,
-                         QMediaPlayer::Error error, const QString& errorString);
+                         QMediaPlayer::Error error, const QString& errorString, bool started);
 
 // The media player: video scaled to fit, sound on the default output, and a status line under
 // the picture. Its context menu is the player menu the owner sets.
@@ -86,6 +87,7 @@ private:
     QLabel* m_statusLine;
     QString m_url;
     QString m_status;
+    bool m_stopped = false;   // stop() was called and no URL set since
 };
 
 } // namespace tv

@@ -94,6 +94,35 @@ const QColor kLime(0, 255, 0);
 class TestTvController : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void playerStatusTexts_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("media");
+        QTest::addColumn<bool>("started");
+        QTest::addColumn<QString>("text");
+        using P = QMediaPlayer;
+        QTest::newRow("opening") << int(P::PlayingState) << int(P::LoadingMedia) << false << "正在连接…";
+        QTest::newRow("filling") << int(P::PlayingState) << int(P::BufferingMedia) << false << "正在缓冲…";
+        QTest::newRow("running, topping up") << int(P::PlayingState) << int(P::BufferingMedia) << true << "正在播放";
+        QTest::newRow("stalled") << int(P::PlayingState) << int(P::StalledMedia) << true << "正在缓冲…";
+        QTest::newRow("buffered") << int(P::PlayingState) << int(P::BufferedMedia) << false << "正在播放";
+        QTest::newRow("stopped") << int(P::StoppedState) << int(P::LoadedMedia) << true << "已停止";
+        QTest::newRow("ended") << int(P::PlayingState) << int(P::EndOfMedia) << true << "已停止";
+    }
+    void playerStatusTexts()
+    {
+        QFETCH(int, state);
+        QFETCH(int, media);
+        QFETCH(bool, started);
+        QFETCH(QString, text);
+        QCOMPARE(tv::playerStatusText(QMediaPlayer::PlaybackState(state), QMediaPlayer::MediaStatus(media),
+                                      QMediaPlayer::NoError, {}, started),
+                 text);
+        QCOMPARE(tv::playerStatusText(QMediaPlayer::PlaybackState(state), QMediaPlayer::MediaStatus(media),
+                                      QMediaPlayer::NetworkError, "refused", started),
+                 QStringLiteral("播放出错：refused"));
+    }
+
     void columnAndMenusFromTheSandboxDirectory()
     {
         AppFixture f;

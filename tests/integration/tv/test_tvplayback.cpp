@@ -7,7 +7,6 @@
 #include "tv/tvwidgets.h"
 #include "widgets/webpane.h"
 
-#include <QMediaDevices>
 #include <QMenu>
 #include <QSignalSpy>
 
@@ -64,8 +63,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, channel);
         QFETCH(bool, video);
-        if (!video && QMediaDevices::audioOutputs().isEmpty())
-            QSKIP("no audio output on this machine");
+        // Without a sound device the player falls back to a silent output and still plays; a
+        // machine that cannot play the stream at all reports an error and the case is skipped.
         AppFixture f;
         Viewer v(f);
         QSignalSpy statuses(v.tv->player(), &tv::PlayerPane::statusChange);
