@@ -4,6 +4,7 @@
 
 #include "alerts/alertcontroller.h"
 #include "app/context.h"
+#include "tv/tvcontroller.h"
 
 #include <QWidget>
 
@@ -47,6 +48,8 @@ public:
     void Timer3Timer();   // alternate the two summary lines in the banner
     // The alert tick and its cooldown clock.
     alerts::AlertController& alerts() { return *m_alerts; }
+    // The TV viewer in the lower left panel.
+    tv::TvController& tv() { return *m_tv; }
 
     // Status-bar panel 1: whether alerts pop up here and go to the phone.
     void ShowAlertStatus(bool local, bool phone);
@@ -82,10 +85,13 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
     void buildTimers();
+    // Mouse moves over `widget` clear the TV channel column's highlight.
+    void clearTvHoverOver(QWidget* widget);
     void firstShowSteps();
     void getbase();
     // Open or create the alert database and show its switches in the status bar.
@@ -111,12 +117,12 @@ private:
     net::HttpClient* IdHTTP5;
 
     alerts::AlertController* m_alerts;
+    tv::TvController* m_tv;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
     QLabel* m_banner;            // Panel4
     app::WebPane* m_stockPage;   // WebBrowser1
-    app::WebPane* m_waitingPage; // WebBrowser5
     app::WebPane* m_adStrip;     // WebBrowser6
     market::QuotePanel* m_quotePanel;
     DigitEdit* m_codeEdit;       // Edit1
@@ -127,9 +133,6 @@ private:
     QLabel* m_blogState;         // Label41
     QComboBox* m_blogCombo;      // ComboBox2
     QLabel *m_blogNone, *m_blogFound, *m_blogFoundMore;   // Image9, Image10, Image12
-    QLabel* m_todayLabel;        // Label33
-    QWidget* m_mediaPlayer;      // WindowsMediaPlayer1
-    QWidget* m_tvStrip;          // Panel6
     QStatusBar* m_statusBar;     // StatusBar1
     Tray* m_tray;
     QList<QLabel*> m_statusPanels;

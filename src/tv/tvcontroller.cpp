@@ -9,6 +9,7 @@
 
 #include <QCursor>
 #include <QDir>
+#include <QEvent>
 #include <QFrame>
 #include <QMenu>
 #include <QPainter>
@@ -109,7 +110,8 @@ void TvController::buildPanel()
     Panel7->setObjectName(QStringLiteral("Panel7"));
     Panel7->resize(kPanelWidth, kPanelHeight);
 
-    Image24 = new BackgroundPicture(Panel7->size(), Panel7);
+    Image24 = new BackgroundPicture(Panel7);
+    Image24->setPicture(Panel7->size());
     Image24->setObjectName(QStringLiteral("Image24"));
     connect(Image24, &BackgroundPicture::moved, this, &TvController::Image24MouseMove);
 
@@ -162,6 +164,23 @@ void TvController::buildPanel()
 
     PopupMenu3 = new QMenu(Panel7);
     PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+    Panel7->installEventFilter(this);
+}
+
+bool TvController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Panel7 && event->type() == QEvent::Resize)
+        layoutPanel();
+    return QObject::eventFilter(watched, event);
+}
+
+void TvController::layoutPanel()
+{
+    const QSize size = Panel7->size();
+    if (Image24->size() != size)
+        Image24->setPicture(size);
+    Panel6->setGeometry(0, kPlayerHeight + 2, size.width(), size.height() - kPlayerHeight - 2);
+    Image14->move(Panel6->width() - Image14->width() - 6, Panel6->height() - Image14->height() - 6);
 }
 
 void TvController::buildPlayerMenu()

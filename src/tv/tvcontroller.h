@@ -104,8 +104,13 @@ public:
     PlayerPane* player() const { return WindowsMediaPlayer1; }
     QWidget* controlStrip() const { return Panel6; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildPanel();
+    // Fits the background picture and the control strip to the panel's size.
+    void layoutPanel();
     void buildPlayerMenu();
     // Starts `programme`: waiting page, player and control strip shown, URL set, TV state.
     void play(const Programme& programme);

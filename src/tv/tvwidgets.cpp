@@ -90,11 +90,15 @@ QPixmap backdrop(const QSize& size)
 
 } // namespace
 
-BackgroundPicture::BackgroundPicture(const QSize& size, QWidget* parent) : QLabel(parent)
+BackgroundPicture::BackgroundPicture(QWidget* parent) : QLabel(parent)
 {
     setMouseTracking(true);
+}
+
+void BackgroundPicture::setPicture(const QSize& size)
+{
     setPixmap(backdrop(size));
-    resize(size);
+    setGeometry(0, 0, size.width(), size.height());
 }
 
 void BackgroundPicture::mouseMoveEvent(QMouseEvent* event)

@@ -36,7 +36,9 @@ protected:
 class BackgroundPicture : public QLabel {
     Q_OBJECT
 public:
-    BackgroundPicture(const QSize& size, QWidget* parent);
+    explicit BackgroundPicture(QWidget* parent);
+    // Draws the picture at `size` and takes that size.
+    void setPicture(const QSize& size);
 
 Q_SIGNALS:
     void moved();
