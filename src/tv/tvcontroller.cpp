@@ -148,7 +148,11 @@ void TvController::buildPanel()
     Panel6 = new QFrame(Panel7);
     Panel6->setObjectName(QStringLiteral("Panel6"));
     Panel6->setFrameShape(QFrame::StyledPanel);
-    Panel6->setGeometry(0, kPlayerHeight + 2, kPanelWidth, kPanelHeight - kPlayerHeight - 2);
+    Panel6->setAutoFillBackground(true);
+    QPalette strip = Panel6->palette();
+    strip.setColor(QPalette::Window, QColor(24, 32, 56));
+    Panel6->setPalette(strip);
+    Panel6->setGeometry(0, kPlayerHeight, kPanelWidth, kPanelHeight - kPlayerHeight);
     auto* button = new QToolButton(Panel6);
     button->setObjectName(QStringLiteral("Image14"));
     button->setAutoRaise(true);
@@ -179,7 +183,7 @@ void TvController::layoutPanel()
     const QSize size = Panel7->size();
     if (Image24->size() != size)
         Image24->setPicture(size);
-    Panel6->setGeometry(0, kPlayerHeight + 2, size.width(), size.height() - kPlayerHeight - 2);
+    Panel6->setGeometry(0, kPlayerHeight, size.width(), size.height() - kPlayerHeight);
     Image14->move(Panel6->width() - Image14->width() - 6, Panel6->height() - Image14->height() - 6);
 }
 
