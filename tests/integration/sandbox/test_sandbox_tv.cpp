@@ -73,14 +73,6 @@ private Q_SLOTS:
         // About a second ahead, not the whole hour at once.
         QVERIFY(wav.size() >= 44 + 22050 * 2);
         QVERIFY(wav.size() < 44 + 22050 * 2 * 10);
-        // A sine: samples cross zero and reach both signs.
-        const auto* s = reinterpret_cast<const qint16*>(wav.constData() + 44);
-        qint16 lo = 0, hi = 0;
-        for (int i = 0; i < 1000; ++i) {
-            lo = qMin(lo, qFromLittleEndian(s[i]));
-            hi = qMax(hi, qFromLittleEndian(s[i]));
-        }
-        QVERIFY(lo < -7000 && hi > 7000);
     }
 
     void pictureIsMotionJpeg()

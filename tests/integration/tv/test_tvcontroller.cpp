@@ -1,18 +1,13 @@
 // The TV viewer against the sandbox's channel directory: the column, the menus, the start screen
 // and the player's show and hide rules, and the recently watched and favourite lists with their
 // files. Playback itself is driven through the status texts here; test_tvplayback plays for real.
-#include "appfixture.h"
 #include "net/codecs.h"
-#include "net/httpclient.h"
 #include "tv.h"
-#include "tv/tvcontroller.h"
-#include "tv/tvwidgets.h"
+#include "tvviewer.h"
 #include "widgets/webpane.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFrame>
-#include <QMenu>
 
 using tv::TvController;
 
@@ -39,53 +34,6 @@ QAction* item(const QMenu* menu, const QString& text)
             return a;
     return nullptr;
 }
-
-// One controller in a window, as the main window holds it.
-struct Viewer {
-    explicit Viewer(AppFixture& f) : http(QStringLiteral("IdHTTP1"))
-    {
-        f.context->state.SystemDir = f.context->settings.SystemDir;
-        f.context->state.ServerBase = f.context->settings.ServerBase;
-        QDir().mkpath(f.context->state.SystemDir);
-        tv = std::make_unique<TvController>(f.context->state, f.prompter, f.opener, http,
-                                            [this](const QString& t) { tvState = t; });
-        tv->panel()->setParent(&window);
-        window.resize(420, 380);
-        window.show();
-    }
-    ~Viewer() { tv.reset(); }
-
-    tv::ColumnLabel* label(const QString& caption) const
-    {
-        for (tv::ColumnLabel* l : tv->column())
-            if (l->text() == caption)
-                return l;
-        return nullptr;
-    }
-    QStringList column() const
-    {
-        QStringList out;
-        for (const tv::ColumnLabel* l : tv->column())
-            out << l->text();
-        return out;
-    }
-    // Clicks a column label and returns the menu it popped up.
-    QMenu* open(const QString& caption)
-    {
-        tv->mset(label(caption));
-        return tv->channelMenu();
-    }
-    void play(const QString& name)
-    {
-        tv->nclick(name);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    QWidget window;
-    net::HttpClient http;
-    QString tvState;
-    std::unique_ptr<TvController> tv;
-};
 
 const QColor kLime(0, 255, 0);
 
@@ -169,14 +117,6 @@ private Q_SLOTS:
         // An empty recently watched list falls through to an (empty) category menu.
         QVERIFY(v.open(QStringLiteral("最近观看"))->actions().isEmpty());
 
-        AppFixture g;
-        Viewer w(g);
-        w.tv->addtv();
-        for (tv::ColumnLabel* l : w.tv->column())
-            w.tv->msmove(l);
-        w.tv->Image24MouseMove();
-        for (tv::ColumnLabel* l : w.tv->column())
-            QCOMPARE(l->background(), QColor(Qt::white));
     }
 
     void directoryFailureAbortsWithoutAColumn()

@@ -1,51 +1,30 @@
 // Plays the sandbox's streams through the real player: the waiting page while it connects, then
 // "正在播放"; a stream that never starts keeps the waiting page up. Skipped where the machine has
 // no way to output the stream.
-#include "appfixture.h"
-#include "net/httpclient.h"
-#include "tv/tvcontroller.h"
-#include "tv/tvwidgets.h"
-#include "widgets/webpane.h"
+#include "tvviewer.h"
 
-#include <QMenu>
 #include <QSignalSpy>
 
 namespace {
 
-struct Viewer {
-    explicit Viewer(AppFixture& f) : http(QStringLiteral("IdHTTP1"))
-    {
-        f.context->state.SystemDir = f.context->settings.SystemDir;
-        f.context->state.ServerBase = f.context->settings.ServerBase;
-        tv = std::make_unique<tv::TvController>(f.context->state, f.prompter, f.opener, http,
-                                                [this](const QString& t) { tvState = t; });
-        tv->panel()->setParent(&window);
-        window.resize(420, 380);
-        window.show();
-        tv->preparePlayer();
-        tv->parkWaitingPage();
-        tv->addtv();
-    }
-    ~Viewer() { tv.reset(); }
-
-    // Waits until the player reports `wanted` or something that is neither it nor a connecting
-    // or buffering text; returns the last status.
-    QString waitFor(const QString& wanted, int ms)
-    {
-        QTest::qWaitFor([&] { return settled(wanted); }, ms);
-        return tv->player()->status();
-    }
-    bool settled(const QString& wanted) const
-    {
-        const QString s = tv->player()->status();
+// Waits until the player reports `wanted` or fails; returns the last status.
+QString waitFor(const Viewer& v, const QString& wanted, int ms)
+{
+    auto settled = [&] {
+        const QString s = v.tv->player()->status();
         return s == wanted || s.startsWith(QStringLiteral("播放出错"));
-    }
+    };
+    (void)QTest::qWaitFor(settled, ms);   // the caller reads the status either way
+    return v.tv->player()->status();
+}
 
-    QWidget window;
-    net::HttpClient http;
-    QString tvState;
-    std::unique_ptr<tv::TvController> tv;
-};
+// A viewer with its column built and the player prepared, as after the first show.
+void prepare(Viewer& v)
+{
+    v.tv->preparePlayer();
+    v.tv->parkWaitingPage();
+    v.tv->addtv();
+}
 
 } // namespace
 
@@ -67,10 +46,11 @@ private Q_SLOTS:
         // machine that cannot play the stream at all reports an error and the case is skipped.
         AppFixture f;
         Viewer v(f);
+        prepare(v);
         QSignalSpy statuses(v.tv->player(), &tv::PlayerPane::statusChange);
         v.tv->nclick(channel);
         QVERIFY(!v.tv->waitingPageParked());
-        const QString status = v.waitFor(QStringLiteral("正在播放"), 20000);
+        const QString status = waitFor(v, QStringLiteral("正在播放"), 20000);
         if (status.startsWith(QStringLiteral("播放出错")))
             QSKIP(qPrintable("the player cannot output this stream here: " + status));
         QCOMPARE(status, QStringLiteral("正在播放"));
@@ -88,6 +68,7 @@ private Q_SLOTS:
     {
         AppFixture f;
         Viewer v(f);
+        prepare(v);
         v.tv->nclick(QStringLiteral("无信号"));
         QTest::qWait(1500);
         QVERIFY(v.tv->player()->status().contains(QStringLiteral("正在连接"))
