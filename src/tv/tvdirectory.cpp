@@ -62,6 +62,15 @@ QByteArray jiemi(const QByteArray& scrambled)
 
 QString descrambleAddress(const QString& field)
 {
+    // Addresses are ASCII in practice: then the local code page is not needed.
+    bool ascii = true;
+    for (QChar c : field)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii) {
+        if (field.size() < kScrambledBytes)
+            return field;
+        return QString::fromLatin1(jiemi(field.toLatin1())) + field.mid(kScrambledBytes);
+    }
     const QByteArray bytes = net::toGbk(field);
     if (bytes.size() < kScrambledBytes)
         return field;
