@@ -50,7 +50,7 @@ private Q_SLOTS:
         QSignalSpy statuses(v.tv->player(), &tv::PlayerPane::statusChange);
         v.tv->nclick(channel);
         QVERIFY(!v.tv->waitingPageParked());
-        const QString status = waitFor(v, QStringLiteral("正在播放"), 20000);
+        const QString status = waitFor(v, QStringLiteral("正在播放"), 45000);
         if (status.startsWith(QStringLiteral("播放出错")))
             QSKIP(qPrintable("the player cannot output this stream here: " + status));
         QCOMPARE(status, QStringLiteral("正在播放"));
