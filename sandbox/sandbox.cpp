@@ -15,6 +15,7 @@
 #include <QHttpServerRequest>
 #include <QSet>
 #include <QTcpServer>
+#include <QPointer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -83,6 +84,8 @@ struct Sandbox::Impl {
     QElapsedTimer elapsed;
     QHash<QString, FixedPage> fixed;
     QSet<QString> silent;
+    QHash<QString, FixedPage> held;                      // replies given only on release
+    QList<QPair<QPointer<QTcpSocket>, FixedPage>> waiting;   // held requests not answered yet
     QList<LoggedRequest> log;
     CompanionStore store;   // opened by start(), in the data folder
     OnlineCounter online;
@@ -141,6 +144,12 @@ void Sandbox::Impl::handle(const QHttpServerRequest& request, QTcpSocket* socket
 
     if (silent.contains(r.path))
         return;   // a hung server: the connection stays open and nothing is ever written
+    for (const QString& key : {r.path + QLatin1Char('?') + r.query, r.path}) {
+        if (const auto it = held.constFind(key); it != held.constEnd()) {
+            waiting.append({QPointer<QTcpSocket>(socket), *it});
+            return;
+        }
+    }
     answer(request, socket, r, rawQuery);
 }
 
@@ -330,10 +339,37 @@ void Sandbox::setSilent(const QString& path)
     d->silent.insert(path);
 }
 
+void Sandbox::holdReplies(const QString& pathAndQuery, const QByteArray& body, const QByteArray& contentType)
+{
+    d->held.insert(pathAndQuery, {body, contentType, 200});
+}
+
+int Sandbox::releaseHeld()
+{
+    int answered = 0;
+    const auto waiting = std::exchange(d->waiting, {});
+    d->held.clear();
+    for (const auto& [socket, page] : waiting) {
+        if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+            continue;
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + page.contentType + "\r\nContent-Length: "
+                      + QByteArray::number(page.body.size()) + "\r\nConnection: close\r\n\r\n" + page.body);
+        socket->disconnectFromHost();
+        ++answered;
+    }
+    return answered;
+}
+
+int Sandbox::heldWaiting() const
+{
+    return int(d->waiting.size());
+}
+
 void Sandbox::clearOverrides()
 {
     d->fixed.clear();
     d->silent.clear();
+    d->held.clear();
 }
 
 void Sandbox::setStatus(const QString& mode, const QString& link, const QString& waitingPage)
