@@ -149,7 +149,7 @@ void RecommendWindow::buildControls(net::UrlOpener& opener)
     navy.setColor(QPalette::Window, QColor(0, 0, 128));
     header->setPalette(navy);
     const struct { const char* text; int left; int width; } titles[] = {
-        {"推荐人IP地址", 14, 110}, {"推荐的股票", 140, 120}, {"推荐理由", 270, 120}};
+        {"推荐人IP地址", 14, 100}, {"推荐的股票", 112, 120}, {"推荐理由", 250, 120}};
     for (const auto& t : titles) {
         QLabel* title = app::placedLabel(header, nullptr, QString::fromUtf8(t.text), {t.left, 0, t.width, 20});
         setTextColour(title, Qt::white);
