@@ -5,18 +5,16 @@
 
 #include "core/calendar.h"
 
+#include <QRegularExpression>
+
 namespace sandbox::recommend {
 
 namespace {
 
 bool isCode(const QString& code)
 {
-    if (code.size() != 6)
-        return false;
-    for (QChar c : code)
-        if (c < u'0' || c > u'9')
-            return false;
-    return true;
+    static const QRegularExpression sixDigits(QStringLiteral("\\A[0-9]{6}\\z"));
+    return sixDigits.match(code).hasMatch();
 }
 
 QDateTime postedAt(const StoredRecommendation& r)
