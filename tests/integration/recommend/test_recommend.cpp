@@ -65,19 +65,6 @@ struct RecommendFixture : AppFixture {
 class TestRecommend : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void firstLoadCountsEveryRecordAndTheSameReplyAddsNothing()
-    {
-        RecommendFixture f;
-        QVERIFY(f.started);
-        f.controller.addlabel();
-        QVERIFY(f.context->state.NewRecommendations);
-        QVERIFY(f.controller.list().size() >= 3);   // the sandbox starts with a few posts
-        QCOMPARE(f.window().visibleLineCount(), int(f.controller.list().size()));
-        f.controller.addlabel();
-        QVERIFY(!f.context->state.NewRecommendations);
-        QVERIFY(!f.controller.windowVisible());
-    }
-
     void elevenRecommendationsShowTenLines()
     {
         RecommendFixture f;
@@ -242,18 +229,6 @@ private Q_SLOTS:
         QVERIFY(!f.controller.windowVisible());
         QVERIFY(f.prompter.texts().isEmpty());
         QVERIFY(f.mainEnabled.isEmpty());
-    }
-
-    void promptSwitchAndTrayItemMirrorEachOther()
-    {
-        RecommendFixture f;
-        f.window().show();
-        QTest::mouseClick(f.window().promptOffBox, Qt::LeftButton);
-        QVERIFY(f.context->state.RecommendPromptOff);
-        f.controller.N15Click();
-        QVERIFY(!f.context->state.RecommendPromptOff);
-        QVERIFY(!f.window().promptOffBox->isChecked());
-        QCOMPARE(f.promptItem, (QList<bool>{false, true}));
     }
 
     void promptOffMergesSilentlyAndTheNextOpeningShowsTheNewLines()

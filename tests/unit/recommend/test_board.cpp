@@ -105,26 +105,6 @@ private Q_SLOTS:
         QCOMPARE(recommend::lineCaption(r), QStringLiteral("    1.2.3.*   浦发银行(600000)   看好 后市"));
         QCOMPARE(recommend::lineHint(r), QStringLiteral("看好\n后市【推荐时间：2026-12-9 9:05:07】"));
     }
-
-    void postOutcome_data()
-    {
-        QTest::addColumn<QString>("reply");
-        QTest::addColumn<bool>("overLimit");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("accepted") << "<body text=\"#000000\">荐股成功</body>" << false << true;
-        QTest::newRow("over the limit") << "今日荐股次数超过2次" << true << false;
-        QTest::newRow("both words") << "超过……成功" << true << true;
-        QTest::newRow("neither") << "参数错误：tjly" << false << false;
-    }
-    void postOutcome()
-    {
-        QFETCH(QString, reply);
-        QFETCH(bool, overLimit);
-        QFETCH(bool, accepted);
-        const auto outcome = recommend::postOutcome(reply);
-        QCOMPARE(outcome.overLimit, overLimit);
-        QCOMPARE(outcome.accepted, accepted);
-    }
 };
 
 QTEST_APPLESS_MAIN(TestBoard)
