@@ -3,6 +3,7 @@
 #include "companion.h"
 #include "forms.h"
 #include "market.h"
+#include "recommend.h"
 #include "requests.h"
 #include "server.h"
 #include "store.h"
@@ -236,6 +237,15 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
         const QString sn = field(QStringLiteral("sn"));
         return sendPage(isPhoneNumber(sn) ? companion::showPage(sn, store.config(sn)) : companion::badNumberPage(sn));
     }
+    if (path == QLatin1String("/gpjgshow.asp"))
+        return sendFramed(recommend::showPayload(store.recommendations(recommend::kShownPosts)));
+    if (path == QLatin1String("/jg.asp"))
+        return sendPage(recommend::boardPage(store.recommendations(-1)));
+    if (path == QLatin1String("/gpjg.asp")) {
+        const FormReply reply =
+            recommend::answerPost(store, plainAddress(request.remoteAddress()).toString(), t, field);
+        return sendFramed(reply.payload, reply.status);
+    }
     if (const auto reply = answerForm(store, path, field))
         return sendFramed(reply->payload, reply->status);
 
@@ -284,6 +294,7 @@ bool Sandbox::start(QString* error)
     QString storeError;
     if (!d->store.open(QDir(d->dataDir).filePath(kDatabaseFile), &storeError))
         return fail(storeError);
+    recommend::seedBoard(d->store, d->market, d->now());
 
     if (!d->options.logFile.isEmpty()) {
         d->logFile.setFileName(d->options.logFile);

@@ -12,6 +12,7 @@
 #include "market/quotepanel.h"
 #include "net/codecs.h"
 #include "net/httpclient.h"
+#include "recommend/recommendwindow.h"
 #include "widgets/webpane.h"
 #include "widgets/widgets.h"
 
@@ -323,7 +324,7 @@ void MainWindow::buildTimers()
     make(Timer6, "Timer6", 1000, nullptr);    // the alerts' cooldown clock, likewise
     make(Timer7, "Timer7", 5000, nullptr);    // hourly big-order announcements: to come
     make(Timer8, "Timer8", 10, nullptr);
-    make(Timer9, "Timer9", 30000, nullptr);   // the new-recommendation prompt: to come
+    make(Timer9, "Timer9", 30000, &MainWindow::Timer9Timer);
     connect(Timer8, &QTimer::timeout, this, [this] {
         Timer8->stop();
         if (m_splash)
@@ -635,6 +636,20 @@ void MainWindow::Timer3Timer()
 {
     ++m_state.BannerTickCount;
     showBanner();
+}
+
+void MainWindow::Timer9Timer()
+{
+    if (!m_recommend || m_recommend->windowVisible())
+        return;
+    guarded(m_ctx.prompter, [this] {
+        TimerPause pause(*Timer9);
+        m_recommend->addlabel();
+        if (!m_state.RecommendPromptOff && m_state.NewRecommendations) {
+            m_state.NewRecommendations = false;
+            m_recommend->showPrompt();
+        }
+    });
 }
 
 void MainWindow::showBanner()
