@@ -111,8 +111,8 @@ int main(int argc, char** argv)
 
     // Ten watched stocks with the settings a newly added stock gets, as the dialog saves them.
     {
-        const QStringList codes = {"600000", "600036", "600519", "601318", "600030",
-                                   "000001", "000002", "000858", "002415", "300750"};
+        const QStringList codes = {"600000", "600036", "600030", "601318", "601398",
+                                   "000001", "000002", "000651", "002415", "300059"};
         store::AlertLists lists;
         for (const QString& code : codes) {
             lists.AlertCodes << code;
