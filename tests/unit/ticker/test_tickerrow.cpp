@@ -1,4 +1,4 @@
-// The texts and colours of a ticker stock row, and the row cursor of the refresh tick.
+// The texts and colours of a ticker stock row for whole, cut and empty quote replies.
 #include "ticker/tickerrow.h"
 
 #include <QTest>
@@ -40,35 +40,6 @@ private Q_SLOTS:
         for (int c = 0; c < ticker::ColumnCount; ++c)
             QCOMPARE(row.cells[c].value_or(QStringLiteral("~")), cells[c]);
         QCOMPARE(row.falling, falling);
-    }
-
-    void cursorWalksTheRowsThenIdlesOneSecond_data()
-    {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QList<int>>("fetched");   // one entry a tick from cursor 0, -1 idle
-        QTest::newRow("three stocks") << 3 << QList<int>{0, 1, 2, -1, 0, 1, 2, -1};
-        QTest::newRow("one stock") << 1 << QList<int>{0, -1, 0, -1};
-        QTest::newRow("no stock") << 0 << QList<int>{-1, -1, -1};
-    }
-    void cursorWalksTheRowsThenIdlesOneSecond()
-    {
-        QFETCH(int, rows);
-        QFETCH(QList<int>, fetched);
-        int cursor = 0;
-        QList<int> got;
-        for (int i = 0; i < fetched.size(); ++i) {
-            const ticker::RefreshStep step = ticker::refreshStep(cursor, rows);
-            got << step.fetchRow;
-            cursor = step.nextCursor;
-        }
-        QCOMPARE(got, fetched);
-    }
-
-    void cursorPastShrunkRowsStartsOver()
-    {
-        const ticker::RefreshStep step = ticker::refreshStep(7, 2);
-        QCOMPARE(step.fetchRow, -1);
-        QCOMPARE(step.nextCursor, 0);
     }
 };
 
