@@ -5,9 +5,13 @@
 #include "core/guard.h"
 #include "core/settings.h"
 #include "market/quote.h"
+#include "net/codecs.h"
 #include "net/httpclient.h"
 #include "store/alertlists.h"
 
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkReply>
 #include <QTimer>
 
 namespace ticker {
@@ -23,8 +27,10 @@ TickerController::TickerController(const store::AlertLists& lists, const market:
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &TickerController::Timer1Timer);
     // A quote that never comes delays only the ticker, and for 30 seconds at most.
-    m_http = new net::HttpClient(QStringLiteral("IdHTTPticker"), this);
-    m_http->setReadTimeout(net::kDefaultReadTimeoutMs);
+    m_network = new QNetworkAccessManager(this);
+    m_network->setObjectName(QStringLiteral("IdHTTPticker"));
+    m_network->setCookieJar(new QNetworkCookieJar(m_network));
+    m_readTimeoutMs = net::kDefaultReadTimeoutMs;
     connect(m_window.get(), &TickerWindow::closeRequested, this, [this] {
         if (m_shown)
             N13Click();
@@ -32,7 +38,13 @@ TickerController::TickerController(const store::AlertLists& lists, const market:
     showIndices();
 }
 
-TickerController::~TickerController() = default;
+TickerController::~TickerController()
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+    }
+}
 
 void TickerController::N13Click()
 {
@@ -45,7 +57,7 @@ void TickerController::N13Click()
             buildRows();
         m_shown = true;
         m_window->showOnTop();
-        if (shouldRun() && !m_busy)
+        if (shouldRun() && !waiting())
             Timer1->start();
     }
     Q_EMIT shownChanged(m_shown);
@@ -73,7 +85,7 @@ void TickerController::pause()
 void TickerController::resume()
 {
     m_paused = false;
-    if (shouldRun() && !m_busy)
+    if (shouldRun() && !waiting())
         Timer1->start();
 }
 
@@ -85,10 +97,9 @@ void TickerController::showIndices()
 
 void TickerController::Timer1Timer()
 {
-    if (m_busy)
-        return;   // the running tick starts the timer again when it ends
+    if (waiting())
+        return;   // the quote on its way starts the timer again when it is handled
     Timer1->stop();
-    m_busy = true;
     app::guarded(m_prompter, [this] {
         const QDateTime now = m_clock.now();
         m_window->setDateTimeText(app::dateText(now.date()) + u' ' + app::timeText(now.time()));
@@ -96,22 +107,33 @@ void TickerController::Timer1Timer()
         // dialog without saving) is neither fetched nor written.
         const RefreshStep step = refreshStep(m_cursor, int(m_rowCodes.size()));
         m_cursor = step.nextCursor;
-        if (step.fetchRow < 0)
-            return;
-        const quint64 build = m_buildCount;
-        market::StockQuote quote;
-        try {
-            quote = market::fetchQuote(*m_http, m_settings.QuoteServiceBase, m_rowCodes[step.fetchRow]);
-        } catch (const net::HttpFailure&) {
-            return;   // the row keeps its texts; the next tick goes on with the next stock
-        }
-        if (build == m_buildCount)
-            m_window->fillRow(step.fetchRow, rowTexts(quote));
+        if (step.fetchRow >= 0)
+            fetchRow(step.fetchRow);
     });
-    m_busy = false;
-    // A switch-off or a pause that came while the quote was awaited stays in force.
-    if (shouldRun())
+    if (!waiting() && shouldRun())
         Timer1->start();
+}
+
+void TickerController::fetchRow(int row)
+{
+    const QString address = market::quoteAddress(m_settings.QuoteServiceBase, m_rowCodes[row]);
+    QNetworkReply* reply = m_network->get(net::makeRequest(address, m_readTimeoutMs));
+    m_reply = reply;
+    const auto overCap = net::capBody(reply, net::kMaxBodyBytes);
+    const quint64 build = m_buildCount;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, overCap, row, build] {
+        reply->deleteLater();
+        m_reply = nullptr;
+        app::guarded(m_prompter, [&] {
+            // A failed quote leaves the row as it was; rows rebuilt meanwhile are not this
+            // reply's rows any more.
+            if (net::replyFailure(reply, *overCap).isEmpty() && build == m_buildCount)
+                m_window->fillRow(row, rowTexts(market::parseQuote(net::fromUtf8(reply->readAll()))));
+        });
+        // A switch-off or a pause that came while the quote was awaited stays in force.
+        if (shouldRun())
+            Timer1->start();
+    });
 }
 
 } // namespace ticker

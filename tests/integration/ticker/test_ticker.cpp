@@ -3,7 +3,6 @@
 #include "appfixture.h"
 #include "market.h"
 #include "market/indexsummary.h"
-#include "net/httpclient.h"
 #include "ticker/tickercontroller.h"
 
 #include <QGuiApplication>
@@ -37,10 +36,13 @@ struct TickerFixture : AppFixture {
             out << QUrlQuery(r.query).queryItemValue(QStringLiteral("fav"));
         return out;
     }
+    // n seconds of the refresh timer, each until its quote has been handled.
     void ticks(int n)
     {
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; ++i) {
             ticker->Timer1Timer();
+            QTRY_VERIFY(!ticker->waiting());
+        }
     }
     QString quotePage(const QString& code) const
     {
@@ -214,29 +216,33 @@ private Q_SLOTS:
         QVERIFY(!f.ticker->timer().isActive());
     }
 
-    void aPauseDuringAHungQuoteStaysInForce()
+    void aHungQuoteHoldsOnlyTheTickerAndAPauseMeanwhileStays()
     {
         TickerFixture f(1);
-        f.ticker->client().setReadTimeout(300);
+        f.ticker->setReadTimeout(300);
         f.box->setSilent(kQuotePath);
         f.ticker->N13Click();
-        QTimer::singleShot(50, f.ticker.get(), [&] { f.ticker->pause(); });
-        f.ticks(1);   // returns once the read time-out ends the wait
+        f.ticker->Timer1Timer();
+        QVERIFY(f.ticker->waiting());   // the tick returned without waiting for the reply
+        f.ticker->Timer1Timer();        // a second tick meanwhile sends nothing more
+        f.ticker->pause();
+        QTRY_VERIFY(!f.ticker->waiting());   // the read time-out ends it
+        QCOMPARE(f.fetched().size(), 1);
         QVERIFY(!f.ticker->timer().isActive());
         QCOMPARE(f.ticker->cursor(), 1);
         QVERIFY(f.prompter.boxes.isEmpty());
+        f.ticker->resume();
+        QVERIFY(f.ticker->timer().isActive());
     }
 
-    void aRebuildDuringAQuoteDropsTheReply()
+    void aRebuildWhileAQuoteIsOnItsWayDropsTheReply()
     {
         TickerFixture f(2);
         f.ticker->N13Click();
-        // The rows are rebuilt for another list while the first stock's quote is on its way.
-        QTimer::singleShot(0, f.ticker.get(), [&] {
-            f.context->alerts.AlertCodes = {f.codes[1]};
-            f.ticker->rebuildRows();
-        });
-        f.ticks(1);
+        f.ticker->Timer1Timer();   // asks for the first stock
+        f.context->alerts.AlertCodes = {f.codes[1]};
+        f.ticker->rebuildRows();
+        QTRY_VERIFY(!f.ticker->waiting());
         QCOMPARE(f.fetched(), QStringList{f.codes[0]});
         QCOMPARE(f.window().builtRows(), 1);
         QVERIFY(!f.window().cell(0, ticker::NameColumn)->isVisible());

@@ -104,8 +104,10 @@ private Q_SLOTS:
         f.windows.main().findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
         f.windows.main().alertTimer()->stop();
         f.box->clearRequests();
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 4; ++i) {
             f.ticker().Timer1Timer();
+            QTRY_VERIFY(!f.ticker().waiting());
+        }
         const QList<sandbox::LoggedRequest> asked = f.box->requestsTo(kQuotePath);
         QCOMPARE(asked.size(), 3);   // two stocks, the idle second, the first again
         for (const sandbox::LoggedRequest& r : asked)
