@@ -4,6 +4,8 @@
 
 #include "alerts/alertcontroller.h"
 #include "app/context.h"
+#include "info/forumcontroller.h"
+#include "info/stocknews.h"
 
 #include <QWidget>
 
@@ -45,8 +47,13 @@ public:
 
     void Timer1Timer();   // index summary every third tick, quote panel in trading hours
     void Timer3Timer();   // alternate the two summary lines in the banner
+    // The minute tick: big-order page reloads, the online count, then the forum refresh.
+    void Timer2Timer();
     // The alert tick and its cooldown clock.
     alerts::AlertController& alerts() { return *m_alerts; }
+    // The forum panel and the stock news panels (commentary, announcements, rumours, reports).
+    info::ForumController& forum() { return *m_forum; }
+    info::StockNewsController& stockNews() { return *m_news; }
 
     // Status-bar panel 1: whether alerts pop up here and go to the phone.
     void ShowAlertStatus(bool local, bool phone);
@@ -111,6 +118,8 @@ private:
     net::HttpClient* IdHTTP5;
 
     alerts::AlertController* m_alerts;
+    info::ForumController* m_forum;
+    info::StockNewsController* m_news;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
@@ -120,7 +129,6 @@ private:
     app::WebPane* m_adStrip;     // WebBrowser6
     market::QuotePanel* m_quotePanel;
     DigitEdit* m_codeEdit;       // Edit1
-    QTableWidget* m_forumGrid;   // StringGrid1
     QGroupBox* m_forumBox;       // GroupBox1
     QLabel* m_ratingsCaption;    // Label21
     QLabel* m_blogCaption;       // Label26

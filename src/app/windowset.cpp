@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/splashwindow.h"
 #include "app/tray.h"
+#include "info/announcementswindow.h"
 #include "widgets/widgets.h"
 
 #include <QAction>
@@ -25,6 +26,10 @@ bool WindowSet::startUp()
     m_main->show();
     if (m_main->endRequested())
         return false;
+
+    m_announcements = std::make_unique<info::AnnouncementsWindow>(m_main->stockNews().announcements(),
+                                                                 m_ctx.opener);
+    m_main->stockNews().setAnnouncementsWindow(m_announcements.get());
 
     settings::SettingsHost host;
     host.mainWindow = m_main.get();

@@ -7,6 +7,7 @@
 #include <memory>
 
 namespace settings { class SettingsDialog; }
+namespace info { class AnnouncementsWindow; }
 
 namespace app {
 
@@ -25,6 +26,7 @@ public:
     SplashWindow& splash() { return *m_splash; }
     MainWindow& main() { return *m_main; }
     settings::SettingsDialog& settingsDialog() { return *m_settings; }
+    info::AnnouncementsWindow& announcementsWindow() { return *m_announcements; }
     alerts::BroadcastWindow& broadcastWindow() { return *m_broadcast; }
     // TForm6 to TForm9 by kind.
     alerts::AlertWindow& alertWindow(alerts::AlertKind kind);
@@ -39,6 +41,7 @@ private:
     AppContext& m_ctx;
     std::unique_ptr<SplashWindow> m_splash;
     std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<info::AnnouncementsWindow> m_announcements;   // TForm2
     std::unique_ptr<settings::SettingsDialog> m_settings;
     alerts::NoticePauses m_pauses;
     std::unique_ptr<alerts::BroadcastWindow> m_broadcast;

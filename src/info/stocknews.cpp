@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kLineHeight = 16;
 constexpr int kHeadingWidth = 88;
-constexpr int kLineWidth = 240;
+constexpr int kLineWidth = 224;   // from the heading to the box's right edge
 
 int lineTop(int line)
 {
@@ -81,6 +81,9 @@ StockNewsController::StockNewsController(app::AppState& state, const app::Settin
     GroupBox6 = new QGroupBox(QStringLiteral("个股动态信息"));
     m_ownedBox6 = GroupBox6;
     GroupBox6->setObjectName(QStringLiteral("GroupBox6"));
+    QFont small = GroupBox6->font();
+    small.setPixelSize(11);   // a 16-character caption and its "..." fit a line
+    GroupBox6->setFont(small);
     const char16_t* headings[] = {u"最新个股传言：", u"最新研究报告：", u"最新个股公告：", u"最新股民评论："};
     for (int i = 0; i < 4; ++i)
         app::placedLabel(GroupBox6, nullptr, QString::fromUtf16(headings[i]),
@@ -108,9 +111,20 @@ StockNewsController::~StockNewsController()
             delete box.data();
 }
 
-QRect StockNewsController::investorLineGeometry()
+void StockNewsController::placeInvestorLine(QWidget* line, QWidget* marker, QWidget* foundAt)
 {
-    return {6 + kHeadingWidth, lineTop(3), kLineWidth, kLineHeight};
+    line->setParent(GroupBox6);
+    line->setGeometry(6 + kHeadingWidth, lineTop(3), kLineWidth - 20, kLineHeight);
+    // The marker and the time it was found sit at the right of the box's title row.
+    marker->setParent(GroupBox6);
+    marker->setGeometry(6 + kHeadingWidth + kLineWidth - 126, 1, 28, 14);
+    foundAt->setParent(GroupBox6);
+    foundAt->setGeometry(6 + kHeadingWidth + kLineWidth - 94, 0, 94, kLineHeight);
+}
+
+void StockNewsController::setAnnouncementsWindow(AnnouncementsWindow* window)
+{
+    TForm2 = window;
 }
 
 void StockNewsController::getyg(const QString& code)

@@ -34,13 +34,14 @@ public:
 
     // GroupBox2 with the commentary labels.
     QGroupBox* commentaryBox() const { return GroupBox2; }
-    // GroupBox6 with the four headings and the rumour, report and announcement lines. The fourth
-    // line, the latest investor comment, is the forum's: place it at investorLineGeometry().
+    // GroupBox6 with the four headings and the rumour, report and announcement lines.
     QGroupBox* newsBox() const { return GroupBox6; }
-    static QRect investorLineGeometry();
+    // The fourth line, the latest investor comment, is the forum's: its line, its "new" marker and
+    // the time it was found go into GroupBox6 here.
+    void placeInvestorLine(QWidget* line, QWidget* marker, QWidget* foundAt);
 
     // The all-announcements window the announcement line opens.
-    void setAnnouncementsWindow(AnnouncementsWindow* window) { TForm2 = window; }
+    void setAnnouncementsWindow(AnnouncementsWindow* window);
     const AnnouncementLists& announcements() const { return m_lists; }
 
     // Read the company page of `code`: the latest rumour and research report. Aborts silently on

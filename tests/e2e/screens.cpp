@@ -5,6 +5,7 @@
 #include "app/windowset.h"
 #include "appfixture.h"
 #include "app/tray.h"
+#include "info/announcementswindow.h"
 #include "settings/settingsdialog.h"
 
 #include <QApplication>
@@ -48,6 +49,9 @@ int main(int argc, char** argv)
     windows.startUp();
     settle(6000);   // pages arrive, the banner turns
     save(windows.main(), out, "main-window");
+    windows.main().stockNews().Label15Click();
+    save(windows.announcementsWindow(), out, "announcements-window");
+    windows.announcementsWindow().close();
 
     settings::SettingsDialog& dialog = windows.settingsDialog();
     dialog.open();
