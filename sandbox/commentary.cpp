@@ -41,7 +41,7 @@ std::optional<SitePage> answer(Market& market, const QString& path, const FieldR
         return std::nullopt;
     const QString code = field(QStringLiteral("zqdm"));
     const QString name = market.nameOf(code);
-    const bool silent = name.isEmpty() || pagegen::stockTrait(market.seed(), code, 0xC0, 6) == 0;
+    const bool silent = name.isEmpty() || pagegen::stockTrait(market.seed(), code, 0xC3, 6) == 0;
     QString cell;
     if (silent) {
         cell = QStringLiteral("<tr><td colspan=\"2\" class=\"none\">暂无该股的千股千评数据</td></tr>");

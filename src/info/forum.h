@@ -36,7 +36,8 @@ struct LatestPostUpdate {
     int post = -1;             // index into the post lists
 };
 
-// The latest-post line's caption for a title: cut to 16 characters and "..." when longer.
+// A link line's caption for a title (the latest post, the latest rumour): cut to 16 characters
+// and "..." when longer.
 QString latestCaption(const QString& title);
 
 // The posts found since the last reset, five parallel lists in the order found, and the opened

@@ -23,11 +23,6 @@ QString companyPagePath(const QString& code)
     return QStringLiteral("/realstock/company/") + market + code + QStringLiteral("/nc.shtml");
 }
 
-QString rumourCaption(const QString& title)
-{
-    return title.size() > 16 ? title.left(16) + QStringLiteral("...") : title;
-}
-
 CompanyPageScan scanCompanyPage(QStringView text)
 {
     static const QString rumourId = QStringLiteral("id=\"con030\"");

@@ -30,7 +30,4 @@ struct CompanyPageScan {
 // (id="con03-2"), which share one link start. The scan ends at the first usable report anchor.
 CompanyPageScan scanCompanyPage(QStringView text);
 
-// The rumour line's caption: the title, cut to 16 characters and "..." when longer.
-QString rumourCaption(const QString& title);
-
 } // namespace info

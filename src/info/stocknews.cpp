@@ -3,6 +3,7 @@
 #include "core/stockticket.h"
 #include "info/announcementswindow.h"
 #include "info/commentary.h"
+#include "info/forum.h"
 #include "info/rumours.h"
 #include "net/codecs.h"
 #include "net/httpclient.h"
@@ -142,7 +143,7 @@ void StockNewsController::getyg(const QString& code)
         m_rumourLink = *scan.rumour.link;
     if (scan.rumour.title) {
         Label36->setToolTip(net::trimBlanks(*scan.rumour.title));
-        Label36->setText(rumourCaption(*scan.rumour.title));
+        Label36->setText(latestCaption(*scan.rumour.title));
     }
     if (scan.report) {
         m_reportLink = scan.report->link;
@@ -212,18 +213,20 @@ void StockNewsController::Label15Click()
     TForm2->showOver(Label15->window());
 }
 
+void StockNewsController::openLink(const QString& link)
+{
+    if (!link.trimmed().isEmpty())
+        m_opener.open(link.trimmed());
+}
+
 void StockNewsController::Label36Click()
 {
-    const QString link = m_rumourLink.trimmed();
-    if (!link.isEmpty())
-        m_opener.open(link);
+    openLink(m_rumourLink);
 }
 
 void StockNewsController::Label39Click()
 {
-    const QString link = m_reportLink.trimmed();
-    if (!link.isEmpty())
-        m_opener.open(link);
+    openLink(m_reportLink);
 }
 
 } // namespace info

@@ -63,6 +63,8 @@ public:
     QString reportLink() const { return m_reportLink; }
 
 private:
+    void openLink(const QString& link);
+
     app::AppState& m_state;
     const app::Settings& m_settings;
     app::Clock& m_clock;

@@ -7,7 +7,7 @@
 #include "core/guard.h"
 #include "core/stockcodefile.h"
 #include "info/cellgrid.h"
-#include "info/rumours.h"
+#include "info/forum.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -68,7 +68,7 @@ private Q_SLOTS:
         QVERIFY(posts > 0);
         QCOMPARE(w.forum().grid()->rowCount(), posts + 2);
         QCOMPARE(w.forum().grid()->currentRow(), posts + 1);
-        QCOMPARE(text(w, "Label45"), info::rumourCaption(w.forum().posts().PostTitleList[0]));
+        QCOMPARE(text(w, "Label45"), info::latestCaption(w.forum().posts().PostTitleList[0]));
         QVERIFY(f.prompter.boxes.isEmpty());
     }
 

@@ -219,18 +219,6 @@ private Q_SLOTS:
         link("Label36")->clicked();   // not a web address: refused
         QVERIFY(fx->opener.opened.isEmpty());
     }
-
-    void hoverColours()
-    {
-        app::ClickLabel* line = link("Label39");
-        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-        QApplication::sendEvent(line, &enter);
-        QCOMPARE(line->palette().color(QPalette::Window), QColor(255, 0, 0));
-        QCOMPARE(line->palette().color(QPalette::WindowText), QColor(Qt::white));
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(line, &leave);
-        QCOMPARE(line->palette().color(QPalette::WindowText), QColor(0, 0, 128));
-    }
 };
 
 QTEST_MAIN(TestStockNews)
