@@ -190,6 +190,22 @@ private Q_SLOTS:
         QVERIFY(fx->prompter.boxes.isEmpty());
     }
 
+    void garbageAndHugePagesFailQuietly()
+    {
+        QByteArray garbage(3 * 1024 * 1024, '\0');
+        for (qsizetype i = 0; i < garbage.size(); ++i)
+            garbage[i] = char((i * 2654435761u) >> 13);
+        fx->box->setFixedPage("/topic,600000.html", garbage);
+        QVERIFY(!read());
+        QCOMPARE(forum->latestLine()->text(), "读取数据出错,或今日无新帖");
+        // A real page cut in the middle of a row keeps the rows before the cut.
+        const QByteArray page = forumPage({1, 2, 3});
+        fx->box->setFixedPage("/topic,600000.html", page.left(page.indexOf("<li class=l5>", page.indexOf(net::toGbk("帖子标题第3号")))));
+        QVERIFY(read());
+        QCOMPARE(forum->posts().count(), 2);
+        QVERIFY(fx->prompter.boxes.isEmpty());
+    }
+
     void aReplyForAnotherStockIsDropped()
     {
         fx->box->setFixedPage("/topic,600000.html", forumPage({1}));
