@@ -19,6 +19,7 @@ class QCheckBox;
 
 namespace net { class HttpClient; }
 namespace market { class QuotePanel; }
+namespace recommend { class RecommendController; }
 
 namespace app {
 
@@ -49,6 +50,12 @@ public:
     void Timer3Timer();   // alternate the two summary lines in the banner
     // The minute tick: big-order page reloads, the online count, then the forum refresh.
     void Timer2Timer();
+    // The new-recommendation prompt: while the recommendation window is hidden, refresh the
+    // board and open the window when something new came and the prompt is on.
+    void Timer9Timer();
+    // The recommendation window, created after the main window.
+    void setRecommendations(recommend::RecommendController* controller) { m_recommend = controller; }
+    QTimer* promptTimer() const { return Timer9; }
     // The alert tick and its cooldown clock.
     alerts::AlertController& alerts() { return *m_alerts; }
     // The forum panel and the stock news panels (commentary, announcements, rumours, reports).
@@ -120,6 +127,7 @@ private:
     alerts::AlertController* m_alerts;
     info::ForumController* m_forum;
     info::StockNewsController* m_news;
+    recommend::RecommendController* m_recommend = nullptr;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 

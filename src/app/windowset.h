@@ -8,6 +8,7 @@
 
 namespace settings { class SettingsDialog; }
 namespace info { class AnnouncementsWindow; }
+namespace recommend { class RecommendController; }
 
 namespace app {
 
@@ -33,6 +34,8 @@ public:
     alerts::FlowNoticeWindow& flowNotice() { return *m_flow; }
     alerts::BlogNoticeWindow& blogNotice() { return *m_blog; }
     alerts::NoticePauses& pauses() { return m_pauses; }
+    // TForm16 and its handlers.
+    recommend::RecommendController& recommendations() { return *m_recommend; }
 
     // Shows what one alert tick decided.
     void showAlerts(const alerts::TickResult& result);
@@ -48,6 +51,7 @@ private:
     std::unique_ptr<alerts::AlertWindow> m_alertWindows[4];
     std::unique_ptr<alerts::FlowNoticeWindow> m_flow;
     std::unique_ptr<alerts::BlogNoticeWindow> m_blog;
+    std::unique_ptr<recommend::RecommendController> m_recommend;   // destroyed before the main window it disables
 };
 
 } // namespace app
