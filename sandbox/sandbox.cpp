@@ -2,6 +2,7 @@
 
 #include "companion.h"
 #include "forms.h"
+#include "infosites.h"
 #include "market.h"
 #include "recommend.h"
 #include "requests.h"
@@ -255,6 +256,14 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
         return;
     if (path == tv::kNeverPath)
         return;   // the connection stays open and the stream never starts
+
+    // The outside information sites: stock forum, commentary, notice list, company news.
+    const QString base = baseUrl();
+    for (const std::optional<SitePage>& site :
+         {forum::answer(market, path, t, base), commentary::answer(market, path, field, t),
+          notices::answer(market, path, field, t), companypage::answer(market, path, t, base)})
+        if (site)
+            return sendPage(site->html, site->status);
 
     send("<html><body>404 Not Found</body></html>", kUtf8Html, 404);
 }

@@ -7,6 +7,7 @@
 #include "core/guard.h"
 #include "core/stockcode.h"
 #include "core/stockcodefile.h"
+#include "info/cellgrid.h"
 #include "core/stockticket.h"
 #include "market/quote.h"
 #include "market/quotepanel.h"
@@ -123,6 +124,8 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     IdHTTP2 = new net::HttpClient(QStringLiteral("IdHTTP2"), this);
     IdHTTP3 = new net::HttpClient(QStringLiteral("IdHTTP3"), this);
     IdHTTP5 = new net::HttpClient(QStringLiteral("IdHTTP5"), this);
+    m_forum = new info::ForumController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.opener, *IdHTTP5, this);
+    m_news = new info::StockNewsController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.opener, *IdHTTP2, this);
 
     buildControls();
     buildTimers();
@@ -236,15 +239,7 @@ void MainWindow::buildControls()
     m_forumBox = groupBox(this, "GroupBox1", QStringLiteral("网民最新热评"), {374, 184, 556, 156});
     auto* fl = new QVBoxLayout(m_forumBox);
     fl->setContentsMargins(4, 2, 4, 4);
-    m_forumGrid = new QTableWidget(2, 4, m_forumBox);
-    m_forumGrid->setObjectName(QStringLiteral("StringGrid1"));
-    m_forumGrid->horizontalHeader()->hide();
-    m_forumGrid->verticalHeader()->hide();
-    m_forumGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const int widths[] = {28, 320, 61, 82};
-    for (int c = 0; c < 4; ++c)
-        m_forumGrid->setColumnWidth(c, widths[c]);
-    fl->addWidget(m_forumGrid);
+    fl->addWidget(m_forum->grid());
 
     // Charts: daily and hourly big orders.
     auto* daily = groupBox(this, "GroupBox3", QStringLiteral("最近几天大单买卖情况"), {374, 342, 276, 150});
@@ -263,14 +258,14 @@ void MainWindow::buildControls()
     cb2->setObjectName(QStringLiteral("CheckBox2"));
     cb2->setGeometry(170, 126, 100, 20);
 
-    // Stock news and commentary.
-    auto* news = groupBox(this, "GroupBox6", QStringLiteral("个股动态信息"), {374, 494, 340, 82});
-    label(news, "Label9", QString(), {8, 18, 324, 18});
-    label(news, "Label10", QString(), {8, 38, 324, 18});
-    label(news, "Label15", QString(), {8, 58, 324, 18});
-    auto* commentary = groupBox(this, "GroupBox2", QStringLiteral("个股点评"), {718, 494, 212, 82});
-    auto* comment = label(commentary, "Label13", QString(), {8, 18, 196, 58});
-    comment->setWordWrap(true);
+    // Stock news: rumours, reports, announcements and the latest investor comment; commentary.
+    QGroupBox* news = m_news->newsBox();
+    news->setParent(this);
+    news->setGeometry(374, 494, 324, 82);
+    m_news->placeInvestorLine(m_forum->latestLine(), m_forum->newMarker(), m_forum->foundAt());
+    QGroupBox* commentary = m_news->commentaryBox();
+    commentary->setParent(this);
+    commentary->setGeometry(700, 494, 230, 82);
 
     auto* panel8 = new QFrame(this);
     panel8->setObjectName(QStringLiteral("Panel8"));
@@ -311,7 +306,7 @@ void MainWindow::buildTimers()
             connect(timer, &QTimer::timeout, this, tick);
     };
     make(Timer1, "Timer1", 1000, &MainWindow::Timer1Timer);
-    make(Timer2, "Timer2", 60000, nullptr);   // forum refresh, page reloads, online count: to come
+    make(Timer2, "Timer2", 60000, &MainWindow::Timer2Timer);
     make(Timer3, "Timer3", 5000, &MainWindow::Timer3Timer);
     make(Timer4, "Timer4", 5000, nullptr);    // the alert tick, connected to the alert controller
     make(Timer5, "Timer5", 30000, nullptr);   // blog search and news flash: to come
@@ -376,13 +371,8 @@ void MainWindow::showEvent(QShowEvent* event)
 void MainWindow::firstShowSteps()
 {
     app::centreOnScreen(this);
-    m_forumGrid->clearContents();
-    m_forumGrid->setRowCount(2);
-    const QStringList header = {QString(), QStringLiteral("帖子标题"), QStringLiteral("点击/回复"),
-                                QStringLiteral("作者")};
-    for (int c = 0; c < 4; ++c)
-        m_forumGrid->setItem(0, c, new QTableWidgetItem(header[c]));
-    // The forum grid's read marks are seeded here.
+    // An empty forum grid with its header, and the read marks of its empty row.
+    m_forum->resetposts();
     createbase();
     sendbase();
     getbase();
@@ -510,15 +500,19 @@ void MainWindow::start()
         getvtzs();
         getvtdate(m_state.CurrentCode);
     }
-    // The forum lists and grid are emptied, rumours and reports, commentary and announcements
-    // read here.
+    m_forum->resetposts();
+    m_news->getyg(m_state.CurrentCode);
+    m_news->clearAnnouncements();
+    m_news->getqgqp(m_state.CurrentCode);
+    m_news->getgg(m_state.CurrentCode);
     const QString quoted = QStringLiteral("\"") + m_state.CurrentName + QStringLiteral("\"(")
                            + m_state.CurrentCode;
     m_forumBox->setTitle(QStringLiteral("网民对(") + m_state.CurrentName
                          + QStringLiteral(")的最新热评（所有数据仅供参考）"));
     m_ratingsCaption->setText(QStringLiteral("各大网站对") + quoted + QStringLiteral(")的评价"));
     m_blogCaption->setText(QStringLiteral("知名博客提及") + quoted + QStringLiteral(")的有"));
-    // Today's forum posts are read into the grid here.
+    m_forum->getgbdata(m_state.CurrentCode);
+    m_forum->showposts();
 }
 
 void MainWindow::ChangeStock()
@@ -543,8 +537,9 @@ void MainWindow::ChangeStock()
         stopTimer(*Timer7);
         m_state.CurrentCode = code;
         ++m_state.StockGeneration;
-        // The latest-post line and the hourly announcements are reset, the hourly chart cleared
-        // and the three big-order pages loaded here.
+        m_forum->resetLatestPost();
+        // The hourly announcements are reset, the hourly chart cleared and the three big-order
+        // pages loaded here.
         m_stockPage->navigate(m_state.ServerBase + QStringLiteral("/gpgetstock.asp?name=")
                               + m_state.CurrentCode);
         // The site evaluations are read here.
@@ -627,6 +622,18 @@ void MainWindow::Timer1Timer()
         if (inQuoteHours(m_ctx.clock.now().time()) && !m_state.CurrentCode.isEmpty()
             && !m_state.HiddenInTray)
             getvtdate(m_state.CurrentCode);
+    });
+}
+
+void MainWindow::Timer2Timer()
+{
+    // The whole tick runs with the timer off; any failure ends it, and the timer runs again.
+    TimerPause pause(*Timer2);
+    guarded(m_ctx.prompter, [this] {
+        // The big-order page reloads, the online count every tenth tick and the tick count come here.
+        if (!m_state.HiddenInTray)
+            m_forum->getgbdata(m_state.CurrentCode);
+        m_forum->showposts();
     });
 }
 

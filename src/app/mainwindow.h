@@ -5,6 +5,8 @@
 #include "alerts/alertcontroller.h"
 #include "app/context.h"
 #include "tv/tvcontroller.h"
+#include "info/forumcontroller.h"
+#include "info/stocknews.h"
 
 #include <QWidget>
 
@@ -47,6 +49,8 @@ public:
 
     void Timer1Timer();   // index summary every third tick, quote panel in trading hours
     void Timer3Timer();   // alternate the two summary lines in the banner
+    // The minute tick: big-order page reloads, the online count, then the forum refresh.
+    void Timer2Timer();
     // The new-recommendation prompt: while the recommendation window is hidden, refresh the
     // board and open the window when something new came and the prompt is on.
     void Timer9Timer();
@@ -57,6 +61,9 @@ public:
     alerts::AlertController& alerts() { return *m_alerts; }
     // The TV viewer in the lower left panel.
     tv::TvController& tv() { return *m_tv; }
+    // The forum panel and the stock news panels (commentary, announcements, rumours, reports).
+    info::ForumController& forum() { return *m_forum; }
+    info::StockNewsController& stockNews() { return *m_news; }
 
     // Status-bar panel 1: whether alerts pop up here and go to the phone.
     void ShowAlertStatus(bool local, bool phone);
@@ -127,6 +134,8 @@ private:
 
     alerts::AlertController* m_alerts;
     tv::TvController* m_tv;
+    info::ForumController* m_forum;
+    info::StockNewsController* m_news;
     recommend::RecommendController* m_recommend = nullptr;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
@@ -136,7 +145,6 @@ private:
     app::WebPane* m_adStrip;     // WebBrowser6
     market::QuotePanel* m_quotePanel;
     DigitEdit* m_codeEdit;       // Edit1
-    QTableWidget* m_forumGrid;   // StringGrid1
     QGroupBox* m_forumBox;       // GroupBox1
     QLabel* m_ratingsCaption;    // Label21
     QLabel* m_blogCaption;       // Label26

@@ -5,6 +5,7 @@
 #include "app/windowset.h"
 #include "appfixture.h"
 #include "app/tray.h"
+#include "info/announcementswindow.h"
 #include "core/guard.h"
 #include "recommend/recommendwindow.h"
 #include "widgets/widgets.h"
@@ -57,6 +58,9 @@ int main(int argc, char** argv)
     windows.startUp();
     settle(6000);   // pages arrive, the banner turns
     save(windows.main(), out, "main-window");
+    windows.main().stockNews().Label15Click();
+    save(windows.announcementsWindow(), out, "announcements-window");
+    windows.announcementsWindow().close();
 
     // The TV viewer: start screen with the channel column, a category menu, the waiting page of
     // a stream that never starts, the moving test picture playing, the player menu.
