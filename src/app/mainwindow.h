@@ -4,6 +4,9 @@
 
 #include "alerts/alertcontroller.h"
 #include "app/context.h"
+#include "info/blogcontroller.h"
+
+#include <memory>
 
 #include <QWidget>
 
@@ -17,6 +20,7 @@ class QCheckBox;
 
 namespace net { class HttpClient; }
 namespace market { class QuotePanel; }
+namespace info { class CompanionPagesController; }
 
 namespace app {
 
@@ -47,6 +51,13 @@ public:
     void Timer3Timer();   // alternate the two summary lines in the banner
     // The alert tick and its cooldown clock.
     alerts::AlertController& alerts() { return *m_alerts; }
+    // Blog mentions and the news flash; the companion server's information pages.
+    info::BlogController& blogs() { return *m_blogs; }
+    info::CompanionPagesController& companionPages() { return *m_companion; }
+    // Where a blog mention found while the window is out of sight goes to be shown.
+    void setBlogNoticeSink(std::function<void(const info::BlogNotice&)> sink) { m_blogNoticeSink = std::move(sink); }
+    // True while the user can see the window: shown, not minimised, and in front.
+    bool inSight() const;
 
     // Status-bar panel 1: whether alerts pop up here and go to the phone.
     void ShowAlertStatus(bool local, bool phone);
@@ -96,7 +107,7 @@ private:
     void getmail();
     // The blog directory, then the online count.
     void readtoday();
-    void resetBlogPanel();
+    void buildInfoControllers();
     void showBanner();
 
     AppContext& m_ctx;
@@ -111,6 +122,9 @@ private:
     net::HttpClient* IdHTTP5;
 
     alerts::AlertController* m_alerts;
+    std::unique_ptr<info::BlogController> m_blogs;
+    std::unique_ptr<info::CompanionPagesController> m_companion;
+    std::function<void(const info::BlogNotice&)> m_blogNoticeSink;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
@@ -124,18 +138,13 @@ private:
     QGroupBox* m_forumBox;       // GroupBox1
     QLabel* m_ratingsCaption;    // Label21
     QLabel* m_blogCaption;       // Label26
-    QLabel* m_blogState;         // Label41
-    QComboBox* m_blogCombo;      // ComboBox2
-    QLabel *m_blogNone, *m_blogFound, *m_blogFoundMore;   // Image9, Image10, Image12
+    QLabel* m_onlineCount;       // Label20
     QLabel* m_todayLabel;        // Label33
     QWidget* m_mediaPlayer;      // WindowsMediaPlayer1
     QWidget* m_tvStrip;          // Panel6
     QStatusBar* m_statusBar;     // StatusBar1
     Tray* m_tray;
     QList<QLabel*> m_statusPanels;
-
-    QStringList m_blogNames;        // blog directory names
-    QStringList m_blogFoundMarks;   // "1" when a blog mentions the stock
 };
 
 } // namespace app

@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/splashwindow.h"
 #include "app/tray.h"
+#include "info/blogcontroller.h"
 #include "widgets/widgets.h"
 
 #include <QAction>
@@ -52,6 +53,19 @@ bool WindowSet::startUp()
     QObject::connect(m_blog.get(), &alerts::BlogNoticeWindow::pauseChanged, &tray,
                      [&tray](bool paused) { tray.item("N7")->setChecked(!paused); });
     QObject::connect(&tray, &Tray::blogResumed, m_blog.get(), &alerts::BlogNoticeWindow::resumeFromTray);
+
+    // A blog mention found while the main window is out of sight: the notice at the right edge,
+    // unless paused; opening its link counts the mention as seen.
+    m_main->setBlogNoticeSink([this](const info::BlogNotice& notice) {
+        m_blog->setNotice(notice.line1, notice.link, notice.blogIndex);
+        m_blog->setLinkText(notice.line2);
+        if (m_blog->paused())
+            m_blog->place();
+        else
+            m_blog->placeAndShow();
+    });
+    QObject::connect(m_blog.get(), &alerts::BlogNoticeWindow::blogSeen, &m_main->blogs(),
+                     &info::BlogController::markSeen);
     return true;
 }
 
