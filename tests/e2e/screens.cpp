@@ -5,6 +5,7 @@
 #include "app/windowset.h"
 #include "appfixture.h"
 #include "app/tray.h"
+#include "info/blogcontroller.h"
 #include "settings/settingsdialog.h"
 
 #include <QApplication>
@@ -47,7 +48,19 @@ int main(int argc, char** argv)
     app::WindowSet windows(*f.context);
     windows.startUp();
     settle(6000);   // pages arrive, the banner turns
-    save(windows.main(), out, "main-window");
+    // One pass of the blog search over the whole directory (Timer5 does one blog per 30 s).
+    app::MainWindow& main = windows.main();
+    for (int i = 0; i < 12; ++i)
+        main.blogs().Timer5Timer(*main.blogTimer());
+    save(main, out, "main-window");
+
+    // The same pass with the window out of sight raises the blog-mention notice.
+    main.hide();
+    main.blogs().resetDisplay();
+    for (int i = 0; i < 13 && !windows.blogNotice().isVisible(); ++i)
+        main.blogs().Timer5Timer(*main.blogTimer());
+    save(windows.blogNotice(), out, "blog-notice");
+    main.show();
 
     settings::SettingsDialog& dialog = windows.settingsDialog();
     dialog.open();
