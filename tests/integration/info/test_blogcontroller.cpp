@@ -88,17 +88,6 @@ struct Rig {
 class TestBlogController : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void sandboxDirectoryFillsTheDropDown()
-    {
-        Rig rig;
-        rig.blogs->loadDirectory();
-        QCOMPARE(rig.blogs->todayLink(), rig.base() + QStringLiteral("/gptodayinfo.html"));
-        QCOMPARE(rig.blogs->addresses().size(), 12);
-        QCOMPARE(rig.items().size(), 12);
-        QCOMPARE(rig.items().first(), QStringLiteral("股海拾贝(未找到)"));
-        QCOMPARE(rig.blogs->seenFlags(), QStringList(12, QStringLiteral("0")));
-    }
-
     // One pass over the sandbox's blogs marks exactly the blogs that mention the stock at that
     // moment; Label41 names the last of them.
     void searchWalksTheSandboxDirectory()

@@ -1,11 +1,7 @@
-// The sandbox's blog directory, blogs, evaluation sites, news flash and daily index pages, read
-// with the application's own scanners.
+// The sandbox's blogs, news flash and daily index pages, read with the application's own
+// scanners. (The directory and the evaluation sites are read end to end by the controller tests.)
 #include "blogs.h"
-#include "companion.h"
-#include "companioninfo.h"
-#include "evaluations.h"
 #include "info/blogsearch.h"
-#include "info/companionpages.h"
 #include "info/newsflash.h"
 #include "market.h"
 #include "net/codecs.h"
@@ -32,36 +28,6 @@ QString pathOf(const QString& address)
 class TestSandboxInfo : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void directoryParsesWhole()
-    {
-        const QByteArray reply = net::toGbk(companion::frame(companioninfo::directoryPayload(kBase, kMorning)));
-        const info::BlogDirectory dir = info::parseBlogDirectory(reply);
-        QCOMPARE(dir.todayLink, kBase + companioninfo::kTodayInfoPath);
-        QCOMPARE(dir.addresses.size(), 12);
-        QCOMPARE(dir.names.size(), 12);
-        for (const QString& name : dir.names) {
-            const QByteArray bytes = net::toGbk(name);
-            QVERIFY2(!bytes.contains('|') && !bytes.contains('*') && !bytes.contains(']'), qPrintable(name));
-        }
-    }
-
-    void evaluationListParsesWhole()
-    {
-        const QByteArray reply = net::toGbk(companion::frame(companioninfo::evaluationsPayload(kBase)));
-        Market market;
-        for (const QString& code : {QStringLiteral("600000"), QStringLiteral("000001"), QStringLiteral("300059")}) {
-            const info::SiteEvaluations sites = info::parseSiteEvaluations(reply, code);
-            QCOMPARE(sites.names.size(), 6);
-            QCOMPARE(sites.addresses.size(), 6);
-            for (const QString& address : sites.addresses) {
-                const QString path = pathOf(address).section(u'?', 0, 0);
-                const QString query = pathOf(address).section(u'?', 1);
-                const std::optional<QString> page = evaluations::page(market, path, query, kMorning);
-                QVERIFY2(page && page->contains(market.nameOf(code)), qPrintable(address));
-            }
-        }
-    }
-
     // Over the day each blog's mentions change; code-only blogs never name the stock, UTF-8 blogs
     // are found through their UTF-8 reading only.
     void blogsChangeAndUseEveryStyle()
