@@ -8,18 +8,18 @@ namespace info {
 
 namespace {
 
-// The framed body: after the last marker seen before the first "</body>" that follows one.
+// The framed body: from the last marker before the first "</body>" that follows a marker.
 QByteArrayView framedBody(QByteArrayView reply)
 {
     const QByteArray marker = QString::fromUtf16(app::kPayloadMarker).toLatin1();
-    qsizetype from = -1;
-    for (qsizetype p = 0; p < reply.size(); ++p) {
-        if (net::at(reply, p, marker))
-            from = p + marker.size();
-        else if (from >= 0 && net::at(reply, p, "</body>"))
-            return reply.sliced(from, p - from);
-    }
-    return {};
+    const qsizetype first = reply.indexOf(marker);
+    if (first < 0)
+        return {};
+    const qsizetype end = reply.indexOf("</body>", first + marker.size());
+    if (end < 0)
+        return {};
+    const qsizetype from = reply.lastIndexOf(marker, end - marker.size()) + marker.size();
+    return reply.sliced(from, end - from);
 }
 
 // A real address or name is far shorter. Fields are cut to this length, so a payload of stars

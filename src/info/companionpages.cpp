@@ -45,8 +45,11 @@ SiteEvaluations parseSiteEvaluations(const QByteArray& reply, const QString& cod
         } else if (recordStart >= 0 && reply[p] == ']') {
             const QByteArrayView record = net::trimBlanks(QByteArrayView(reply).sliced(recordStart, p - recordStart));
             recordStart = p + 1;
-            if (!record.isEmpty())
+            // Only a record with a "*" adds anything; the others are not worth decoding.
+            if (record.contains('*'))
                 addRecord(out, net::fromGbk(record.toByteArray()), code);
+            if (out.names.size() >= kMaxSites)
+                break;
         }
     }
     return out;

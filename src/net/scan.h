@@ -28,7 +28,8 @@ inline QString trimBlanks(QStringView text)
 // The same two for pages scanned as bytes.
 inline bool at(QByteArrayView bytes, qsizetype i, QByteArrayView marker)
 {
-    return i >= 0 && i + marker.size() <= bytes.size() && bytes.sliced(i, marker.size()) == marker;
+    return i >= 0 && i + marker.size() <= bytes.size() && !marker.isEmpty() && bytes[i] == marker[0]
+           && bytes.sliced(i, marker.size()) == marker;
 }
 
 // Returns a view into `bytes`, which must outlive it.
