@@ -128,6 +128,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry)
 {
     auto* l = new QLabel(parent);
     l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);   // stock and blog names come from remote replies
     l->setGeometry(geometry);
     return l;
 }
@@ -493,6 +494,7 @@ BlogNoticeWindow::BlogNoticeWindow(NoticePauses& pauses, net::UrlOpener& opener,
 
     m_linkLabel = new app::ClickLabel(QStringLiteral("Label2"), QString(),
                                       app::ClickLabel::Hover::None, this);
+    m_linkLabel->setTextFormat(Qt::PlainText);   // carries a blog name from the directory
     m_linkLabel->setGeometry(58, 34, width - 58 - 8, 40);
     m_linkLabel->setWordWrap(true);
     m_linkLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);

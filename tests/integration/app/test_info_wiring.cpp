@@ -101,6 +101,8 @@ private Q_SLOTS:
         QVERIFY(notice.isVisible());
         QCOMPARE(notice.findChild<QLabel*>("Label1")->text(), QStringLiteral("您的股票:平安银行(000001)"));
         QCOMPARE(notice.findChild<QLabel*>("Label2")->text(), QStringLiteral("在《博客一》被提及,点击查看!"));
+        for (const char* line : {"Label1", "Label2"})
+            QCOMPARE(notice.findChild<QLabel*>(line)->textFormat(), Qt::PlainText);
         QCOMPARE(w.blogs().seenFlags(), QStringList{"1"});
         notice.Label2Click();
         QCOMPARE(f.opener.opened.last(), f.box->baseUrl() + QStringLiteral("/b1.html"));

@@ -290,6 +290,21 @@ private Q_SLOTS:
         QCOMPARE(rig.blogs->tickCount(), 1);
     }
 
+    // A code change while a blog page is on its way: the page was read for the old stock and
+    // marks nothing; the cursor still moves on.
+    void codeChangeDuringTheWaitMarksNothing()
+    {
+        Rig rig;
+        rig.fx.box->setFixedPage(QStringLiteral("/b1.html"), "600000");
+        rig.directory({{"/b1.html", QStringLiteral("博客一")}, {"/b1.html", QStringLiteral("博客二")}});
+        rig.tick();
+        QTimer::singleShot(0, &rig.parent, [&] { ++rig.state.StockGeneration; });
+        rig.tick();
+        QCOMPARE(rig.items()[1], QStringLiteral("博客二(未找到)"));
+        QCOMPARE(rig.blogs->Label41()->text(), QStringLiteral("《博客一》提及该股"));
+        QCOMPARE(rig.blogs->cursor(), 2);
+    }
+
     void failedDirectoryLoadAbortsAndLeavesItEmpty()
     {
         Rig rig;

@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QTest>
+#include <QTimer>
 
 using info::BlogController;
 using info::CompanionPagesController;
@@ -105,6 +106,15 @@ private Q_SLOTS:
         rig.pages->ComboBox1Change(0);
         QVERIFY(rig.fx.opener.opened.isEmpty());
         QVERIFY(rig.fx.prompter.boxes.isEmpty());
+    }
+
+    // A code change while the list is on its way: the reply is for the old code and is dropped.
+    void codeChangeDuringTheWaitKeepsTheList()
+    {
+        Rig rig;
+        QTimer::singleShot(0, &rig.parent, [&] { ++rig.state.StockGeneration; });
+        rig.pages->readzhpj();
+        QCOMPARE(rig.items(), QStringList());
     }
 
     // Keys never change the selection.
