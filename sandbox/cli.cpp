@@ -36,6 +36,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
         "/gpdel1-3.asp, /gpadd1-3.asp (POST, GBK); plain pages /notice.html, /ban.html,\n"
         "/download.html, /waiting.html, /author.html, /fetion.html, /msgrd?V=1&Uin=N; and\n"
         "/gpshow.asp?sn=NUMBER, a page showing what the server holds for that phone number.\n"
+        "Information: /gpreadtoady1.asp (blog directory), /gpreadzhpj.asp (evaluating sites),\n"
+        "/gptodayinfo.html; blogs /blog/<id>.html; evaluations /pj/<site>/...; the news flash\n"
+        "/news/cgszb.html and its articles /news/1406,<yyyyMMddhhmm>.html; daily index /a/yyyyMMdd/.\n"
         "\n"
         "Scenarios (--scenario NAME):\n") + scenarioSummary(Scenario::Alerts));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
