@@ -6,6 +6,7 @@
 #include "core/guard.h"
 #include "core/settings.h"
 #include "core/stockticket.h"
+#include "info/blogsearch.h"
 #include "info/newsflash.h"
 #include "net/codecs.h"
 #include "net/httpclient.h"
@@ -14,7 +15,6 @@
 
 #include <QComboBox>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTimer>
 
 namespace info {

@@ -3,8 +3,6 @@
 // three pictures, the background search one blog per Timer5 tick, and the news-flash line.
 #pragma once
 
-#include "info/blogsearch.h"
-
 #include <QObject>
 #include <QStringList>
 #include <functional>
