@@ -39,6 +39,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
         "Information: /gpreadtoady1.asp (blog directory), /gpreadzhpj.asp (evaluating sites),\n"
         "/gptodayinfo.html; blogs /blog/<id>.html; evaluations /pj/<site>/...; the news flash\n"
         "/news/cgszb.html and its articles /news/1406,<yyyyMMddhhmm>.html; daily index /a/yyyyMMdd/.\n"
+        "Recommendation board: /gpjgshow.asp (newest posts), /jg.asp (all), /gpjg.asp (post form,\n"
+        "two posts per client address and day; a fresh data folder starts with a few posts).\n"
         "\n"
         "Scenarios (--scenario NAME):\n") + scenarioSummary(Scenario::Alerts));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},

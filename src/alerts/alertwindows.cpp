@@ -127,8 +127,8 @@ QPixmap drawPicture(Picture kind)
 QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry)
 {
     auto* l = new QLabel(parent);
-    l->setObjectName(QString::fromLatin1(name));
     l->setTextFormat(Qt::PlainText);   // stock and blog names come from remote replies
+    l->setObjectName(QString::fromLatin1(name));
     l->setGeometry(geometry);
     return l;
 }
@@ -175,7 +175,8 @@ PopupWindow::PopupWindow(const char* name, const QString& caption, Corner corner
 {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+    // A tool window: a notice of a tray program gets no taskbar entry of its own.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint
                    | Qt::WindowStaysOnTopHint);
     // A pop-up closed while the main window sits in the tray must not end the program.
@@ -494,7 +495,6 @@ BlogNoticeWindow::BlogNoticeWindow(NoticePauses& pauses, net::UrlOpener& opener,
 
     m_linkLabel = new app::ClickLabel(QStringLiteral("Label2"), QString(),
                                       app::ClickLabel::Hover::None, this);
-    m_linkLabel->setTextFormat(Qt::PlainText);   // carries a blog name from the directory
     m_linkLabel->setGeometry(58, 34, width - 58 - 8, 40);
     m_linkLabel->setWordWrap(true);
     m_linkLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);

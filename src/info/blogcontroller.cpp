@@ -112,7 +112,6 @@ BlogController::BlogController(app::AppState& state, const app::Settings& settin
 
     m_news = new app::ClickLabel(QStringLiteral("Label48"), QStringLiteral("快讯(正在搜索......)"),
                                  app::ClickLabel::Hover::Link, parent);
-    m_news->setTextFormat(Qt::PlainText);
     connect(m_news, &app::ClickLabel::clicked, this, [this] {
         app::guarded(m_prompter, [this] { Label48Click(); });
     });

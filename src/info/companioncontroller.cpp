@@ -38,7 +38,6 @@ CompanionPagesController::CompanionPagesController(app::AppState& state, const a
 
     auto link = [&](const char* name, const QString& text, const QString& hint, void (CompanionPagesController::*click)()) {
         auto* label = new app::ClickLabel(QString::fromLatin1(name), text, app::ClickLabel::Hover::Link, parent);
-        label->setTextFormat(Qt::PlainText);
         label->setToolTip(hint);
         connect(label, &app::ClickLabel::clicked, this, [this, click] {
             app::guarded(m_prompter, [&] { (this->*click)(); });
