@@ -12,6 +12,7 @@
 #include "requests.h"
 #include "server.h"
 #include "store.h"
+#include "tv.h"
 
 #include "net/codecs.h"
 
@@ -253,6 +254,12 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     }
     if (const auto reply = answerForm(store, path, field))
         return sendFramed(reply->payload, reply->status);
+    if (path == tv::kDirectoryPath)
+        return sendFramed(tv::directoryPayload(baseUrl()));
+    if (tv::startStream(path, socket))
+        return;
+    if (path == tv::kNeverPath)
+        return;   // the connection stays open and the stream never starts
     // Companion server: the blog directory, the evaluating sites, today's important information.
     if (path == QLatin1String("/gpreadtoady1.asp"))
         return sendFramed(companioninfo::directoryPayload(baseUrl(), t));

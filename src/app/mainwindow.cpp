@@ -17,6 +17,7 @@
 #include "widgets/webpane.h"
 #include "widgets/widgets.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -36,6 +37,8 @@ namespace {
 
 constexpr int kClientWidth = 932;
 constexpr int kClientHeight = 628;
+// Marks the widgets whose mouse moves clear the TV channel column's highlight.
+constexpr char kClearsTvHover[] = "clearsTvHover";
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
@@ -114,6 +117,11 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     buildInfoControllers();
     buildControls();
     buildTimers();
+    // Chart1MouseMove, Chart2MouseMove and Image2MouseMove: moving over the two big-order charts
+    // or the quote panel clears the channel column's highlight, as the TV start screen does.
+    for (const char* name : {"Chart1", "Chart2"})
+        clearTvHoverOver(findChild<QWidget*>(QString::fromLatin1(name)));
+    clearTvHoverOver(m_quotePanel);
     m_alerts = new alerts::AlertController(m_ctx.alerts, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
                                            *Timer4, *Timer1, this);
     connect(Timer4, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer4Timer);
@@ -142,23 +150,10 @@ void MainWindow::buildControls()
     m_banner->setFont(bannerFont);
 
     // Left column: the TV viewer, site ratings and blog mentions, links, online users.
-    auto* panel7 = new QFrame(this);
-    panel7->setObjectName(QStringLiteral("Panel7"));
-    panel7->setFrameShape(QFrame::StyledPanel);
-    panel7->setGeometry(2, 28, 368, 366);
-    m_mediaPlayer = new QWidget(panel7);
-    m_mediaPlayer->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
-    m_mediaPlayer->setAutoFillBackground(true);
-    QPalette mp = m_mediaPlayer->palette();
-    mp.setColor(QPalette::Window, Qt::black);
-    m_mediaPlayer->setPalette(mp);
-    m_mediaPlayer->setGeometry(2, 2, 363, 328);
-    m_waitingPage = new app::WebPane(QStringLiteral("WebBrowser5"), m_ctx.opener, panel7);
-    m_waitingPage->setGeometry(2, 2, 363, 328);
-    m_tvStrip = new QFrame(panel7);
-    m_tvStrip->setObjectName(QStringLiteral("Panel6"));
-    m_tvStrip->setGeometry(2, 332, 363, 30);
-    label(m_tvStrip, "Label49", QStringLiteral("财经电视"), {6, 6, 200, 18});
+    m_tv = new tv::TvController(m_state, m_ctx.prompter, m_ctx.opener, *IdHTTP1,
+                                [this](const QString& text) { setStatusPanel(3, text); }, this);
+    m_tv->panel()->setParent(this);
+    m_tv->panel()->setGeometry(2, 28, 368, 366);
 
     m_ratingsCaption = label(this, "Label21", QStringLiteral("各大网站的评价"), {4, 398, 364, 18});
     m_companion->ComboBox1()->setGeometry(4, 418, 364, 24);
@@ -187,7 +182,6 @@ void MainWindow::buildControls()
     fetion->setToolTip(QStringLiteral("不了解飞信，点这里进入中国移动官方网站查询"));
     connect(fetion, &ClickLabel::clicked, this,
             [this] { m_ctx.opener.open(m_ctx.settings.FetionHomeUrl); });
-    m_todayLabel = label(this, "Label33", QString(), {134, 540, 234, 22});
 
     m_adStrip = new app::WebPane(QStringLiteral("WebBrowser6"), m_ctx.opener, this);
     m_adStrip->setGeometry(2, 566, 368, 36);
@@ -383,18 +377,17 @@ void MainWindow::firstShowSteps()
     yzgp(m_state.CurrentCode);
     for (net::HttpClient* client : {IdHTTP1, IdHTTP2, IdHTTP5})
         client->setReadTimeout(6000);
-    m_mediaPlayer->resize(363, 328);
+    m_tv->preparePlayer();
     m_companion->readzhpj();
     readtoday();
-    // The TV channel column is built here.
-    m_todayLabel->setText(QStringLiteral("(今天是") + dateText(m_ctx.clock.now().date())
-                          + QStringLiteral(")"));
+    m_tv->addtv();
+    m_tv->showToday(dateText(m_ctx.clock.now().date()));
     Timer1->start();
     Timer4->start();
     Timer5->start();
     findChild<QLabel*>(QStringLiteral("Label31"))->setText(QStringLiteral("今日重大信息"));
     findChild<QLabel*>(QStringLiteral("Label32"))->setText(QStringLiteral("昨日财经要闻"));
-    m_waitingPage->move(-1000, m_waitingPage->y());
+    m_tv->parkWaitingPage();
     m_adStrip->navigate(m_state.ServerBase + QStringLiteral("/gpcgad.html"));
     if (!m_state.CurrentCode.isEmpty()) {
         // The three big-order pages are loaded here.
@@ -451,7 +444,7 @@ void MainWindow::getmail()
         endProgram();
     }
     if (net::isWebAddress(reply.WaitingPage))
-        m_waitingPage->navigate(reply.WaitingPage);
+        m_tv->waitingPage().navigate(reply.WaitingPage);
 }
 
 void MainWindow::readtoday()
@@ -482,7 +475,7 @@ void MainWindow::getbase()
         m_state.CurrentCode = QStringLiteral("000001");
         m_codeEdit->setText(m_state.CurrentCode);
     }
-    // The recently watched and favourite TV channels are loaded here.
+    m_tv->loadLists();
 }
 
 void MainWindow::start()
@@ -663,10 +656,30 @@ void MainWindow::showBanner()
     m_banner->setPalette(p);
 }
 
+void MainWindow::clearTvHoverOver(QWidget* widget)
+{
+    if (!widget)
+        return;
+    // A chart view takes the mouse in its viewport.
+    QWidget* target = widget;
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
+        target = area->viewport();
+    target->setMouseTracking(true);
+    target->setProperty(kClearsTvHover, true);
+    target->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove && watched->property(kClearsTvHover).toBool())
+        m_tv->Image24MouseMove();
+    return QWidget::eventFilter(watched, event);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // The TV channel files are written and playback stopped here.
-    m_tvStrip->hide();
+    m_tv->writeLists();
+    m_tv->stopForClose();
     m_tray->remove();
     event->accept();
     requestExit(0);
@@ -686,9 +699,7 @@ void MainWindow::windowmin()
 {
     m_state.HiddenInTray = true;
     m_tray->add();
-    // TV playback stops here.
-    m_tvStrip->hide();
-    setStatusPanel(3, QString());
+    m_tv->stopForTray();
     hide();
 }
 

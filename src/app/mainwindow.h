@@ -5,6 +5,7 @@
 #include "alerts/alertcontroller.h"
 #include "app/context.h"
 #include "info/blogcontroller.h"
+#include "tv/tvcontroller.h"
 
 #include <memory>
 
@@ -65,6 +66,8 @@ public:
     void setBlogNoticeSink(std::function<void(const info::BlogNotice&)> sink) { m_blogNoticeSink = std::move(sink); }
     // True while the user can see the window: shown, not minimised, and in front.
     bool inSight() const;
+    // The TV viewer in the lower left panel.
+    tv::TvController& tv() { return *m_tv; }
 
     // Status-bar panel 1: whether alerts pop up here and go to the phone.
     void ShowAlertStatus(bool local, bool phone);
@@ -102,10 +105,13 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
     void buildTimers();
+    // Mouse moves over `widget` clear the TV channel column's highlight.
+    void clearTvHoverOver(QWidget* widget);
     void firstShowSteps();
     void getbase();
     // Open or create the alert database and show its switches in the status bar.
@@ -134,13 +140,13 @@ private:
     std::unique_ptr<info::BlogController> m_blogs;
     std::unique_ptr<info::CompanionPagesController> m_companion;
     std::function<void(const info::BlogNotice&)> m_blogNoticeSink;
+    tv::TvController* m_tv;
     recommend::RecommendController* m_recommend = nullptr;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
     QLabel* m_banner;            // Panel4
     app::WebPane* m_stockPage;   // WebBrowser1
-    app::WebPane* m_waitingPage; // WebBrowser5
     app::WebPane* m_adStrip;     // WebBrowser6
     market::QuotePanel* m_quotePanel;
     DigitEdit* m_codeEdit;       // Edit1
@@ -149,9 +155,6 @@ private:
     QLabel* m_ratingsCaption;    // Label21
     QLabel* m_blogCaption;       // Label26
     QLabel* m_onlineCount;       // Label20
-    QLabel* m_todayLabel;        // Label33
-    QWidget* m_mediaPlayer;      // WindowsMediaPlayer1
-    QWidget* m_tvStrip;          // Panel6
     QStatusBar* m_statusBar;     // StatusBar1
     Tray* m_tray;
     QList<QLabel*> m_statusPanels;
