@@ -1,9 +1,14 @@
 #include "sandbox.h"
 
+#include "blogs.h"
 #include "companion.h"
+#include "companioninfo.h"
+#include "evaluations.h"
 #include "forms.h"
 #include "infosites.h"
 #include "market.h"
+#include "newsflash.h"
+#include "qqfinance.h"
 #include "recommend.h"
 #include "requests.h"
 #include "server.h"
@@ -256,6 +261,28 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
         return;
     if (path == tv::kNeverPath)
         return;   // the connection stays open and the stream never starts
+    // Companion server: the blog directory, the evaluating sites, today's important information.
+    if (path == QLatin1String("/gpreadtoady1.asp"))
+        return sendFramed(companioninfo::directoryPayload(baseUrl(), t));
+    if (path == QLatin1String("/gpreadzhpj.asp"))
+        return sendFramed(companioninfo::evaluationsPayload(baseUrl()));
+    if (path == companioninfo::kTodayInfoPath)
+        return sendPage(companioninfo::todayInfoPage(market, baseUrl(), t));
+
+    // East Money stock site: the news flash and its articles.
+    if (path == QLatin1String("/news/cgszb.html"))
+        return sendPage(newsflash::listPage(market, baseUrl(), t));
+    if (const auto article = newsflash::articlePage(market, path, t))
+        return sendPage(*article);
+    // The stock blogs of the directory.
+    if (const auto blog = blogs::page(market, path, t))
+        return send(blog->body, blog->contentType);
+    // The sites that evaluate a stock.
+    if (const auto evaluation = evaluations::page(market, path, r.query, t))
+        return sendPage(*evaluation);
+    // QQ finance: the daily index pages.
+    if (const auto day = qqfinance::dayPage(market, baseUrl(), path, t))
+        return sendPage(*day);
 
     // The outside information sites: stock forum, commentary, notice list, company news.
     const QString base = baseUrl();

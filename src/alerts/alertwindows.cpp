@@ -127,7 +127,7 @@ QPixmap drawPicture(Picture kind)
 QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry)
 {
     auto* l = new QLabel(parent);
-    l->setTextFormat(Qt::PlainText);   // stock names come from the quote service
+    l->setTextFormat(Qt::PlainText);   // stock and blog names come from remote replies
     l->setObjectName(QString::fromLatin1(name));
     l->setGeometry(geometry);
     return l;

@@ -8,6 +8,7 @@
 #include "core/stockcode.h"
 #include "core/stockcodefile.h"
 #include "info/cellgrid.h"
+#include "info/companioncontroller.h"
 #include "core/stockticket.h"
 #include "market/quote.h"
 #include "market/quotepanel.h"
@@ -53,7 +54,7 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const QString& title, con
     return box;
 }
 
-// Small pictures drawn at run time: a magnifier for the search button, status dots and the
+// Small pictures drawn at run time: a magnifier for the search button, the program icon and the
 // Fetion badge. They carry no text.
 QPixmap glyph(char kind, int size)
 {
@@ -85,23 +86,12 @@ QPixmap glyph(char kind, int size)
         p.drawRect(QRectF(size * 0.58, size * 0.4, size * 0.22, size * 0.4));
         break;
     }
-    default: {    // status dot: grey none, red found
-        p.setBrush(kind == 'r' ? QColor(220, 0, 0) : QColor(150, 150, 150));
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(QRectF(2, 2, size - 4, size - 4));
-    }
+    default:
+        break;
     }
     return pixmap;
 }
 
-QLabel* picture(QWidget* parent, const char* name, char kind, const QRect& geometry)
-{
-    auto* l = new QLabel(parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setPixmap(glyph(kind, qMin(geometry.width(), geometry.height())));
-    l->setGeometry(geometry);
-    return l;
-}
 
 } // namespace
 
@@ -127,6 +117,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     m_forum = new info::ForumController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.opener, *IdHTTP5, this);
     m_news = new info::StockNewsController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.opener, *IdHTTP2, this);
 
+    buildInfoControllers();
     buildControls();
     buildTimers();
     // Chart1MouseMove, Chart2MouseMove and Image2MouseMove: moving over the two big-order charts
@@ -167,32 +158,19 @@ void MainWindow::buildControls()
     m_tv->panel()->setParent(this);
     m_tv->panel()->setGeometry(2, 28, 368, 366);
 
-    auto* ratings = new QComboBox(this);
-    ratings->setObjectName(QStringLiteral("ComboBox1"));
     m_ratingsCaption = label(this, "Label21", QStringLiteral("各大网站的评价"), {4, 398, 364, 18});
-    ratings->setGeometry(4, 418, 364, 24);
+    m_companion->ComboBox1()->setGeometry(4, 418, 364, 24);
     m_blogCaption = label(this, "Label26", QStringLiteral("知名博客提及的有"), {4, 446, 364, 18});
-    m_blogCombo = new QComboBox(this);
-    m_blogCombo->setObjectName(QStringLiteral("ComboBox2"));
-    m_blogCombo->setGeometry(4, 466, 300, 24);
-    m_blogNone = picture(this, "Image9", 'g', {310, 468, 20, 20});
-    m_blogFound = picture(this, "Image10", 'r', {332, 468, 20, 20});
-    m_blogFoundMore = picture(this, "Image12", 'r', {350, 468, 18, 20});
-    m_blogFound->hide();
-    m_blogFoundMore->hide();
-    m_blogState = label(this, "Label41", QStringLiteral("目前没有发现任何博客提及该股"), {4, 492, 364, 18});
+    m_blogs->ComboBox2()->setGeometry(4, 466, 364, 24);
+    m_blogs->Label41()->setGeometry(4, 492, 340, 18);
+    for (QLabel* picture : {m_blogs->Image9(), m_blogs->Image10(), m_blogs->Image12()})
+        picture->move(346, 491);
 
-    auto* info1 = new ClickLabel(QStringLiteral("Label31"), QStringLiteral("今日重大信息"),
-                                 ClickLabel::Hover::Link, this);
-    info1->setGeometry(4, 514, 110, 20);
-    auto* info2 = new ClickLabel(QStringLiteral("Label32"), QStringLiteral("昨日财经要闻"),
-                                 ClickLabel::Hover::Link, this);
-    info2->setGeometry(120, 514, 110, 20);
+    m_companion->Label31()->setGeometry(4, 514, 110, 20);
+    m_companion->Label32()->setGeometry(120, 514, 110, 20);
     label(this, "Label16", QStringLiteral("在线人数"), {240, 514, 56, 20});
-    label(this, "Label20", QStringLiteral("0"), {298, 514, 36, 20});
-    auto* refresh = new ClickLabel(QStringLiteral("Label11"), QStringLiteral("刷 新"),
-                                   ClickLabel::Hover::Link, this);
-    refresh->setGeometry(336, 514, 32, 20);
+    m_onlineCount = label(this, "Label20", QStringLiteral("0"), {298, 514, 36, 20});
+    m_companion->Label11()->setGeometry(336, 514, 32, 20);
 
     auto* settingsLink = new ClickLabel(QStringLiteral("Label18"), QStringLiteral("股价提示设置"),
                                         ClickLabel::Hover::BackgroundOnly, this);
@@ -271,7 +249,15 @@ void MainWindow::buildControls()
     panel8->setObjectName(QStringLiteral("Panel8"));
     panel8->setFrameShape(QFrame::StyledPanel);
     panel8->setGeometry(374, 578, 556, 24);
-    label(panel8, "Label48", QStringLiteral("快讯(正在搜索......)"), {6, 2, 544, 20});
+    // The news-flash line and its two icons (at one place) sit inside the panel.
+    for (QLabel* control : {m_blogs->Image1(), m_blogs->Image19(), static_cast<QLabel*>(m_blogs->Label48())}) {
+        const bool hidden = control->isHidden();
+        control->setParent(panel8);
+        control->setVisible(!hidden);
+    }
+    m_blogs->Image1()->move(4, 2);
+    m_blogs->Image19()->move(4, 2);
+    m_blogs->Label48()->setGeometry(26, 2, 526, 20);
 
     // Status bar: five panels.
     m_statusBar = new QStatusBar(this);
@@ -309,7 +295,8 @@ void MainWindow::buildTimers()
     make(Timer2, "Timer2", 60000, &MainWindow::Timer2Timer);
     make(Timer3, "Timer3", 5000, &MainWindow::Timer3Timer);
     make(Timer4, "Timer4", 5000, nullptr);    // the alert tick, connected to the alert controller
-    make(Timer5, "Timer5", 30000, nullptr);   // blog search and news flash: to come
+    make(Timer5, "Timer5", 30000, nullptr);
+    connect(Timer5, &QTimer::timeout, this, [this] { m_blogs->Timer5Timer(*Timer5); });
     make(Timer6, "Timer6", 1000, nullptr);    // the alerts' cooldown clock, likewise
     make(Timer7, "Timer7", 5000, nullptr);    // hourly big-order announcements: to come
     make(Timer8, "Timer8", 10, nullptr);
@@ -381,7 +368,7 @@ void MainWindow::firstShowSteps()
     for (net::HttpClient* client : {IdHTTP1, IdHTTP2, IdHTTP5})
         client->setReadTimeout(6000);
     m_tv->preparePlayer();
-    // The site evaluations are read here.
+    m_companion->readzhpj();
     readtoday();
     m_tv->addtv();
     m_tv->showToday(dateText(m_ctx.clock.now().date()));
@@ -452,12 +439,12 @@ void MainWindow::getmail()
 
 void MainWindow::readtoday()
 {
-    // The blog directory and today's information link are read here.
+    m_blogs->loadDirectory();
     try {
         IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpall.asp"));
         const QByteArray reply = IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
         if (const std::optional<QString> count = onlineCount(net::fromGbk(reply)))
-            findChild<QLabel*>(QStringLiteral("Label20"))->setText(*count);
+            m_onlineCount->setText(*count);
     } catch (const net::HttpFailure&) {
         throw SilentAbort{};
     }
@@ -542,25 +529,34 @@ void MainWindow::ChangeStock()
         // pages loaded here.
         m_stockPage->navigate(m_state.ServerBase + QStringLiteral("/gpgetstock.asp?name=")
                               + m_state.CurrentCode);
-        // The site evaluations are read here.
+        m_companion->readzhpj();
         start();
     });
     if (found)
-        resetBlogPanel();
+        m_blogs->resetDisplay();
     Timer7->start();
     m_state.CodeChangeBusy = false;
 }
 
-void MainWindow::resetBlogPanel()
+void MainWindow::buildInfoControllers()
 {
-    m_blogCombo->clear();
-    for (const QString& name : std::as_const(m_blogNames))
-        m_blogCombo->addItem(name + QStringLiteral("(未找到)"));
-    m_blogFoundMarks = QStringList(m_blogNames.size(), QStringLiteral("0"));
-    m_blogNone->show();
-    m_blogFound->hide();
-    m_blogFoundMore->hide();
-    m_blogState->setText(QStringLiteral("目前没有发现任何博客提及该股"));
+    info::BlogController::Hooks hooks;
+    hooks.showSearchState = [this](const QString& text) { setStatusPanel(2, text); };
+    hooks.mainWindowInSight = [this] { return inSight(); };
+    hooks.raiseNotice = [this](const info::BlogNotice& notice) {
+        if (m_blogNoticeSink)
+            m_blogNoticeSink(notice);
+    };
+    m_blogs = std::make_unique<info::BlogController>(m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
+                                                     m_ctx.opener, *IdHTTP3, std::move(hooks), this);
+    m_companion = std::make_unique<info::CompanionPagesController>(
+        m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter, m_ctx.opener, *IdHTTP3, *m_blogs,
+        [this](const QString& count) { m_onlineCount->setText(count); }, this);
+}
+
+bool MainWindow::inSight() const
+{
+    return isVisible() && !isMinimized() && isActiveWindow();
 }
 
 QString MainWindow::yzgp(const QString& code)

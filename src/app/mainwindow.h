@@ -4,9 +4,12 @@
 
 #include "alerts/alertcontroller.h"
 #include "app/context.h"
+#include "info/blogcontroller.h"
 #include "tv/tvcontroller.h"
 #include "info/forumcontroller.h"
 #include "info/stocknews.h"
+
+#include <memory>
 
 #include <QWidget>
 
@@ -20,6 +23,7 @@ class QCheckBox;
 
 namespace net { class HttpClient; }
 namespace market { class QuotePanel; }
+namespace info { class CompanionPagesController; }
 namespace recommend { class RecommendController; }
 
 namespace app {
@@ -59,6 +63,13 @@ public:
     QTimer* promptTimer() const { return Timer9; }
     // The alert tick and its cooldown clock.
     alerts::AlertController& alerts() { return *m_alerts; }
+    // Blog mentions and the news flash; the companion server's information pages.
+    info::BlogController& blogs() { return *m_blogs; }
+    info::CompanionPagesController& companionPages() { return *m_companion; }
+    // Where a blog mention found while the window is out of sight goes to be shown.
+    void setBlogNoticeSink(std::function<void(const info::BlogNotice&)> sink) { m_blogNoticeSink = std::move(sink); }
+    // True while the user can see the window: shown, not minimised, and in front.
+    bool inSight() const;
     // The TV viewer in the lower left panel.
     tv::TvController& tv() { return *m_tv; }
     // The forum panel and the stock news panels (commentary, announcements, rumours, reports).
@@ -118,7 +129,7 @@ private:
     void getmail();
     // The blog directory, then the online count.
     void readtoday();
-    void resetBlogPanel();
+    void buildInfoControllers();
     void showBanner();
 
     AppContext& m_ctx;
@@ -133,6 +144,9 @@ private:
     net::HttpClient* IdHTTP5;
 
     alerts::AlertController* m_alerts;
+    std::unique_ptr<info::BlogController> m_blogs;
+    std::unique_ptr<info::CompanionPagesController> m_companion;
+    std::function<void(const info::BlogNotice&)> m_blogNoticeSink;
     tv::TvController* m_tv;
     info::ForumController* m_forum;
     info::StockNewsController* m_news;
@@ -148,15 +162,10 @@ private:
     QGroupBox* m_forumBox;       // GroupBox1
     QLabel* m_ratingsCaption;    // Label21
     QLabel* m_blogCaption;       // Label26
-    QLabel* m_blogState;         // Label41
-    QComboBox* m_blogCombo;      // ComboBox2
-    QLabel *m_blogNone, *m_blogFound, *m_blogFoundMore;   // Image9, Image10, Image12
+    QLabel* m_onlineCount;       // Label20
     QStatusBar* m_statusBar;     // StatusBar1
     Tray* m_tray;
     QList<QLabel*> m_statusPanels;
-
-    QStringList m_blogNames;        // blog directory names
-    QStringList m_blogFoundMarks;   // "1" when a blog mentions the stock
 };
 
 } // namespace app

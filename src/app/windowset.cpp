@@ -4,6 +4,7 @@
 #include "app/splashwindow.h"
 #include "app/tray.h"
 #include "info/announcementswindow.h"
+#include "info/blogcontroller.h"
 #include "widgets/widgets.h"
 
 #include "core/guard.h"
@@ -78,6 +79,18 @@ bool WindowSet::startUp()
     QObject::connect(m_ticker.get(), &ticker::TickerController::shownChanged, &tray,
                      [&tray](bool shown) { tray.item("N13")->setChecked(shown); });
 
+    // A blog mention found while the main window is out of sight: the notice at the right edge,
+    // unless paused; opening its link counts the mention as seen.
+    m_main->setBlogNoticeSink([this](const info::BlogNotice& notice) {
+        m_blog->setNotice(notice.line1, notice.link, notice.blogIndex);
+        m_blog->setLinkText(notice.line2);
+        if (m_blog->paused())
+            m_blog->place();
+        else
+            m_blog->placeAndShow();
+    });
+    QObject::connect(m_blog.get(), &alerts::BlogNoticeWindow::blogSeen, &m_main->blogs(),
+                     &info::BlogController::markSeen);
     // The recommendation window, last: it disables the main window while it is open, and its
     // prompt switch mirrors the tray item N15.
     recommend::RecommendHooks hooks;

@@ -6,6 +6,7 @@
 #include "appfixture.h"
 #include "app/tray.h"
 #include "info/announcementswindow.h"
+#include "info/blogcontroller.h"
 #include "core/guard.h"
 #include "recommend/recommendwindow.h"
 #include "widgets/widgets.h"
@@ -57,10 +58,22 @@ int main(int argc, char** argv)
     app::WindowSet windows(*f.context);
     windows.startUp();
     settle(6000);   // pages arrive, the banner turns
-    save(windows.main(), out, "main-window");
-    windows.main().stockNews().Label15Click();
+    // One pass of the blog search over the whole directory (Timer5 does one blog per 30 s).
+    app::MainWindow& main = windows.main();
+    for (int i = 0; i < 12; ++i)
+        main.blogs().Timer5Timer(*main.blogTimer());
+    save(main, out, "main-window");
+    main.stockNews().Label15Click();
     save(windows.announcementsWindow(), out, "announcements-window");
     windows.announcementsWindow().close();
+
+    // The same pass with the window out of sight raises the blog-mention notice.
+    main.hide();
+    main.blogs().resetDisplay();
+    for (int i = 0; i < 13 && !windows.blogNotice().isVisible(); ++i)
+        main.blogs().Timer5Timer(*main.blogTimer());
+    save(windows.blogNotice(), out, "blog-notice");
+    main.show();
 
     // The TV viewer: start screen with the channel column, a category menu, the waiting page of
     // a stream that never starts, the moving test picture playing, the player menu.
