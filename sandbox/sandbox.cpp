@@ -1,5 +1,6 @@
 #include "sandbox.h"
 
+#include "bigorder.h"
 #include "companion.h"
 #include "forms.h"
 #include "market.h"
@@ -229,6 +230,8 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     }
     if (const auto reply = answerForm(store, path, field))
         return sendFramed(reply->payload, reply->status);
+    if (const auto page = bigorder::page(market, r.path, t))   // the large-order statistics site
+        return sendPage(*page);
 
     send("<html><body>404 Not Found</body></html>", kUtf8Html, 404);
 }
