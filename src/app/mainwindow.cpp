@@ -1,17 +1,17 @@
 #include "app/mainwindow.h"
 
-#include "core/calendar.h"
 #include "app/statuscheck.h"
+#include "app/tray.h"
+#include "core/calendar.h"
 #include "core/companion.h"
 #include "core/guard.h"
 #include "core/stockcodefile.h"
-#include "app/tray.h"
-#include "widgets/widgets.h"
 #include "market/quote.h"
 #include "market/quotepanel.h"
 #include "net/codecs.h"
 #include "net/httpclient.h"
 #include "widgets/webpane.h"
+#include "widgets/widgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -117,12 +117,13 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     IdHTTP2 = new net::HttpClient(QStringLiteral("IdHTTP2"), this);
     IdHTTP3 = new net::HttpClient(QStringLiteral("IdHTTP3"), this);
     IdHTTP5 = new net::HttpClient(QStringLiteral("IdHTTP5"), this);
-    // One request per watched stock every five seconds: a silent server must not stall the tick.
-    IdHTTPgj = new net::HttpClient(QStringLiteral("IdHTTPgj"), this);
-    IdHTTPgj->setReadTimeout(6000);
 
     buildControls();
     buildTimers();
+    m_alerts = new alerts::AlertController(m_ctx.alerts, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
+                                           *Timer4, *Timer1, this);
+    connect(Timer4, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer4Timer);
+    connect(Timer6, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer6Timer);
     setWindowIcon(QIcon(glyph('i', 32)));
     m_tray = new Tray(windowIcon(), kAppTitle, this);
     connect(m_tray, &Tray::showMainWindow, this, &MainWindow::showFromTray);
@@ -312,14 +313,14 @@ void MainWindow::buildTimers()
             connect(timer, &QTimer::timeout, this, tick);
     };
     make(Timer1, "Timer1", 1000, &MainWindow::Timer1Timer);
-    make(Timer2, "Timer2", 60000, &MainWindow::Timer2Timer);
+    make(Timer2, "Timer2", 60000, nullptr);   // forum refresh, page reloads, online count: to come
     make(Timer3, "Timer3", 5000, &MainWindow::Timer3Timer);
-    make(Timer4, "Timer4", 5000, &MainWindow::Timer4Timer);
-    make(Timer5, "Timer5", 30000, &MainWindow::Timer5Timer);
-    make(Timer6, "Timer6", 1000, &MainWindow::Timer6Timer);
-    make(Timer7, "Timer7", 5000, &MainWindow::Timer7Timer);
+    make(Timer4, "Timer4", 5000, nullptr);    // the alert tick, connected to the alert controller
+    make(Timer5, "Timer5", 30000, nullptr);   // blog search and news flash: to come
+    make(Timer6, "Timer6", 1000, nullptr);    // the alerts' cooldown clock, likewise
+    make(Timer7, "Timer7", 5000, nullptr);    // hourly big-order announcements: to come
     make(Timer8, "Timer8", 10, nullptr);
-    make(Timer9, "Timer9", 30000, &MainWindow::Timer9Timer);
+    make(Timer9, "Timer9", 30000, nullptr);   // the new-recommendation prompt: to come
     connect(Timer8, &QTimer::timeout, this, [this] {
         Timer8->stop();
         if (m_splash)
@@ -383,7 +384,7 @@ void MainWindow::firstShowSteps()
                                 QStringLiteral("作者")};
     for (int c = 0; c < 4; ++c)
         m_forumGrid->setItem(0, c, new QTableWidgetItem(header[c]));
-    m_forumReadMarks = QStringList(4, QStringLiteral("1"));
+    // The forum grid's read marks are seeded here.
     createbase();
     sendbase();
     getbase();
@@ -392,9 +393,9 @@ void MainWindow::firstShowSteps()
     for (net::HttpClient* client : {IdHTTP1, IdHTTP2, IdHTTP5})
         client->setReadTimeout(6000);
     m_mediaPlayer->resize(363, 328);
-    readzhpj();
+    // The site evaluations are read here.
     readtoday();
-    addtv();
+    // The TV channel column is built here.
     m_todayLabel->setText(QStringLiteral("(今天是") + dateText(m_ctx.clock.now().date())
                           + QStringLiteral(")"));
     Timer1->start();
@@ -405,7 +406,7 @@ void MainWindow::firstShowSteps()
     m_waitingPage->move(-1000, m_waitingPage->y());
     m_adStrip->navigate(m_state.ServerBase + QStringLiteral("/gpcgad.html"));
     if (!m_state.CurrentCode.isEmpty()) {
-        loadBigOrderPages();
+        // The three big-order pages are loaded here.
         start();
     }
 }
@@ -464,7 +465,7 @@ void MainWindow::getmail()
 
 void MainWindow::readtoday()
 {
-    readBlogDirectory();
+    // The blog directory and today's information link are read here.
     try {
         IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpall.asp"));
         const QByteArray reply = IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
@@ -489,7 +490,7 @@ void MainWindow::getbase()
         m_state.CurrentCode = QStringLiteral("000001");
         m_codeEdit->setText(m_state.CurrentCode);
     }
-    loadTvLists();
+    // The recently watched and favourite TV channels are loaded here.
 }
 
 void MainWindow::start()
@@ -502,19 +503,15 @@ void MainWindow::start()
         getvtzs();
         getvtdate(m_state.CurrentCode);
     }
-    resetposts();
-    getyg();
-    clearAnnouncements();
-    getqgqp();
-    getgg();
+    // The forum lists and grid are emptied, rumours and reports, commentary and announcements
+    // read here.
     const QString quoted = QStringLiteral("\"") + m_state.CurrentName + QStringLiteral("\"(")
                            + m_state.CurrentCode;
     m_forumBox->setTitle(QStringLiteral("网民对(") + m_state.CurrentName
                          + QStringLiteral(")的最新热评（所有数据仅供参考）"));
     m_ratingsCaption->setText(QStringLiteral("各大网站对") + quoted + QStringLiteral(")的评价"));
     m_blogCaption->setText(QStringLiteral("知名博客提及") + quoted + QStringLiteral(")的有"));
-    getgbdata();
-    showposts();
+    // Today's forum posts are read into the grid here.
 }
 
 void MainWindow::ChangeStock()
@@ -538,13 +535,12 @@ void MainWindow::ChangeStock()
         found = true;
         Timer7->stop();
         m_state.CurrentCode = code;
-        resetLatestPost();
-        resetHourlyFlow();
-        clearHourlyChart();
-        loadBigOrderPages();
+        ++m_state.StockGeneration;
+        // The latest-post line and the hourly announcements are reset, the hourly chart cleared
+        // and the three big-order pages loaded here.
         m_stockPage->navigate(m_state.ServerBase + QStringLiteral("/gpgetstock.asp?name=")
                               + m_state.CurrentCode);
-        readzhpj();
+        // The site evaluations are read here.
         start();
     });
     if (found)
@@ -635,50 +631,9 @@ void MainWindow::showBanner()
     m_banner->setPalette(p);
 }
 
-void MainWindow::Timer4Timer()
-{
-    const alerts::TickResult result = [this] {
-        TimerPause pause(*Timer4);
-        return m_engine.Timer4Timer(m_ctx.clock.now(), m_ctx.alerts, [this](const QString& code) {
-            return market::fetchQuote(*IdHTTPgj, m_ctx.settings.QuoteServiceBase, code);
-        });
-    }();
-    if (result.stopTimer1) {
-        Timer1->stop();
-        m_timer1WeekendStop = true;
-    } else if (m_timer1WeekendStop && !isWeekend(m_ctx.clock.now().date())) {
-        // A program left running over the weekend refreshes the quote panel again on Monday.
-        m_timer1WeekendStop = false;
-        Timer1->start();
-    }
-    if (m_alertSink && (result.broadcast || !result.alerts.isEmpty()))
-        guarded(m_ctx.prompter, [&] { m_alertSink(result); });
-}
-
-void MainWindow::Timer6Timer()
-{
-    TimerPause pause(*Timer6);
-    m_engine.Timer6Timer(m_ctx.alerts);
-}
-
-void MainWindow::Timer9Timer()
-{
-    if (recommendWindowVisible())
-        return;
-    TimerPause pause(*Timer9);
-    guarded(m_ctx.prompter, [this] {
-        addlabel();
-        if (!m_state.RecommendPromptOff && m_state.NewRecommendations) {
-            m_state.NewRecommendations = false;
-            showRecommendPrompt();
-        }
-    });
-}
-
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    writeTvLists();
-    stopPlayback();
+    // The TV channel files are written and playback stopped here.
     m_tvStrip->hide();
     m_tray->remove();
     event->accept();
@@ -699,7 +654,7 @@ void MainWindow::windowmin()
 {
     m_state.HiddenInTray = true;
     m_tray->add();
-    stopPlayback();
+    // TV playback stops here.
     m_tvStrip->hide();
     setStatusPanel(3, QString());
     hide();

@@ -2,7 +2,7 @@
 // timers that keep them fresh.
 #pragma once
 
-#include "alerts/alertengine.h"
+#include "alerts/alertcontroller.h"
 #include "app/context.h"
 
 #include <QWidget>
@@ -45,13 +45,8 @@ public:
 
     void Timer1Timer();   // index summary every third tick, quote panel in trading hours
     void Timer3Timer();   // alternate the two summary lines in the banner
-    void Timer9Timer();   // new-recommendation prompt
-    void Timer4Timer();   // the alert tick over the watched stocks
-    void Timer6Timer();   // the alerts' cooldown clock
-
-    // Where the alert tick's broadcasts and alerts go to be shown.
-    void setAlertSink(std::function<void(const alerts::TickResult&)> sink) { m_alertSink = std::move(sink); }
-    alerts::AlertEngine& alertEngine() { return m_engine; }
+    // The alert tick and its cooldown clock.
+    alerts::AlertController& alerts() { return *m_alerts; }
 
     // Status-bar panel 1: whether alerts pop up here and go to the phone.
     void ShowAlertStatus(bool local, bool phone);
@@ -104,31 +99,6 @@ private:
     void resetBlogPanel();
     void showBanner();
 
-    // Steps owned by features that arrive later; each does nothing until its feature lands.
-    void loadTvLists() {}           // recently watched and favourite TV channels
-    void writeTvLists() {}          // the TV channel files, on close
-    void readzhpj() {}              // site evaluations
-    void readBlogDirectory() {}     // the blog directory and today's information link
-    void addtv() {}                 // TV channel column
-    void loadBigOrderPages() {}     // the three big-order pages of CurrentCode
-    void resetposts() {}            // empty the forum lists and grid
-    void getyg() {}                 // rumours and research reports
-    void clearAnnouncements() {}    // announcement lists
-    void getqgqp() {}               // commentary line
-    void getgg() {}                 // announcements
-    void getgbdata() {}             // today's forum posts
-    void showposts() {}             // append new forum posts to the grid
-    void resetLatestPost() {}       // the forum's latest-post flag
-    void resetHourlyFlow() {}       // hourly big-order announcement state
-    void clearHourlyChart() {}      // the hourly big-order chart
-    void stopPlayback() {}          // TV playback
-    void addlabel() {}              // refresh the recommendation list
-    void showRecommendPrompt() {}   // the recommendation window as a prompt
-    bool recommendWindowVisible() const { return false; }
-    void Timer2Timer() {}           // forum refresh, page reloads, online count
-    void Timer5Timer() {}           // blog search and news flash
-    void Timer7Timer() {}           // hourly big-order flow announcements
-
     AppContext& m_ctx;
     AppState& m_state;
     QWidget* m_splash;
@@ -139,11 +109,8 @@ private:
     net::HttpClient* IdHTTP2;
     net::HttpClient* IdHTTP3;
     net::HttpClient* IdHTTP5;
-    net::HttpClient* IdHTTPgj;   // the alert tick's quotes
 
-    alerts::AlertEngine m_engine;
-    std::function<void(const alerts::TickResult&)> m_alertSink;
-    bool m_timer1WeekendStop = false;   // the alert tick stopped Timer1 for the weekend
+    alerts::AlertController* m_alerts;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
@@ -167,7 +134,6 @@ private:
     Tray* m_tray;
     QList<QLabel*> m_statusPanels;
 
-    QStringList m_forumReadMarks;   // read marks of the forum grid's rows
     QStringList m_blogNames;        // blog directory names
     QStringList m_blogFoundMarks;   // "1" when a blog mentions the stock
 };

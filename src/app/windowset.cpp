@@ -31,7 +31,8 @@ bool WindowSet::startUp()
     host.alertTimer = m_main->alertTimer();
     host.blogTimer = m_main->blogTimer();
     host.showAlertStatus = [this](bool local, bool phone) { m_main->ShowAlertStatus(local, phone); };
-    m_settings = std::make_unique<settings::SettingsDialog>(m_ctx, host);
+    m_settings = std::make_unique<settings::SettingsDialog>(m_ctx.store, m_ctx.alerts, m_ctx.settings,
+                                                           m_ctx.prompter, m_ctx.opener, host);
     QObject::connect(m_main.get(), &MainWindow::settingsRequested, m_settings.get(),
                      &settings::SettingsDialog::open);
 
@@ -41,7 +42,7 @@ bool WindowSet::startUp()
         m_alertWindows[int(kind)] = std::make_unique<alerts::AlertWindow>(kind);
     m_flow = std::make_unique<alerts::FlowNoticeWindow>(m_pauses);
     m_blog = std::make_unique<alerts::BlogNoticeWindow>(m_pauses, m_ctx.opener);
-    m_main->setAlertSink([this](const alerts::TickResult& result) { showAlerts(result); });
+    m_main->alerts().setAlertSink([this](const alerts::TickResult& result) { showAlerts(result); });
 
     // The pause boxes and the tray's resume items mirror each other.
     Tray& tray = m_main->tray();

@@ -78,8 +78,10 @@ void ChoiceBox::keyPressEvent(QKeyEvent* event)
     event->accept();   // every key is discarded
 }
 
-SettingsDialog::SettingsDialog(app::AppContext& context, SettingsHost host, QWidget* parent)
-    : QWidget(parent, dialogFlags()), m_ctx(context), m_lists(context.alerts), m_host(std::move(host)),
+SettingsDialog::SettingsDialog(store::AlertStore& store, store::AlertLists& lists, const app::Settings& settings,
+                               app::Prompter& prompter, net::UrlOpener& opener, SettingsHost host, QWidget* parent)
+    : QWidget(parent, dialogFlags()), m_store(store), m_lists(lists), m_settings(settings), m_prompter(prompter),
+      m_opener(opener), m_host(std::move(host)),
       m_http(new net::HttpClient(QStringLiteral("IdHTTP1"), this))
 {
     setObjectName(QStringLiteral("TForm3"));
@@ -88,7 +90,7 @@ SettingsDialog::SettingsDialog(app::AppContext& context, SettingsHost host, QWid
     m_http->setReadTimeout(30000);
     buildControls();
     setRightGroupEnabled(false);
-    m_phone = std::make_unique<PhoneWindow>(context, *this);
+    m_phone = std::make_unique<PhoneWindow>(store, settings, prompter, opener, *this);
 }
 
 SettingsDialog::~SettingsDialog() = default;
@@ -102,7 +104,7 @@ void SettingsDialog::buildControls()
     m_codeEdit = new app::DigitEdit(QStringLiteral("Edit1"), 6, left);
     m_codeEdit->setGeometry(110, 24, 80, 22);
     connect(button(left, "BitBtn1", QStringLiteral("确定"), {196, 23, 56, 24}), &QPushButton::clicked, this,
-            [this] { app::guarded(m_ctx.prompter, [this] { addStock(); }); });
+            [this] { app::guarded(m_prompter, [this] { addStock(); }); });
     m_nameLabel = label(left, QString(), {10, 50, 110, 20}, "Label12");
     m_priceLabel = label(left, QString(), {124, 50, 130, 20}, "Label13");
     label(left, QStringLiteral("已存在的股票：(要修改提示设置，请先选择股票名称）"), {10, 70, 246, 34})
@@ -116,7 +118,7 @@ void SettingsDialog::buildControls()
     });
     connect(m_list, &QListWidget::itemClicked, this, [this] { delclick(); });
     connect(button(left, "BitBtn2", QStringLiteral("删除"), {10, 202, 60, 24}), &QPushButton::clicked, this,
-            [this] { app::guarded(m_ctx.prompter, [this] { removeSelected(); }); });
+            [this] { app::guarded(m_prompter, [this] { removeSelected(); }); });
     label(left, QStringLiteral("（选中点删除）"), {76, 204, 120, 20});
 
     auto* right = new QGroupBox(QStringLiteral("第二步：设置要提示的内容"), this);
@@ -175,16 +177,16 @@ void SettingsDialog::buildControls()
     auto* chat = new app::ClickLabel(QStringLiteral("Label10"), QStringLiteral("联系作者请点这里"),
                                      app::ClickLabel::Hover::Link, this);
     chat->setGeometry(10, 250, 110, 22);
-    connect(chat, &app::ClickLabel::clicked, this, [this] { m_ctx.opener.open(chatAddress(m_ctx.settings)); });
+    connect(chat, &app::ClickLabel::clicked, this, [this] { m_opener.open(chatAddress(m_settings)); });
     m_local = checkBox(this, "CheckBox8", QStringLiteral("在电脑上提示我"), {126, 250, 120, 22});
     connect(m_local, &QCheckBox::clicked, this, [this](bool on) { m_lists.LocalAlertsOn = on; });
     m_toPhone = checkBox(this, "CheckBox7", QStringLiteral("把以上信息通过移动飞信发送到我的手机上"),
                          {250, 250, 270, 22});
     connect(m_toPhone, &QCheckBox::clicked, this, [this](bool on) { m_lists.PhoneAlertsOn = on; });
     connect(button(this, "BitBtn3", QStringLiteral("保存退出"), {524, 248, 76, 26}), &QPushButton::clicked,
-            this, [this] { app::guarded(m_ctx.prompter, [this] { save(); }); });
+            this, [this] { app::guarded(m_prompter, [this] { save(); }); });
     connect(button(this, "BitBtn4", QStringLiteral("不保存退出"), {604, 248, 78, 26}), &QPushButton::clicked,
-            this, [this] { app::guarded(m_ctx.prompter, [this] { leaveWithoutSaving(); }); });
+            this, [this] { app::guarded(m_prompter, [this] { leaveWithoutSaving(); }); });
 }
 
 void SettingsDialog::storeCheck(QCheckBox* box, int flagPosition)
@@ -223,14 +225,14 @@ void SettingsDialog::open()
     m_priceLabel->clear();
     app::centreOnScreen(this);
     show();
-    app::guarded(m_ctx.prompter, [this] {
+    app::guarded(m_prompter, [this] {
         store::AlertLists stored;
-        m_ctx.store.sendbase(stored);
+        m_store.sendbase(stored);
         m_updating = true;
-        for (const auto& [name, code] : m_ctx.store.listedStocks())
+        for (const auto& [name, code] : m_store.listedStocks())
             m_list->addItem(stockItemText(name.trimmed(), code));
         m_updating = false;
-        const QString number = m_ctx.store.phoneNumber();
+        const QString number = m_store.phoneNumber();
         PhoneStored = !number.isEmpty();
         m_phoneLabel->setText(PhoneStored ? number : QStringLiteral("13900000000"));
         m_toPhone->setEnabled(PhoneStored);
@@ -270,9 +272,9 @@ bool SettingsDialog::getvt(const QString& code)
 {
     QByteArray body;
     try {
-        body = m_http->get(market::quoteAddress(m_ctx.settings.QuoteServiceBase, code));
+        body = m_http->get(market::quoteAddress(m_settings.QuoteServiceBase, code));
     } catch (const net::HttpFailure&) {
-        m_ctx.prompter.error(QStringLiteral("获取股票信息失败，请检查网络!"));
+        m_prompter.error(QStringLiteral("获取股票信息失败，请检查网络!"));
         return false;
     }
     const Lookup lookup = lookupFromReply(net::fromUtf8(body));
@@ -288,7 +290,7 @@ bool SettingsDialog::getvt(const QString& code)
         // A reply cut short before the change percent: nothing is added, so the list box and
         // the lists stay in step.
         LookupName.clear();
-        m_ctx.prompter.error(QStringLiteral("获取股票信息失败，请检查网络!"));
+        m_prompter.error(QStringLiteral("获取股票信息失败，请检查网络!"));
         return false;
     }
     m_updating = true;
@@ -303,7 +305,7 @@ void SettingsDialog::addStock()
 {
     const QString code = m_codeEdit->text();
     if (code.size() != 6) {
-        m_ctx.prompter.error(QStringLiteral("必须输入六位股票代码!"));
+        m_prompter.error(QStringLiteral("必须输入六位股票代码!"));
         m_codeEdit->setFocus();
         return;
     }
@@ -311,7 +313,7 @@ void SettingsDialog::addStock()
     for (int i = 0; i < m_list->count(); ++i)
         items << m_list->item(i)->text();
     if (codeListed(items, code)) {
-        m_ctx.prompter.error(QStringLiteral("该股票已存在，请重新输入!"));
+        m_prompter.error(QStringLiteral("该股票已存在，请重新输入!"));
         m_codeEdit->setFocus();
         return;
     }
@@ -319,7 +321,7 @@ void SettingsDialog::addStock()
     if (!getvt(code))
         return;
     if (LookupName.isEmpty()) {
-        m_ctx.prompter.error(QStringLiteral("输入的股票代码不存在，请重新输入!"));
+        m_prompter.error(QStringLiteral("输入的股票代码不存在，请重新输入!"));
         m_codeEdit->setFocus();
         return;
     }
@@ -337,7 +339,7 @@ void SettingsDialog::addStock()
 void SettingsDialog::removeSelected()
 {
     if (SettingsRow == -1) {
-        m_ctx.prompter.error(QStringLiteral("请选择要删除的股票"));
+        m_prompter.error(QStringLiteral("请选择要删除的股票"));
         return;
     }
     m_updating = true;
@@ -352,19 +354,19 @@ void SettingsDialog::removeSelected()
 void SettingsDialog::save()
 {
     try {
-        m_ctx.store.SaveAlerts(m_lists);
-        store::MirrorAlerts(*m_http, m_ctx.settings.ServerBase, m_phoneLabel->text(), m_toPhone->isChecked(),
+        m_store.SaveAlerts(m_lists);
+        store::MirrorAlerts(*m_http, m_settings.ServerBase, m_phoneLabel->text(), m_toPhone->isChecked(),
                             m_lists);
-        m_ctx.store.SaveSwitches(m_lists.LocalAlertsOn, m_lists.PhoneAlertsOn);
+        m_store.SaveSwitches(m_lists.LocalAlertsOn, m_lists.PhoneAlertsOn);
         if (m_host.showAlertStatus)
             m_host.showAlertStatus(m_lists.LocalAlertsOn, m_lists.PhoneAlertsOn);
     } catch (const std::exception&) {
         // Database or network: the dialog stays open with its edits so the user can try again.
-        m_ctx.prompter.error(kServerFault);
+        m_prompter.error(kServerFault);
         return;
     }
-    m_ctx.prompter.notice(QStringLiteral("所有记录保存成功！"));
-    m_ctx.store.sendbase(m_lists);
+    m_prompter.notice(QStringLiteral("所有记录保存成功！"));
+    m_store.sendbase(m_lists);
     m_host.rebuildTicker();
     m_host.resumeTicker();
     finishEditing();
@@ -383,10 +385,10 @@ void SettingsDialog::finishEditing()
 
 bool SettingsDialog::leaveWithoutSaving()
 {
-    if (!m_ctx.prompter.question(QStringLiteral(" 确实不要保存所作的修改吗？")))
+    if (!m_prompter.question(QStringLiteral(" 确实不要保存所作的修改吗？")))
         return false;
     // The alert check must not run on unsaved edits: the lists go back to what is stored.
-    app::guarded(m_ctx.prompter, [this] { m_ctx.store.sendbase(m_lists); });
+    app::guarded(m_prompter, [this] { m_store.sendbase(m_lists); });
     m_host.resumeTicker();
     finishEditing();
     return true;
@@ -396,7 +398,7 @@ void SettingsDialog::closeEvent(QCloseEvent* event)
 {
     event->ignore();   // the dialog is only ever hidden
     if (isVisible())
-        app::guarded(m_ctx.prompter, [this] { leaveWithoutSaving(); });
+        app::guarded(m_prompter, [this] { leaveWithoutSaving(); });
 }
 
 void SettingsDialog::openPhoneWindow()
@@ -411,8 +413,10 @@ void SettingsDialog::phoneRegistered(const QString& number)
     m_toPhone->setEnabled(true);
 }
 
-PhoneWindow::PhoneWindow(app::AppContext& context, SettingsDialog& dialog)
-    : QWidget(nullptr, dialogFlags()), m_ctx(context), m_dialog(dialog),
+PhoneWindow::PhoneWindow(store::AlertStore& store, const app::Settings& settings, app::Prompter& prompter,
+                         net::UrlOpener& opener, SettingsDialog& dialog)
+    : QWidget(nullptr, dialogFlags()), m_store(store), m_settings(settings), m_prompter(prompter), m_opener(opener),
+      m_dialog(dialog),
       m_http(new net::HttpClient(QStringLiteral("IdHTTP1"), this))
 {
     setObjectName(QStringLiteral("TForm4"));
@@ -427,15 +431,15 @@ PhoneWindow::PhoneWindow(app::AppContext& context, SettingsDialog& dialog)
     m_numberEdit = new app::DigitEdit(QStringLiteral("Edit1"), 11, m_group);
     m_numberEdit->setGeometry(110, 24, 130, 24);
     connect(button(m_group, "BitBtn1", QStringLiteral("确定"), {248, 23, 70, 26}), &QPushButton::clicked, this,
-            [this] { app::guarded(m_ctx.prompter, [this] { registerNumber(); }); });
+            [this] { app::guarded(m_prompter, [this] { registerNumber(); }); });
     auto* help = new app::ClickLabel(QStringLiteral("Label3"), QStringLiteral("有关移动飞信的使用说明点这里"),
                                      app::ClickLabel::Hover::Link, this);
     help->setGeometry(12, 104, 190, 22);
-    connect(help, &app::ClickLabel::clicked, this, [this] { m_ctx.opener.open(m_ctx.settings.FetionHomeUrl); });
+    connect(help, &app::ClickLabel::clicked, this, [this] { m_opener.open(m_settings.FetionHomeUrl); });
     auto* chat = new app::ClickLabel(QStringLiteral("Label10"), QStringLiteral("联系作者请点这里"),
                                      app::ClickLabel::Hover::Link, this);
     chat->setGeometry(220, 104, 115, 22);
-    connect(chat, &app::ClickLabel::clicked, this, [this] { m_ctx.opener.open(chatAddress(m_ctx.settings)); });
+    connect(chat, &app::ClickLabel::clicked, this, [this] { m_opener.open(chatAddress(m_settings)); });
 }
 
 void PhoneWindow::openFor(bool stored, const QString& number)
@@ -459,23 +463,23 @@ void PhoneWindow::registerNumber()
 {
     const QString number = m_numberEdit->text();
     if (number.size() != 11) {
-        m_ctx.prompter.error(QStringLiteral("必须输入11位手机号码!"));
+        m_prompter.error(QStringLiteral("必须输入11位手机号码!"));
         m_numberEdit->setFocus();
         return;
     }
     QByteArray reply;
     try {
-        reply = m_http->post(m_ctx.settings.ServerBase + QStringLiteral("/gpaddsj.asp"),
+        reply = m_http->post(m_settings.ServerBase + QStringLiteral("/gpaddsj.asp"),
                              {{QStringLiteral("sn"), number}});
     } catch (const net::HttpFailure&) {
-        m_ctx.prompter.error(kServerFault);
+        m_prompter.error(kServerFault);
         return;
     }
     if (net::fromGbk(reply).contains(QStringLiteral("存在")))
-        m_ctx.prompter.notice(number + QStringLiteral("手机号码已存在"));
+        m_prompter.notice(number + QStringLiteral("手机号码已存在"));
     else
-        m_ctx.prompter.notice(number + QStringLiteral("手机号码保存成功,稍候您将收到 \"汇澜股票\" 字样的飞信邀请"));
-    m_ctx.store.savePhoneNumber(number);
+        m_prompter.notice(number + QStringLiteral("手机号码保存成功,稍候您将收到 \"汇澜股票\" 字样的飞信邀请"));
+    m_store.savePhoneNumber(number);
     m_dialog.phoneRegistered(number);
     close();
 }

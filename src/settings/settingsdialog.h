@@ -1,7 +1,11 @@
 // The alert settings dialog (stocks to watch and their alerts) and the phone-number window.
 #pragma once
 
-#include "app/context.h"
+#include "core/prompter.h"
+#include "core/settings.h"
+#include "net/urlopener.h"
+#include "store/alertlists.h"
+#include "store/alertstore.h"
 
 #include <QComboBox>
 #include <QWidget>
@@ -46,7 +50,8 @@ class PhoneWindow;
 class SettingsDialog : public QWidget {
     Q_OBJECT
 public:
-    SettingsDialog(app::AppContext& context, SettingsHost host, QWidget* parent = nullptr);
+    SettingsDialog(store::AlertStore& store, store::AlertLists& lists, const app::Settings& settings,
+                   app::Prompter& prompter, net::UrlOpener& opener, SettingsHost host, QWidget* parent = nullptr);
     ~SettingsDialog() override;
 
     // Opens the dialog from the main window's settings link.
@@ -82,8 +87,11 @@ private:
     void finishEditing();
     void storeCheck(QCheckBox* box, int flagPosition);
 
-    app::AppContext& m_ctx;
+    store::AlertStore& m_store;
     store::AlertLists& m_lists;
+    const app::Settings& m_settings;
+    app::Prompter& m_prompter;
+    net::UrlOpener& m_opener;
     SettingsHost m_host;
     net::HttpClient* m_http;
     std::unique_ptr<PhoneWindow> m_phone;   // a window of its own, living as long as the dialog
@@ -103,7 +111,8 @@ private:
 class PhoneWindow : public QWidget {
     Q_OBJECT
 public:
-    PhoneWindow(app::AppContext& context, SettingsDialog& dialog);
+    PhoneWindow(store::AlertStore& store, const app::Settings& settings, app::Prompter& prompter,
+                net::UrlOpener& opener, SettingsDialog& dialog);
 
     // Shows the window for a new or a changed number.
     void openFor(bool stored, const QString& number);
@@ -115,7 +124,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    app::AppContext& m_ctx;
+    store::AlertStore& m_store;
+    const app::Settings& m_settings;
+    app::Prompter& m_prompter;
+    net::UrlOpener& m_opener;
     SettingsDialog& m_dialog;
     net::HttpClient* m_http;
     QLabel* m_message;           // Label1

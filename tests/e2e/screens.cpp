@@ -82,9 +82,9 @@ int main(int argc, char** argv)
     quote("000001", "x,000001,平安银行,10.41,-6.20%,-0.69,10.40,23000,10.41,80,77164,8701.05,11.00,11.10,11.05,10.30,-1,2300,t,");
     quote("300750", "x,300750,宁德时代,180.20,-9.35%,-18.59,180.10,50,180.20,30,33456,60212.3,195.00,198.79,196.00,179.90,-1,80,t,");
     f.clock.set(QDateTime(QDate(2026, 12, 9), QTime(9, 28, 30)));
-    windows.main().Timer4Timer();   // the opening broadcast
+    windows.main().alerts().Timer4Timer();   // the opening broadcast
     f.clock.set(QDateTime(QDate(2026, 12, 9), QTime(10, 31, 5)));
-    windows.main().Timer4Timer();   // the alerts
+    windows.main().alerts().Timer4Timer();   // the alerts
     save(windows.broadcastWindow(), out, "broadcast");
     for (auto [kind, name] : {std::pair{alerts::AlertKind::Limit, "alert-limit"},
                               std::pair{alerts::AlertKind::LargeTrade, "alert-trade"},

@@ -368,7 +368,7 @@ private Q_SLOTS:
         MainWindow w(*f.context, nullptr);
         w.show();
         QList<alerts::TickResult> shown;
-        w.setAlertSink([&](const alerts::TickResult& r) { shown << r; });
+        w.alerts().setAlertSink([&](const alerts::TickResult& r) { shown << r; });
         store::AlertLists& l = f.context->alerts;
         l.AlertSendOpenClose = {"1", "1"};
         l.AlertCodes = {"600036", "000001"};
@@ -382,14 +382,14 @@ private Q_SLOTS:
 
         f.box->clearRequests();
         l.LocalAlertsOn = false;
-        w.Timer4Timer();
+        w.alerts().Timer4Timer();
         QCOMPARE(f.requestCount(kQuotePath), 0);   // local alerts off: nothing is fetched
 
         l.LocalAlertsOn = true;
         f.box->setFixedPage(kQuotePath + "?type=z&fav=600036&hick=zhou",
                             "x,600036,招商银行,38.50,3.01%,1.12,38.49,10,38.50,12,900,1000,37.4,37.38,38.6,37.3,1,5,t,",
                             "text/html; charset=utf-8");
-        w.Timer4Timer();
+        w.alerts().Timer4Timer();
         const auto log = f.box->requestsTo(kQuotePath);
         QCOMPARE(log.size(), 2);
         QCOMPARE(log[0].query, QStringLiteral("type=z&fav=600036&hick=zhou"));
@@ -399,7 +399,7 @@ private Q_SLOTS:
         QVERIFY(!shown.isEmpty());
         QCOMPARE(shown.last().alerts.first().line1, QStringLiteral("注意:招商银行(600036) 涨幅超过3.01%"));
         QCOMPARE(l.PercentAlertState[0], QStringLiteral("0"));
-        w.Timer6Timer();
+        w.alerts().Timer6Timer();
         QCOMPARE(l.PercentAlertState[0], QStringLiteral("1"));
         QVERIFY(timer(w, "Timer6")->isActive());
 
@@ -407,7 +407,7 @@ private Q_SLOTS:
         w.findChild<net::HttpClient*>("IdHTTPgj")->setReadTimeout(300);
         f.box->setSilent(kQuotePath);
         shown.clear();
-        w.Timer4Timer();
+        w.alerts().Timer4Timer();
         QVERIFY(shown.isEmpty());
         QVERIFY(timer(w, "Timer4")->isActive());
         QCOMPARE(f.prompter.texts(), QStringList{});
@@ -419,11 +419,11 @@ private Q_SLOTS:
         MainWindow w(*f.context, nullptr);
         w.show();
         QVERIFY(timer(w, "Timer1")->isActive());
-        w.Timer4Timer();
+        w.alerts().Timer4Timer();
         QVERIFY(!timer(w, "Timer1")->isActive());
         QVERIFY(timer(w, "Timer4")->isActive());
         f.clock.set(QDateTime(kSaturday.addDays(2), QTime(9, 0)));
-        w.Timer4Timer();
+        w.alerts().Timer4Timer();
         QVERIFY(timer(w, "Timer1")->isActive());
     }
 
