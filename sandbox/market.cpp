@@ -25,7 +25,13 @@ struct SplitMix {
     // Roughly standard normal (sum of four uniforms), bounded to about +-3.5.
     double normal() { return (uniform() + uniform() + uniform() + uniform() - 2.0) * 1.7320508075688772; }
     int below(int n) { return int(next() % quint64(n)); }
+    // Moves on as `count` calls of next() would.
+    void skip(quint64 count) { state += count * 0x9E3779B97F4A7C15ull; }
 };
+
+// What each stock draws from the step's generator: three normals of four uniforms each, one
+// uniform and two more normals.
+constexpr quint64 kDrawsPerStock = 4 + 4 + 1 + 4 + 4;
 
 quint64 mix(quint64 a, quint64 b)
 {
@@ -366,7 +372,7 @@ QString scenarioSummary(Scenario scenario)
 
 // Whole trading days walked for their large trades, by date; each holds every stock.
 struct Market::PastDays {
-    std::map<QDate, std::vector<BigOrderDay>> days;
+    std::map<std::pair<QDate, int>, BigOrderDay> days;   // by date and stock
 };
 
 Market::Market(quint64 seed, Scenario scenario)
@@ -549,7 +555,7 @@ void Market::startDay(const QDate& date)
     day_ = std::move(d);
 }
 
-void Market::advance()
+void Market::advance(int only)
 {
     DayState& d = *day_;
     const int step = d.steps;
@@ -611,6 +617,10 @@ void Market::advance()
     SplitMix rng{seedFor(seed_ ^ 0x5EED5EED5EED5EEDull, d.date.toJulianDay(), quint64(step))};
     const int remaining = kStepsPerDay - step;
     for (int i = 0; i < n; ++i) {
+        if (only >= 0 && i != only) {
+            rng.skip(kDrawsPerStock);
+            continue;
+        }
         const Listing& l = all[size_t(i)];
         DayState::Stock& s = d.stocks[size_t(i)];
         // Always draw the same numbers per stock so one stock's events never shift another's walk.
@@ -717,7 +727,7 @@ void Market::advance()
         s.amount += double(lots) * double(price) / 10000.0;   // lots x 100 shares x yuan, in 万元
     }
 
-    for (int k = 0; k < 2; ++k) {
+    for (int k = 0; k < 2 && only < 0; ++k) {
         double sum = 0, amount = 0;
         int members = 0;
         for (int i = 0; i < n; ++i) {
@@ -884,23 +894,23 @@ QList<BigOrderDay> Market::bigOrderDays(const QString& code, const QDateTime& at
     const QDateTime t = validOrNow(at);
     const Moment m = momentOf(t);
     QList<BigOrderDay> out;
-    // Earlier days are walked whole, once, aside from the day the quotes are walking.
+    // Earlier days are walked once for this stock alone, aside from the day the quotes are walking.
     QDate date = m.date;
     for (int k = 1; k < count; ++k) {
         date = previousTradingDay(date);
-        auto it = past_->days.find(date);
+        auto it = past_->days.find({date, stock});
         if (it == past_->days.end()) {
-            if (past_->days.size() > 60)
+            if (past_->days.size() > 600)
                 past_->days.clear();
             std::unique_ptr<DayState> today = std::move(day_);
-            stateAt(date, kStepsPerDay);
-            std::vector<BigOrderDay> whole;
-            for (const DayState::Stock& s : day_->stocks)
-                whole.push_back(s.big);
+            startDay(date);
+            while (day_->steps < kStepsPerDay)
+                advance(stock);
+            const BigOrderDay whole = day_->stocks[size_t(stock)].big;
             day_ = std::move(today);
-            it = past_->days.emplace(date, std::move(whole)).first;
+            it = past_->days.emplace(std::make_pair(date, stock), whole).first;
         }
-        BigOrderDay d = it->second[size_t(stock)];
+        BigOrderDay d = it->second;
         d.date = date;
         d.hoursDone = 4;
         out.prepend(d);

@@ -142,7 +142,9 @@ private:
 
     const DayState& stateAt(const QDate& date, int steps);
     void startDay(const QDate& date);
-    void advance();
+    // One step of the day; with `only` set, just that stock moves (the big-order walk of a past
+    // day), with exactly the numbers it draws in the whole walk.
+    void advance(int only = -1);
     StockQuote makeQuote(int i, const QDateTime& stamp) const;
     IndexQuote makeIndex(int which, const QDateTime& t) const;
     QDateTime dataTime(const QDateTime& t) const;

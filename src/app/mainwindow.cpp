@@ -124,6 +124,13 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
                                            *Timer4, *Timer1, this);
     connect(Timer4, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer4Timer);
     connect(Timer6, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer6Timer);
+    m_bigOrder = new bigorder::BigOrderController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
+                                                  *this, this);
+    m_bigOrder->dayBox()->setGeometry(374, 342, 276, 150);      // GroupBox3
+    m_bigOrder->hourlyBox()->setGeometry(654, 342, 276, 150);   // GroupBox4
+    connect(Timer7, &QTimer::timeout, this, [this] {
+        guarded(m_ctx.prompter, [this] { m_bigOrder->Timer7Timer(); });
+    });
     setWindowIcon(QIcon(glyph('i', 32)));
     m_tray = new Tray(windowIcon(), kAppTitle, this);
     connect(m_tray, &Tray::showMainWindow, this, &MainWindow::showFromTray);
@@ -249,23 +256,6 @@ void MainWindow::buildControls()
         m_forumGrid->setColumnWidth(c, widths[c]);
     fl->addWidget(m_forumGrid);
 
-    // Charts: daily and hourly big orders.
-    auto* daily = groupBox(this, "GroupBox3", QStringLiteral("最近几天大单买卖情况"), {374, 342, 276, 150});
-    auto* chart2 = new QWidget(daily);
-    chart2->setObjectName(QStringLiteral("Chart2"));
-    chart2->setGeometry(4, 18, 268, 104);
-    label(daily, "Label14", QString(), {6, 126, 150, 20});
-    auto* cb1 = new QCheckBox(QStringLiteral("显示分布"), daily);
-    cb1->setObjectName(QStringLiteral("CheckBox1"));
-    cb1->setGeometry(170, 126, 100, 20);
-    auto* hourly = groupBox(this, "GroupBox4", QStringLiteral("今日每小时大单买卖情况"), {654, 342, 276, 150});
-    auto* chart1 = new QWidget(hourly);
-    chart1->setObjectName(QStringLiteral("Chart1"));
-    chart1->setGeometry(4, 18, 268, 104);
-    auto* cb2 = new QCheckBox(QStringLiteral("显示分布"), hourly);
-    cb2->setObjectName(QStringLiteral("CheckBox2"));
-    cb2->setGeometry(170, 126, 100, 20);
-
     // Stock news and commentary.
     auto* news = groupBox(this, "GroupBox6", QStringLiteral("个股动态信息"), {374, 494, 340, 82});
     label(news, "Label9", QString(), {8, 18, 324, 18});
@@ -313,12 +303,12 @@ void MainWindow::buildTimers()
             connect(timer, &QTimer::timeout, this, tick);
     };
     make(Timer1, "Timer1", 1000, &MainWindow::Timer1Timer);
-    make(Timer2, "Timer2", 60000, nullptr);   // forum refresh, page reloads, online count: to come
+    make(Timer2, "Timer2", 60000, &MainWindow::Timer2Timer);
     make(Timer3, "Timer3", 5000, &MainWindow::Timer3Timer);
     make(Timer4, "Timer4", 5000, nullptr);    // the alert tick, connected to the alert controller
     make(Timer5, "Timer5", 30000, nullptr);   // blog search and news flash: to come
     make(Timer6, "Timer6", 1000, nullptr);    // the alerts' cooldown clock, likewise
-    make(Timer7, "Timer7", 5000, nullptr);    // hourly big-order announcements: to come
+    make(Timer7, "Timer7", 5000, nullptr);    // hourly flow announcements, the big-order controller's
     make(Timer8, "Timer8", 10, nullptr);
     make(Timer9, "Timer9", 30000, nullptr);   // the new-recommendation prompt: to come
     connect(Timer8, &QTimer::timeout, this, [this] {
@@ -371,7 +361,9 @@ void MainWindow::showEvent(QShowEvent* event)
             m_state.FirstShowDone = true;
         }
     }
-    if (ok && !m_endRequested)
+    // A stock whose start-up reached its own panels gets its hourly announcements even when a
+    // later site failed and ended `start` early.
+    if ((ok || m_firstShowReachedStart) && !m_endRequested)
         Timer7->start();
 }
 
@@ -406,7 +398,8 @@ void MainWindow::firstShowSteps()
     m_waitingPage->move(-1000, m_waitingPage->y());
     m_adStrip->navigate(m_state.ServerBase + QStringLiteral("/gpcgad.html"));
     if (!m_state.CurrentCode.isEmpty()) {
-        // The three big-order pages are loaded here.
+        m_bigOrder->loadpages(m_state.CurrentCode);
+        m_firstShowReachedStart = true;
         start();
     }
 }
@@ -468,12 +461,17 @@ void MainWindow::readtoday()
     // The blog directory and today's information link are read here.
     try {
         IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpall.asp"));
-        const QByteArray reply = IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
-        if (const std::optional<QString> count = onlineCount(net::fromGbk(reply)))
-            findChild<QLabel*>(QStringLiteral("Label20"))->setText(*count);
+        readOnlineCount(*IdHTTP3);
     } catch (const net::HttpFailure&) {
         throw SilentAbort{};
     }
+}
+
+void MainWindow::readOnlineCount(net::HttpClient& client)
+{
+    const QByteArray reply = client.get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
+    if (const std::optional<QString> count = onlineCount(net::fromGbk(reply)))
+        findChild<QLabel*>(QStringLiteral("Label20"))->setText(*count);
 }
 
 void MainWindow::getbase()
@@ -536,8 +534,10 @@ void MainWindow::ChangeStock()
         Timer7->stop();
         m_state.CurrentCode = code;
         ++m_state.StockGeneration;
-        // The latest-post line and the hourly announcements are reset, the hourly chart cleared
-        // and the three big-order pages loaded here.
+        // The forum's latest-post line is reset here.
+        m_bigOrder->resetHourlyFlow();
+        m_bigOrder->clearHourlyChart();
+        m_bigOrder->loadpages(m_state.CurrentCode);
         m_stockPage->navigate(m_state.ServerBase + QStringLiteral("/gpgetstock.asp?name=")
                               + m_state.CurrentCode);
         // The site evaluations are read here.
@@ -612,6 +612,26 @@ void MainWindow::Timer1Timer()
         if (inQuoteHours(m_ctx.clock.now().time()) && !m_state.CurrentCode.isEmpty()
             && !m_state.HiddenInTray)
             getvtdate(m_state.CurrentCode);
+    });
+}
+
+void MainWindow::Timer2Timer()
+{
+    // The timer is off for the whole tick, also while the online count waits on the network; a
+    // failure ends the tick silently and the next minute tries again (the count is not raised).
+    TimerPause pause(*Timer2);
+    guarded(m_ctx.prompter, [this] {
+        m_bigOrder->reloadDuringSession();
+        if (m_state.MinuteTickCount % 10 == 0) {
+            try {
+                readOnlineCount(*IdHTTP5);
+            } catch (const net::HttpFailure&) {
+                throw SilentAbort{};
+            }
+        }
+        ++m_state.MinuteTickCount;
+        // The forum refresh (today's posts, when the window is not in the tray, then the grid)
+        // comes here.
     });
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "alerts/alertcontroller.h"
+#include "bigorder/bigordercontroller.h"
 #include "app/context.h"
 
 #include <QWidget>
@@ -45,8 +46,13 @@ public:
 
     void Timer1Timer();   // index summary every third tick, quote panel in trading hours
     void Timer3Timer();   // alternate the two summary lines in the banner
+    // The minute tick: big-order page reloads in the session, the online count every tenth tick,
+    // then the forum refresh.
+    void Timer2Timer();
     // The alert tick and its cooldown clock.
     alerts::AlertController& alerts() { return *m_alerts; }
+    // The big-order pages, charts and hourly flow announcements.
+    bigorder::BigOrderController& bigOrder() { return *m_bigOrder; }
 
     // Status-bar panel 1: whether alerts pop up here and go to the phone.
     void ShowAlertStatus(bool local, bool phone);
@@ -96,6 +102,8 @@ private:
     void getmail();
     // The blog directory, then the online count.
     void readtoday();
+    // The online-user count from the companion server into Label20; throws net::HttpFailure.
+    void readOnlineCount(net::HttpClient& client);
     void resetBlogPanel();
     void showBanner();
 
@@ -111,6 +119,8 @@ private:
     net::HttpClient* IdHTTP5;
 
     alerts::AlertController* m_alerts;
+    bigorder::BigOrderController* m_bigOrder;
+    bool m_firstShowReachedStart = false;   // the first show got as far as loading the stock
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
