@@ -65,8 +65,8 @@ BigOrderController::BigOrderController(app::AppState& state, const app::Settings
                 [this, page](const QString&, const QString&) { completed(page, QString()); });
     }
 
-    m_hourlyChart = new BarChart("Chart1", true);
-    m_dayChart = new BarChart("Chart2", false);
+    m_hourlyChart = new BarChart("Chart1", true, false);
+    m_dayChart = new BarChart("Chart2", false, false);
     m_detailsBox = checkBox("CheckBox2", QStringLiteral("详情"));
     m_tenDayBox = checkBox("CheckBox1", QStringLiteral("10日"));
     m_hourlyBox = chartBox(&m_main, "GroupBox4", QStringLiteral("大单成交分时图"), m_hourlyChart, m_detailsBox);

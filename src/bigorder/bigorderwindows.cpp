@@ -44,7 +44,8 @@ void greenBoldTitle(QChart* chart)
 
 } // namespace
 
-BarChart::BarChart(const char* name, bool legend, QWidget* parent) : QChartView(parent)
+BarChart::BarChart(const char* name, bool legend, bool valueLabels, QWidget* parent)
+    : QChartView(parent), m_valueLabels(valueLabels)
 {
     setObjectName(QString::fromLatin1(name));
     setRenderHint(QPainter::Antialiasing);
@@ -110,6 +111,7 @@ void BarChart::showBars(const BarChartData& data)
     y->setLabelsFont(smallFont(9));
     y->setLabelFormat(QStringLiteral("%.0f"));
     y->setRange(low, high > low ? high * 1.1 : low + 1);
+    y->setLabelsVisible(m_valueLabels);
     c->addAxis(x, Qt::AlignBottom);
     c->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);
@@ -137,7 +139,7 @@ TenDayWindow::TenDayWindow(QWidget* parent) : ChartWindow(parent)
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
-    m_chart = new BarChart("Chart2", true, this);
+    m_chart = new BarChart("Chart2", true, true, this);
     greenBoldTitle(m_chart->chart());
     layout->addWidget(m_chart, 1);
     m_totals = new QLabel(this);
@@ -204,7 +206,8 @@ void PieWindow::fill(const PieData& data)
         auto* slice = new QPieSlice(s.label, double(s.size));
         slice->setColor(QColor(s.colour));
         slice->setBorderColor(Qt::white);
-        slice->setLabelVisible(true);
+        // Empty buckets keep their slice, but their labels would pile up on one spot.
+        slice->setLabelVisible(s.size > 0);
         slice->setLabelFont(smallFont(11));
         m_series->append(slice);
     }

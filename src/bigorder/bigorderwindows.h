@@ -18,8 +18,9 @@ namespace bigorder {
 class BarChart : public QChartView {
     Q_OBJECT
 public:
-    // `legend`: the series titles are listed above the chart.
-    BarChart(const char* name, bool legend, QWidget* parent = nullptr);
+    // `legend`: the series titles are listed above the chart; `valueLabels`: the value axis is
+    // labelled (a chart as small as the main window's has no room for it; its grid stays).
+    BarChart(const char* name, bool legend, bool valueLabels, QWidget* parent = nullptr);
 
     // Removes every series and axis.
     void clearSeries();
@@ -34,6 +35,9 @@ Q_SIGNALS:
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    bool m_valueLabels;
 };
 
 // Closing one of the two windows only hides it and tells the controller.

@@ -6,6 +6,9 @@
 #include "appfixture.h"
 #include "app/tray.h"
 #include "settings/settingsdialog.h"
+#include "bigorder/bigorderwindows.h"
+
+#include <QCheckBox>
 
 #include <QApplication>
 #include <QDir>
@@ -46,8 +49,18 @@ int main(int argc, char** argv)
     AppFixture f(QDateTime(QDate(2026, 12, 9), QTime(10, 30)));
     app::WindowSet windows(*f.context);
     windows.startUp();
-    settle(6000);   // pages arrive, the banner turns
+    settle(6000);   // pages arrive, the banner turns, 10:30 announces the first hour
+    // The hourly announcement: the flow notice at the top right and the pie window.
+    bigorder::BigOrderController& big = windows.main().bigOrder();
+    save(windows.flowNotice(), out, "flow-notice");
+    if (!big.pieWindow().isVisible())
+        big.dbshow();
+    save(big.pieWindow(), out, "pie-window");
+    big.pieWindow().close();
     save(windows.main(), out, "main-window");
+    windows.main().findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->click();
+    save(big.tenDayWindow(), out, "ten-day-window");
+    big.tenDayWindow().close();
 
     settings::SettingsDialog& dialog = windows.settingsDialog();
     dialog.open();
