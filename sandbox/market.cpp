@@ -616,11 +616,10 @@ void Market::advance(int only)
 
     SplitMix rng{seedFor(seed_ ^ 0x5EED5EED5EED5EEDull, d.date.toJulianDay(), quint64(step))};
     const int remaining = kStepsPerDay - step;
-    for (int i = 0; i < n; ++i) {
-        if (only >= 0 && i != only) {
-            rng.skip(kDrawsPerStock);
-            continue;
-        }
+    // A walk of one stock skips the draws of the stocks before it and stops after it.
+    if (only >= 0)
+        rng.skip(kDrawsPerStock * quint64(only));
+    for (int i = std::max(only, 0); i < (only >= 0 ? only + 1 : n); ++i) {
         const Listing& l = all[size_t(i)];
         DayState::Stock& s = d.stocks[size_t(i)];
         // Always draw the same numbers per stock so one stock's events never shift another's walk.

@@ -165,18 +165,6 @@ private Q_SLOTS:
         QCOMPARE(rig.controller->dayChart()->bars()->barSets()[0]->count(), 1);
     }
 
-    void reloadWindow()
-    {
-        Rig rig(QDateTime(QDate(2026, 12, 9), QTime(10, 30)));
-        rig.controller->reloadDuringSession();
-        QVERIFY(!rig.controller->loader(Page::Hourly).isLoading());
-        rig.fx.clock.setTime(QTime(10, 30, 1));
-        rig.controller->reloadDuringSession();
-        QVERIFY(rig.controller->loader(Page::Hourly).isLoading());
-        QVERIFY(rig.controller->loader(Page::Pie).isLoading());
-        QVERIFY(!rig.controller->loader(Page::Day).isLoading());
-    }
-
     void tenDayWindow()
     {
         Rig rig(QDateTime(QDate(2026, 12, 9), QTime(15, 30)));
