@@ -18,6 +18,7 @@ class QCheckBox;
 
 namespace net { class HttpClient; }
 namespace market { class QuotePanel; }
+namespace recommend { class RecommendController; }
 
 namespace app {
 
@@ -49,6 +50,12 @@ public:
     // The minute tick: big-order page reloads in the session, the online count every tenth tick,
     // then the forum refresh.
     void Timer2Timer();
+    // The new-recommendation prompt: while the recommendation window is hidden, refresh the
+    // board and open the window when something new came and the prompt is on.
+    void Timer9Timer();
+    // The recommendation window, created after the main window.
+    void setRecommendations(recommend::RecommendController* controller) { m_recommend = controller; }
+    QTimer* promptTimer() const { return Timer9; }
     // The alert tick and its cooldown clock.
     alerts::AlertController& alerts() { return *m_alerts; }
     // The big-order pages, charts and hourly flow announcements.
@@ -121,6 +128,7 @@ private:
     alerts::AlertController* m_alerts;
     bigorder::BigOrderController* m_bigOrder;
     bool m_firstShowReachedStart = false;   // the first show got as far as loading the stock
+    recommend::RecommendController* m_recommend = nullptr;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
