@@ -290,7 +290,8 @@ private Q_SLOTS:
         QCOMPARE(f.prompter.texts(), QStringList{"所有记录保存成功！"});
         QStringList paths;
         for (const auto& r : f.box->requests())
-            paths << r.path;
+            if (!r.path.startsWith(QStringLiteral("/EM_Quote2007/")))   // the main window's timers on a slow run
+                paths << r.path;
         QCOMPARE(paths, (QStringList{"/gpycf.asp", "/gpdel1.asp", "/gpadd1.asp", "/gpdel2.asp", "/gpadd2.asp",
                                      "/gpadd2.asp", "/gpdel3.asp", "/gpadd3.asp"}));
         const sandbox::MirroredConfig server = f.box->mirroredConfig("13912345678");
@@ -370,7 +371,9 @@ private Q_SLOTS:
         QVERIFY(!f.dialog().isVisible());
         QCOMPARE(lists.AlertCodes, QStringList{"600036"});
         QCOMPARE(lists.LimitAlerted, QStringList{"1"});
-        QCOMPARE(lists.TradeAlertState, QStringList{"42"});
+        // The cooldown clock kept counting while the dialog was open; it was not re-armed.
+        QCOMPARE(lists.TradeAlertState.size(), 1);
+        QVERIFY(lists.TradeAlertState[0].toInt() >= 42);
     }
 
     // An alert tick that waited on the network when the dialog opened must not switch the tick
