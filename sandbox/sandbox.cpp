@@ -3,11 +3,13 @@
 #include "bigorder.h"
 #include "companion.h"
 #include "forms.h"
+#include "infosites.h"
 #include "market.h"
 #include "recommend.h"
 #include "requests.h"
 #include "server.h"
 #include "store.h"
+#include "tv.h"
 
 #include "net/codecs.h"
 
@@ -249,6 +251,20 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     }
     if (const auto reply = answerForm(store, path, field))
         return sendFramed(reply->payload, reply->status);
+    if (path == tv::kDirectoryPath)
+        return sendFramed(tv::directoryPayload(baseUrl()));
+    if (tv::startStream(path, socket))
+        return;
+    if (path == tv::kNeverPath)
+        return;   // the connection stays open and the stream never starts
+
+    // The outside information sites: stock forum, commentary, notice list, company news.
+    const QString base = baseUrl();
+    for (const std::optional<SitePage>& site :
+         {forum::answer(market, path, t, base), commentary::answer(market, path, field, t),
+          notices::answer(market, path, field, t), companypage::answer(market, path, t, base)})
+        if (site)
+            return sendPage(site->html, site->status);
     if (const auto page = bigorder::page(market, r.path, t))   // the large-order statistics site
         return sendPage(*page);
 

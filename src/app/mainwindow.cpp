@@ -7,6 +7,7 @@
 #include "core/guard.h"
 #include "core/stockcode.h"
 #include "core/stockcodefile.h"
+#include "info/cellgrid.h"
 #include "core/stockticket.h"
 #include "market/quote.h"
 #include "market/quotepanel.h"
@@ -16,6 +17,7 @@
 #include "widgets/webpane.h"
 #include "widgets/widgets.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -35,6 +37,8 @@ namespace {
 
 constexpr int kClientWidth = 932;
 constexpr int kClientHeight = 628;
+// Marks the widgets whose mouse moves clear the TV channel column's highlight.
+constexpr char kClearsTvHover[] = "clearsTvHover";
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
@@ -120,9 +124,14 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     IdHTTP2 = new net::HttpClient(QStringLiteral("IdHTTP2"), this);
     IdHTTP3 = new net::HttpClient(QStringLiteral("IdHTTP3"), this);
     IdHTTP5 = new net::HttpClient(QStringLiteral("IdHTTP5"), this);
+    m_forum = new info::ForumController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.opener, *IdHTTP5, this);
+    m_news = new info::StockNewsController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.opener, *IdHTTP2, this);
 
     buildControls();
     buildTimers();
+    // Image2MouseMove: moving over the quote panel clears the channel column's highlight, as the
+    // TV start screen does; the two big-order charts do the same below.
+    clearTvHoverOver(m_quotePanel);
     m_alerts = new alerts::AlertController(m_ctx.alerts, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
                                            *Timer4, *Timer1, this);
     connect(Timer4, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer4Timer);
@@ -131,6 +140,8 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
                                                   *this, this);
     m_bigOrder->dayBox()->setGeometry(374, 342, 276, 150);      // GroupBox3
     m_bigOrder->hourlyBox()->setGeometry(654, 342, 276, 150);   // GroupBox4
+    // Chart1MouseMove, Chart2MouseMove.
+    connect(m_bigOrder, &bigorder::BigOrderController::chartMouseMoved, this, [this] { m_tv->Image24MouseMove(); });
     connect(Timer7, &QTimer::timeout, this, [this] {
         guarded(m_ctx.prompter, [this] { m_bigOrder->Timer7Timer(); });
     });
@@ -158,23 +169,10 @@ void MainWindow::buildControls()
     m_banner->setFont(bannerFont);
 
     // Left column: the TV viewer, site ratings and blog mentions, links, online users.
-    auto* panel7 = new QFrame(this);
-    panel7->setObjectName(QStringLiteral("Panel7"));
-    panel7->setFrameShape(QFrame::StyledPanel);
-    panel7->setGeometry(2, 28, 368, 366);
-    m_mediaPlayer = new QWidget(panel7);
-    m_mediaPlayer->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
-    m_mediaPlayer->setAutoFillBackground(true);
-    QPalette mp = m_mediaPlayer->palette();
-    mp.setColor(QPalette::Window, Qt::black);
-    m_mediaPlayer->setPalette(mp);
-    m_mediaPlayer->setGeometry(2, 2, 363, 328);
-    m_waitingPage = new app::WebPane(QStringLiteral("WebBrowser5"), m_ctx.opener, panel7);
-    m_waitingPage->setGeometry(2, 2, 363, 328);
-    m_tvStrip = new QFrame(panel7);
-    m_tvStrip->setObjectName(QStringLiteral("Panel6"));
-    m_tvStrip->setGeometry(2, 332, 363, 30);
-    label(m_tvStrip, "Label49", QStringLiteral("财经电视"), {6, 6, 200, 18});
+    m_tv = new tv::TvController(m_state, m_ctx.prompter, m_ctx.opener, *IdHTTP1,
+                                [this](const QString& text) { setStatusPanel(3, text); }, this);
+    m_tv->panel()->setParent(this);
+    m_tv->panel()->setGeometry(2, 28, 368, 366);
 
     auto* ratings = new QComboBox(this);
     ratings->setObjectName(QStringLiteral("ComboBox1"));
@@ -216,7 +214,6 @@ void MainWindow::buildControls()
     fetion->setToolTip(QStringLiteral("不了解飞信，点这里进入中国移动官方网站查询"));
     connect(fetion, &ClickLabel::clicked, this,
             [this] { m_ctx.opener.open(m_ctx.settings.FetionHomeUrl); });
-    m_todayLabel = label(this, "Label33", QString(), {134, 540, 234, 22});
 
     m_adStrip = new app::WebPane(QStringLiteral("WebBrowser6"), m_ctx.opener, this);
     m_adStrip->setGeometry(2, 566, 368, 36);
@@ -249,24 +246,16 @@ void MainWindow::buildControls()
     m_forumBox = groupBox(this, "GroupBox1", QStringLiteral("网民最新热评"), {374, 184, 556, 156});
     auto* fl = new QVBoxLayout(m_forumBox);
     fl->setContentsMargins(4, 2, 4, 4);
-    m_forumGrid = new QTableWidget(2, 4, m_forumBox);
-    m_forumGrid->setObjectName(QStringLiteral("StringGrid1"));
-    m_forumGrid->horizontalHeader()->hide();
-    m_forumGrid->verticalHeader()->hide();
-    m_forumGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const int widths[] = {28, 320, 61, 82};
-    for (int c = 0; c < 4; ++c)
-        m_forumGrid->setColumnWidth(c, widths[c]);
-    fl->addWidget(m_forumGrid);
+    fl->addWidget(m_forum->grid());
 
-    // Stock news and commentary.
-    auto* news = groupBox(this, "GroupBox6", QStringLiteral("个股动态信息"), {374, 494, 340, 82});
-    label(news, "Label9", QString(), {8, 18, 324, 18});
-    label(news, "Label10", QString(), {8, 38, 324, 18});
-    label(news, "Label15", QString(), {8, 58, 324, 18});
-    auto* commentary = groupBox(this, "GroupBox2", QStringLiteral("个股点评"), {718, 494, 212, 82});
-    auto* comment = label(commentary, "Label13", QString(), {8, 18, 196, 58});
-    comment->setWordWrap(true);
+    // Stock news: rumours, reports, announcements and the latest investor comment; commentary.
+    QGroupBox* news = m_news->newsBox();
+    news->setParent(this);
+    news->setGeometry(374, 494, 324, 82);
+    m_news->placeInvestorLine(m_forum->latestLine(), m_forum->newMarker(), m_forum->foundAt());
+    QGroupBox* commentary = m_news->commentaryBox();
+    commentary->setParent(this);
+    commentary->setGeometry(700, 494, 230, 82);
 
     auto* panel8 = new QFrame(this);
     panel8->setObjectName(QStringLiteral("Panel8"));
@@ -374,13 +363,8 @@ void MainWindow::showEvent(QShowEvent* event)
 void MainWindow::firstShowSteps()
 {
     app::centreOnScreen(this);
-    m_forumGrid->clearContents();
-    m_forumGrid->setRowCount(2);
-    const QStringList header = {QString(), QStringLiteral("帖子标题"), QStringLiteral("点击/回复"),
-                                QStringLiteral("作者")};
-    for (int c = 0; c < 4; ++c)
-        m_forumGrid->setItem(0, c, new QTableWidgetItem(header[c]));
-    // The forum grid's read marks are seeded here.
+    // An empty forum grid with its header, and the read marks of its empty row.
+    m_forum->resetposts();
     createbase();
     sendbase();
     getbase();
@@ -388,18 +372,17 @@ void MainWindow::firstShowSteps()
     yzgp(m_state.CurrentCode);
     for (net::HttpClient* client : {IdHTTP1, IdHTTP2, IdHTTP5})
         client->setReadTimeout(6000);
-    m_mediaPlayer->resize(363, 328);
+    m_tv->preparePlayer();
     // The site evaluations are read here.
     readtoday();
-    // The TV channel column is built here.
-    m_todayLabel->setText(QStringLiteral("(今天是") + dateText(m_ctx.clock.now().date())
-                          + QStringLiteral(")"));
+    m_tv->addtv();
+    m_tv->showToday(dateText(m_ctx.clock.now().date()));
     Timer1->start();
     Timer4->start();
     Timer5->start();
     findChild<QLabel*>(QStringLiteral("Label31"))->setText(QStringLiteral("今日重大信息"));
     findChild<QLabel*>(QStringLiteral("Label32"))->setText(QStringLiteral("昨日财经要闻"));
-    m_waitingPage->move(-1000, m_waitingPage->y());
+    m_tv->parkWaitingPage();
     m_adStrip->navigate(m_state.ServerBase + QStringLiteral("/gpcgad.html"));
     if (!m_state.CurrentCode.isEmpty()) {
         m_bigOrder->loadpages(m_state.CurrentCode);
@@ -457,7 +440,7 @@ void MainWindow::getmail()
         endProgram();
     }
     if (net::isWebAddress(reply.WaitingPage))
-        m_waitingPage->navigate(reply.WaitingPage);
+        m_tv->waitingPage().navigate(reply.WaitingPage);
 }
 
 void MainWindow::readtoday()
@@ -493,7 +476,7 @@ void MainWindow::getbase()
         m_state.CurrentCode = QStringLiteral("000001");
         m_codeEdit->setText(m_state.CurrentCode);
     }
-    // The recently watched and favourite TV channels are loaded here.
+    m_tv->loadLists();
 }
 
 void MainWindow::start()
@@ -515,15 +498,19 @@ void MainWindow::start()
         getvtzs();
         getvtdate(m_state.CurrentCode);
     }
-    // The forum lists and grid are emptied, rumours and reports, commentary and announcements
-    // read here.
+    m_forum->resetposts();
+    m_news->getyg(m_state.CurrentCode);
+    m_news->clearAnnouncements();
+    m_news->getqgqp(m_state.CurrentCode);
+    m_news->getgg(m_state.CurrentCode);
     const QString quoted = QStringLiteral("\"") + m_state.CurrentName + QStringLiteral("\"(")
                            + m_state.CurrentCode;
     m_forumBox->setTitle(QStringLiteral("网民对(") + m_state.CurrentName
                          + QStringLiteral(")的最新热评（所有数据仅供参考）"));
     m_ratingsCaption->setText(QStringLiteral("各大网站对") + quoted + QStringLiteral(")的评价"));
     m_blogCaption->setText(QStringLiteral("知名博客提及") + quoted + QStringLiteral(")的有"));
-    // Today's forum posts are read into the grid here.
+    m_forum->getgbdata(m_state.CurrentCode);
+    m_forum->showposts();
 }
 
 void MainWindow::ChangeStock()
@@ -548,7 +535,7 @@ void MainWindow::ChangeStock()
         stopTimer(*Timer7);
         m_state.CurrentCode = code;
         ++m_state.StockGeneration;
-        // The forum's latest-post line is reset here.
+        m_forum->resetLatestPost();
         m_bigOrder->resetHourlyFlow();
         m_bigOrder->clearHourlyChart();
         m_bigOrder->loadpages(m_state.CurrentCode);
@@ -652,8 +639,9 @@ void MainWindow::Timer2Timer()
             }
         }
         ++m_state.MinuteTickCount;
-        // The forum refresh (today's posts, when the window is not in the tray, then the grid)
-        // comes here.
+        if (!m_state.HiddenInTray)
+            m_forum->getgbdata(m_state.CurrentCode);
+        m_forum->showposts();
     });
 }
 
@@ -687,10 +675,30 @@ void MainWindow::showBanner()
     m_banner->setPalette(p);
 }
 
+void MainWindow::clearTvHoverOver(QWidget* widget)
+{
+    if (!widget)
+        return;
+    // A chart view takes the mouse in its viewport.
+    QWidget* target = widget;
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
+        target = area->viewport();
+    target->setMouseTracking(true);
+    target->setProperty(kClearsTvHover, true);
+    target->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove && watched->property(kClearsTvHover).toBool())
+        m_tv->Image24MouseMove();
+    return QWidget::eventFilter(watched, event);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // The TV channel files are written and playback stopped here.
-    m_tvStrip->hide();
+    m_tv->writeLists();
+    m_tv->stopForClose();
     m_tray->remove();
     event->accept();
     requestExit(0);
@@ -710,9 +718,7 @@ void MainWindow::windowmin()
 {
     m_state.HiddenInTray = true;
     m_tray->add();
-    // TV playback stops here.
-    m_tvStrip->hide();
-    setStatusPanel(3, QString());
+    m_tv->stopForTray();
     hide();
 }
 

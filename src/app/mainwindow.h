@@ -5,6 +5,9 @@
 #include "alerts/alertcontroller.h"
 #include "bigorder/bigordercontroller.h"
 #include "app/context.h"
+#include "tv/tvcontroller.h"
+#include "info/forumcontroller.h"
+#include "info/stocknews.h"
 
 #include <QWidget>
 
@@ -60,6 +63,11 @@ public:
     alerts::AlertController& alerts() { return *m_alerts; }
     // The big-order pages, charts and hourly flow announcements.
     bigorder::BigOrderController& bigOrder() { return *m_bigOrder; }
+    // The TV viewer in the lower left panel.
+    tv::TvController& tv() { return *m_tv; }
+    // The forum panel and the stock news panels (commentary, announcements, rumours, reports).
+    info::ForumController& forum() { return *m_forum; }
+    info::StockNewsController& stockNews() { return *m_news; }
 
     // Status-bar panel 1: whether alerts pop up here and go to the phone.
     void ShowAlertStatus(bool local, bool phone);
@@ -97,10 +105,13 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
     void buildTimers();
+    // Mouse moves over `widget` clear the TV channel column's highlight.
+    void clearTvHoverOver(QWidget* widget);
     void firstShowSteps();
     void getbase();
     // Open or create the alert database and show its switches in the status bar.
@@ -130,26 +141,24 @@ private:
     alerts::AlertController* m_alerts;
     bigorder::BigOrderController* m_bigOrder;
     bool m_firstShowReachedStart = false;   // the first show got as far as loading the stock
+    tv::TvController* m_tv;
+    info::ForumController* m_forum;
+    info::StockNewsController* m_news;
     recommend::RecommendController* m_recommend = nullptr;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
     QLabel* m_banner;            // Panel4
     app::WebPane* m_stockPage;   // WebBrowser1
-    app::WebPane* m_waitingPage; // WebBrowser5
     app::WebPane* m_adStrip;     // WebBrowser6
     market::QuotePanel* m_quotePanel;
     DigitEdit* m_codeEdit;       // Edit1
-    QTableWidget* m_forumGrid;   // StringGrid1
     QGroupBox* m_forumBox;       // GroupBox1
     QLabel* m_ratingsCaption;    // Label21
     QLabel* m_blogCaption;       // Label26
     QLabel* m_blogState;         // Label41
     QComboBox* m_blogCombo;      // ComboBox2
     QLabel *m_blogNone, *m_blogFound, *m_blogFoundMore;   // Image9, Image10, Image12
-    QLabel* m_todayLabel;        // Label33
-    QWidget* m_mediaPlayer;      // WindowsMediaPlayer1
-    QWidget* m_tvStrip;          // Panel6
     QStatusBar* m_statusBar;     // StatusBar1
     Tray* m_tray;
     QList<QLabel*> m_statusPanels;

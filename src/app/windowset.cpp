@@ -4,6 +4,7 @@
 #include "app/splashwindow.h"
 #include "app/tray.h"
 #include "bigorder/bigorderwindows.h"
+#include "info/announcementswindow.h"
 #include "widgets/widgets.h"
 
 #include "core/guard.h"
@@ -40,6 +41,9 @@ bool WindowSet::startUp()
                                                           m_ctx.clock, m_ctx.prompter);
     QObject::connect(m_main.get(), &MainWindow::indexSummaryUpdated, m_ticker.get(),
                      &ticker::TickerController::showIndices);
+    m_announcements = std::make_unique<info::AnnouncementsWindow>(m_main->stockNews().announcements(),
+                                                                 m_ctx.opener);
+    m_main->stockNews().setAnnouncementsWindow(m_announcements.get());
 
     settings::SettingsHost host;
     host.mainWindow = m_main.get();

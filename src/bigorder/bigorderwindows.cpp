@@ -50,6 +50,7 @@ BarChart::BarChart(const char* name, bool legend, bool valueLabels, QWidget* par
     setObjectName(QString::fromLatin1(name));
     setRenderHint(QPainter::Antialiasing);
     setMouseTracking(true);
+    viewport()->setMouseTracking(true);
     QChart* c = chart();
     plainChart(c);
     c->legend()->setVisible(legend);
@@ -122,6 +123,14 @@ void BarChart::mouseMoveEvent(QMouseEvent* event)
 {
     QChartView::mouseMoveEvent(event);
     Q_EMIT mouseMoved();
+}
+
+bool BarChart::event(QEvent* event)
+{
+    // A move over the frame itself, outside the viewport, counts as well.
+    if (event->type() == QEvent::MouseMove)
+        Q_EMIT mouseMoved();
+    return QChartView::event(event);
 }
 
 void ChartWindow::closeEvent(QCloseEvent* event)

@@ -5,21 +5,26 @@
 #include "app/windowset.h"
 #include "appfixture.h"
 #include "app/tray.h"
+#include "info/announcementswindow.h"
 #include "core/guard.h"
 #include "recommend/recommendwindow.h"
 #include "widgets/widgets.h"
 #include "settings/settingsdialog.h"
 #include "bigorder/bigorderwindows.h"
 #include "ticker/tickercontroller.h"
+#include "tv/tvcontroller.h"
+#include "tv/tvwidgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QEnterEvent>
+#include <QScreen>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <cstdio>
 
@@ -65,6 +70,37 @@ int main(int argc, char** argv)
     windows.main().findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->click();
     save(big.tenDayWindow(), out, "ten-day-window");
     big.tenDayWindow().close();
+    windows.main().stockNews().Label15Click();
+    save(windows.announcementsWindow(), out, "announcements-window");
+    windows.announcementsWindow().close();
+
+    // The TV viewer: start screen with the channel column, a category menu, the waiting page of
+    // a stream that never starts, the moving test picture playing, the player menu.
+    tv::TvController& tv = windows.main().tv();
+    save(*tv.panel(), out, "tv-start");
+    tv.mset(tv.column().first());
+    settle(300);
+    save(*tv.channelMenu(), out, "tv-channel-menu");
+    tv.channelMenu()->hide();
+    tv.nclick(QStringLiteral("无信号"));
+    settle(1500);
+    save(*tv.panel(), out, "tv-waiting");
+    tv.nclick(QStringLiteral("测试图"));
+    for (int i = 0; i < 100 && tv.player()->status() != QStringLiteral("正在播放"); ++i)
+        settle(100);
+    settle(1500);
+    std::printf("player status: %s\n", qPrintable(tv.player()->status()));
+    // The picture is drawn straight to the screen, so this one is taken from the screen.
+    const QRect area(tv.panel()->mapToGlobal(QPoint(0, 0)), tv.panel()->size());
+    const QString playing = out + QStringLiteral("/tv-playing.png");
+    if (QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(playing))
+        std::printf("%s\n", qPrintable(playing));
+    tv.N8Click();
+    tv.Image14Click();
+    settle(300);
+    save(*tv.playerMenu(), out, "tv-player-menu");
+    tv.playerMenu()->hide();
+    tv.N3Click();
 
     settings::SettingsDialog& dialog = windows.settingsDialog();
     dialog.open();
