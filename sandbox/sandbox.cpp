@@ -1,6 +1,7 @@
 #include "sandbox.h"
 
 #include "blogs.h"
+#include "bigorder.h"
 #include "companion.h"
 #include "companioninfo.h"
 #include "evaluations.h"
@@ -291,6 +292,8 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
           notices::answer(market, path, field, t), companypage::answer(market, path, t, base)})
         if (site)
             return sendPage(site->html, site->status);
+    if (const auto page = bigorder::page(market, r.path, t))   // the large-order statistics site
+        return sendPage(*page);
 
     send("<html><body>404 Not Found</body></html>", kUtf8Html, 404);
 }

@@ -120,15 +120,22 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     buildInfoControllers();
     buildControls();
     buildTimers();
-    // Chart1MouseMove, Chart2MouseMove and Image2MouseMove: moving over the two big-order charts
-    // or the quote panel clears the channel column's highlight, as the TV start screen does.
-    for (const char* name : {"Chart1", "Chart2"})
-        clearTvHoverOver(findChild<QWidget*>(QString::fromLatin1(name)));
+    // Image2MouseMove: moving over the quote panel clears the channel column's highlight, as the
+    // TV start screen does; the two big-order charts do the same below.
     clearTvHoverOver(m_quotePanel);
     m_alerts = new alerts::AlertController(m_ctx.alerts, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
                                            *Timer4, *Timer1, this);
     connect(Timer4, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer4Timer);
     connect(Timer6, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer6Timer);
+    m_bigOrder = new bigorder::BigOrderController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
+                                                  *this, this);
+    m_bigOrder->dayBox()->setGeometry(374, 342, 276, 150);      // GroupBox3
+    m_bigOrder->hourlyBox()->setGeometry(654, 342, 276, 150);   // GroupBox4
+    // Chart1MouseMove, Chart2MouseMove.
+    connect(m_bigOrder, &bigorder::BigOrderController::chartMouseMoved, this, [this] { m_tv->Image24MouseMove(); });
+    connect(Timer7, &QTimer::timeout, this, [this] {
+        guarded(m_ctx.prompter, [this] { m_bigOrder->Timer7Timer(); });
+    });
     setWindowIcon(QIcon(glyph('i', 32)));
     m_tray = new Tray(windowIcon(), kAppTitle, this);
     connect(m_tray, &Tray::showMainWindow, this, &MainWindow::showFromTray);
@@ -219,23 +226,6 @@ void MainWindow::buildControls()
     fl->setContentsMargins(4, 2, 4, 4);
     fl->addWidget(m_forum->grid());
 
-    // Charts: daily and hourly big orders.
-    auto* daily = groupBox(this, "GroupBox3", QStringLiteral("最近几天大单买卖情况"), {374, 342, 276, 150});
-    auto* chart2 = new QWidget(daily);
-    chart2->setObjectName(QStringLiteral("Chart2"));
-    chart2->setGeometry(4, 18, 268, 104);
-    label(daily, "Label14", QString(), {6, 126, 150, 20});
-    auto* cb1 = new QCheckBox(QStringLiteral("显示分布"), daily);
-    cb1->setObjectName(QStringLiteral("CheckBox1"));
-    cb1->setGeometry(170, 126, 100, 20);
-    auto* hourly = groupBox(this, "GroupBox4", QStringLiteral("今日每小时大单买卖情况"), {654, 342, 276, 150});
-    auto* chart1 = new QWidget(hourly);
-    chart1->setObjectName(QStringLiteral("Chart1"));
-    chart1->setGeometry(4, 18, 268, 104);
-    auto* cb2 = new QCheckBox(QStringLiteral("显示分布"), hourly);
-    cb2->setObjectName(QStringLiteral("CheckBox2"));
-    cb2->setGeometry(170, 126, 100, 20);
-
     // Stock news: rumours, reports, announcements and the latest investor comment; commentary.
     QGroupBox* news = m_news->newsBox();
     news->setParent(this);
@@ -298,7 +288,7 @@ void MainWindow::buildTimers()
     make(Timer5, "Timer5", 30000, nullptr);
     connect(Timer5, &QTimer::timeout, this, [this] { m_blogs->Timer5Timer(*Timer5); });
     make(Timer6, "Timer6", 1000, nullptr);    // the alerts' cooldown clock, likewise
-    make(Timer7, "Timer7", 5000, nullptr);    // hourly big-order announcements: to come
+    make(Timer7, "Timer7", 5000, nullptr);    // hourly flow announcements, the big-order controller's
     make(Timer8, "Timer8", 10, nullptr);
     make(Timer9, "Timer9", 30000, &MainWindow::Timer9Timer);
     connect(Timer8, &QTimer::timeout, this, [this] {
@@ -351,7 +341,9 @@ void MainWindow::showEvent(QShowEvent* event)
             m_state.FirstShowDone = true;
         }
     }
-    if (ok && !m_endRequested)
+    // A stock whose start-up reached its own panels gets its hourly announcements even when a
+    // later site failed and ended `start` early.
+    if ((ok || m_firstShowReachedStart) && !m_endRequested)
         Timer7->start();
 }
 
@@ -380,7 +372,8 @@ void MainWindow::firstShowSteps()
     m_tv->parkWaitingPage();
     m_adStrip->navigate(m_state.ServerBase + QStringLiteral("/gpcgad.html"));
     if (!m_state.CurrentCode.isEmpty()) {
-        // The three big-order pages are loaded here.
+        m_bigOrder->loadpages(m_state.CurrentCode);
+        m_firstShowReachedStart = true;
         start();
     }
 }
@@ -442,12 +435,17 @@ void MainWindow::readtoday()
     m_blogs->loadDirectory();
     try {
         IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpall.asp"));
-        const QByteArray reply = IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
-        if (const std::optional<QString> count = onlineCount(net::fromGbk(reply)))
-            m_onlineCount->setText(*count);
+        readOnlineCount(*IdHTTP3);
     } catch (const net::HttpFailure&) {
         throw SilentAbort{};
     }
+}
+
+void MainWindow::readOnlineCount(net::HttpClient& client)
+{
+    const QByteArray reply = client.get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
+    if (const std::optional<QString> count = onlineCount(net::fromGbk(reply)))
+        findChild<QLabel*>(QStringLiteral("Label20"))->setText(*count);
 }
 
 void MainWindow::getbase()
@@ -525,8 +523,9 @@ void MainWindow::ChangeStock()
         m_state.CurrentCode = code;
         ++m_state.StockGeneration;
         m_forum->resetLatestPost();
-        // The hourly announcements are reset, the hourly chart cleared and the three big-order
-        // pages loaded here.
+        m_bigOrder->resetHourlyFlow();
+        m_bigOrder->clearHourlyChart();
+        m_bigOrder->loadpages(m_state.CurrentCode);
         m_stockPage->navigate(m_state.ServerBase + QStringLiteral("/gpgetstock.asp?name=")
                               + m_state.CurrentCode);
         m_companion->readzhpj();
@@ -623,10 +622,19 @@ void MainWindow::Timer1Timer()
 
 void MainWindow::Timer2Timer()
 {
-    // The whole tick runs with the timer off; any failure ends it, and the timer runs again.
+    // The timer is off for the whole tick, also while the online count waits on the network; a
+    // failure ends the tick silently and the next minute tries again (the count is not raised).
     TimerPause pause(*Timer2);
     guarded(m_ctx.prompter, [this] {
-        // The big-order page reloads, the online count every tenth tick and the tick count come here.
+        m_bigOrder->reloadDuringSession();
+        if (m_state.MinuteTickCount % 10 == 0) {
+            try {
+                readOnlineCount(*IdHTTP5);
+            } catch (const net::HttpFailure&) {
+                throw SilentAbort{};
+            }
+        }
+        ++m_state.MinuteTickCount;
         if (!m_state.HiddenInTray)
             m_forum->getgbdata(m_state.CurrentCode);
         m_forum->showposts();

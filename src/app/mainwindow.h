@@ -3,6 +3,7 @@
 #pragma once
 
 #include "alerts/alertcontroller.h"
+#include "bigorder/bigordercontroller.h"
 #include "app/context.h"
 #include "info/blogcontroller.h"
 #include "tv/tvcontroller.h"
@@ -53,7 +54,8 @@ public:
 
     void Timer1Timer();   // index summary every third tick, quote panel in trading hours
     void Timer3Timer();   // alternate the two summary lines in the banner
-    // The minute tick: big-order page reloads, the online count, then the forum refresh.
+    // The minute tick: big-order page reloads in the session, the online count every tenth tick,
+    // then the forum refresh.
     void Timer2Timer();
     // The new-recommendation prompt: while the recommendation window is hidden, refresh the
     // board and open the window when something new came and the prompt is on.
@@ -70,6 +72,8 @@ public:
     void setBlogNoticeSink(std::function<void(const info::BlogNotice&)> sink) { m_blogNoticeSink = std::move(sink); }
     // True while the user can see the window: shown, not minimised, and in front.
     bool inSight() const;
+    // The big-order pages, charts and hourly flow announcements.
+    bigorder::BigOrderController& bigOrder() { return *m_bigOrder; }
     // The TV viewer in the lower left panel.
     tv::TvController& tv() { return *m_tv; }
     // The forum panel and the stock news panels (commentary, announcements, rumours, reports).
@@ -130,6 +134,8 @@ private:
     // The blog directory, then the online count.
     void readtoday();
     void buildInfoControllers();
+    // The online-user count from the companion server into Label20; throws net::HttpFailure.
+    void readOnlineCount(net::HttpClient& client);
     void showBanner();
 
     AppContext& m_ctx;
@@ -147,6 +153,8 @@ private:
     std::unique_ptr<info::BlogController> m_blogs;
     std::unique_ptr<info::CompanionPagesController> m_companion;
     std::function<void(const info::BlogNotice&)> m_blogNoticeSink;
+    bigorder::BigOrderController* m_bigOrder;
+    bool m_firstShowReachedStart = false;   // the first show got as far as loading the stock
     tv::TvController* m_tv;
     info::ForumController* m_forum;
     info::StockNewsController* m_news;

@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/splashwindow.h"
 #include "app/tray.h"
+#include "bigorder/bigorderwindows.h"
 #include "info/announcementswindow.h"
 #include "info/blogcontroller.h"
 #include "widgets/widgets.h"
@@ -91,6 +92,25 @@ bool WindowSet::startUp()
     });
     QObject::connect(m_blog.get(), &alerts::BlogNoticeWindow::blogSeen, &m_main->blogs(),
                      &info::BlogController::markSeen);
+    // The hourly flow announcements fill and show the flow notice; the pie window's pause box and
+    // the tray's N6 mirror each other like the notices' boxes.
+    bigorder::BigOrderController& bigOrder = m_main->bigOrder();
+    alerts::FlowNoticeWindow* flow = m_flow.get();
+    bigorder::FlowNoticeHook hook;
+    hook.setTotals = [flow](const QString& text, const QColor& colour) { flow->setTotals(text, colour); };
+    hook.fill = [flow](const QString& stock, const QString& message, const QColor& colour, bool inflow) {
+        flow->place();
+        flow->setInflow(inflow);
+        flow->setStock(stock);
+        flow->setMessage(message, colour);
+    };
+    hook.paused = [flow] { return flow->paused(); };
+    hook.show = [flow] { flow->placeAndShow(); };
+    bigOrder.setFlowNotice(std::move(hook));
+    QObject::connect(&bigOrder.pieWindow(), &bigorder::PieWindow::pauseChanged, &tray,
+                     [&tray](bool paused) { tray.item("N6")->setChecked(!paused); });
+    QObject::connect(&tray, &Tray::distributionResumed, &bigOrder, &bigorder::BigOrderController::N6Click);
+
     // The recommendation window, last: it disables the main window while it is open, and its
     // prompt switch mirrors the tray item N15.
     recommend::RecommendHooks hooks;

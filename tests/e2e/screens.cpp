@@ -11,11 +11,13 @@
 #include "recommend/recommendwindow.h"
 #include "widgets/widgets.h"
 #include "settings/settingsdialog.h"
+#include "bigorder/bigorderwindows.h"
 #include "ticker/tickercontroller.h"
 #include "tv/tvcontroller.h"
 #include "tv/tvwidgets.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QEnterEvent>
 #include <QScreen>
 #include <QDir>
@@ -57,12 +59,22 @@ int main(int argc, char** argv)
     AppFixture f(QDateTime(QDate(2026, 12, 9), QTime(10, 30)));
     app::WindowSet windows(*f.context);
     windows.startUp();
-    settle(6000);   // pages arrive, the banner turns
-    // One pass of the blog search over the whole directory (Timer5 does one blog per 30 s).
+    settle(6000);   // pages arrive, the banner turns, 10:30 announces the first hour
+    // The hourly announcement: the flow notice at the top right and the pie window.
     app::MainWindow& main = windows.main();
+    bigorder::BigOrderController& big = main.bigOrder();
+    save(windows.flowNotice(), out, "flow-notice");
+    if (!big.pieWindow().isVisible())
+        big.dbshow();
+    save(big.pieWindow(), out, "pie-window");
+    big.pieWindow().close();
+    // One pass of the blog search over the whole directory (Timer5 does one blog per 30 s).
     for (int i = 0; i < 12; ++i)
         main.blogs().Timer5Timer(*main.blogTimer());
     save(main, out, "main-window");
+    main.findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->click();
+    save(big.tenDayWindow(), out, "ten-day-window");
+    big.tenDayWindow().close();
     main.stockNews().Label15Click();
     save(windows.announcementsWindow(), out, "announcements-window");
     windows.announcementsWindow().close();
