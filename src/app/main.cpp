@@ -57,8 +57,9 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     std::unique_ptr<app::Clock> clock;
-    if (cli.clockStart.isValid())
-        clock = std::make_unique<app::RunningClock>(cli.clockStart);
+    if (cli.clockStart.isValid() || cli.speed != 1.0)
+        clock = std::make_unique<app::RunningClock>(
+            cli.clockStart.isValid() ? cli.clockStart : QDateTime::currentDateTime(), cli.speed);
     else
         clock = std::make_unique<app::SystemClock>();
     app::MessageBoxPrompter prompter;

@@ -4,6 +4,7 @@
 #include "app/tray.h"
 #include "core/calendar.h"
 #include "core/companion.h"
+#include "core/eventlog.h"
 #include "core/guard.h"
 #include "core/stockcode.h"
 #include "core/stockcodefile.h"
@@ -277,7 +278,7 @@ void MainWindow::buildTimers()
     auto make = [this](QTimer*& timer, const char* name, int ms, void (MainWindow::*tick)()) {
         timer = new QTimer(this);
         timer->setObjectName(QString::fromLatin1(name));
-        timer->setInterval(ms);
+        timer->setInterval(m_ctx.clock.timerInterval(ms));
         if (tick)
             connect(timer, &QTimer::timeout, this, tick);
     };
@@ -372,6 +373,7 @@ void MainWindow::firstShowSteps()
     m_tv->parkWaitingPage();
     m_adStrip->navigate(m_state.ServerBase + QStringLiteral("/gpcgad.html"));
     if (!m_state.CurrentCode.isEmpty()) {
+        logEvent(m_ctx.clock.now(), QStringLiteral("stock"), m_state.CurrentCode + u' ' + m_state.CurrentName);
         m_bigOrder->loadpages(m_state.CurrentCode);
         m_firstShowReachedStart = true;
         start();
@@ -531,8 +533,10 @@ void MainWindow::ChangeStock()
         m_companion->readzhpj();
         start();
     });
-    if (found)
+    if (found) {
         m_blogs->resetDisplay();
+        logEvent(m_ctx.clock.now(), QStringLiteral("stock"), m_state.CurrentCode + u' ' + m_state.CurrentName);
+    }
     Timer7->start();
     m_state.CodeChangeBusy = false;
 }
