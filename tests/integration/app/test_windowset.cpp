@@ -27,6 +27,18 @@ QMap<QString, int> timerIntervals(app::WindowSet& windows)
     return out;
 }
 
+// A tick result holding the opening broadcast of one stock.
+alerts::TickResult openingBroadcast()
+{
+    alerts::TickResult r;
+    alerts::Broadcast b;
+    b.title = "现在(9:28:05)播报开盘价";
+    b.heading = "开盘价";
+    b.rows = {{"1", "招商银行(600036)", "35.30", "0.0↑", "0"}};
+    r.broadcast = b;
+    return r;
+}
+
 QStringList g_logged;
 void keepMessage(QtMsgType, const QMessageLogContext& context, const QString& text)
 {
@@ -44,12 +56,8 @@ private Q_SLOTS:
         AppFixture f;
         app::WindowSet windows(*f.context);
         QVERIFY(windows.startUp());
-        alerts::TickResult r;
-        alerts::Broadcast b;
-        b.title = "现在(9:28:05)播报开盘价";
-        b.heading = "开盘价";
-        b.rows = {{"1", "招商银行(600036)", "35.30", "0.0↑", "0"}};
-        r.broadcast = b;
+        alerts::TickResult r = openingBroadcast();
+        const alerts::Broadcast& b = *r.broadcast;
         r.alerts = {{alerts::AlertKind::RiseFall, "first", "line", false, alerts::Icon::Up},
                     {alerts::AlertKind::RiseFall, "second", "line", true, alerts::Icon::Down},
                     {alerts::AlertKind::LargeTrade, "trade", "line", false, alerts::Icon::None}};
@@ -138,10 +146,7 @@ private Q_SLOTS:
         AppFixture f;
         app::WindowSet windows(*f.context);
         QVERIFY(windows.startUp());
-        alerts::TickResult r;
-        alerts::Broadcast b;
-        b.title = "现在(9:28:05)播报开盘价";
-        r.broadcast = b;
+        alerts::TickResult r = openingBroadcast();
         r.alerts = {{alerts::AlertKind::Limit, "注意:招商银行(600036) 股价接近涨停或已涨停", "line", false,
                      alerts::Icon::Up}};
         g_logged.clear();
