@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "app/context.h"
 #include "app/mainwindow.h"
+#include "app/programicon.h"
 #include "app/windowset.h"
 #include "widgets/messageboxprompter.h"
 #include "core/settings.h"
@@ -20,6 +21,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("huilan"));
     QApplication::setOrganizationName(QStringLiteral("huilan"));
     QApplication::setApplicationVersion(app::kVersionText);
+    // Every window shows the program icon; the desktop links the windows to the menu entry.
+    QApplication::setWindowIcon(app::programIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("cn.huilan.Huilan"));
     // The program ends through the main window's close box or the tray menu, never because the
     // last visible window (a pop-up, with the main window in the tray) was closed.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -65,5 +69,8 @@ int main(int argc, char** argv)
     app::WindowSet windows(context);
     if (!windows.startUp())
         return windows.main().exitCode();
+    // The benchmark times start-up up to here: the first show is done and every window exists.
+    if (qEnvironmentVariableIsSet("HUILAN_STARTUP_MARK"))
+        std::fputs("huilan: started\n", stderr);
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/programicon.h"
 #include "app/statuscheck.h"
 #include "app/tray.h"
 #include "core/calendar.h"
@@ -68,16 +69,6 @@ QPixmap glyph(char kind, int size)
         p.drawPolygon(QPolygonF({QPointF(size * 0.25, size * 0.65), QPointF(size * 0.5, size * 0.65),
                                  QPointF(size * 0.2, size * 0.95)}));
         break;
-    case 'i': {   // program icon: a red and a green candle on navy
-        p.setBrush(QColor(0, 0, 128));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-        p.setBrush(QColor(255, 40, 40));
-        p.drawRect(QRectF(size * 0.2, size * 0.25, size * 0.22, size * 0.55));
-        p.setBrush(QColor(0, 200, 80));
-        p.drawRect(QRectF(size * 0.58, size * 0.4, size * 0.22, size * 0.4));
-        break;
-    }
     default: {    // status dot: grey none, red found
         p.setBrush(kind == 'r' ? QColor(220, 0, 0) : QColor(150, 150, 150));
         p.setPen(Qt::NoPen);
@@ -124,7 +115,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
                                            *Timer4, *Timer1, this);
     connect(Timer4, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer4Timer);
     connect(Timer6, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer6Timer);
-    setWindowIcon(QIcon(glyph('i', 32)));
+    setWindowIcon(programIcon());
     m_tray = new Tray(windowIcon(), kAppTitle, this);
     connect(m_tray, &Tray::showMainWindow, this, &MainWindow::showFromTray);
     connect(m_tray, &Tray::exitProgram, this, &MainWindow::exitFromTray);
