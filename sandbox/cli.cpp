@@ -36,6 +36,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
         "/gpdel1-3.asp, /gpadd1-3.asp (POST, GBK); plain pages /notice.html, /ban.html,\n"
         "/download.html, /waiting.html, /author.html, /fetion.html, /msgrd?V=1&Uin=N; and\n"
         "/gpshow.asp?sn=NUMBER, a page showing what the server holds for that phone number.\n"
+        "Recommendation board: /gpjgshow.asp (newest posts), /jg.asp (all), /gpjg.asp (post form,\n"
+        "two posts per client address and day; a fresh data folder starts with a few posts).\n"
         "\n"
         "Scenarios (--scenario NAME):\n") + scenarioSummary(Scenario::Alerts));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},

@@ -3,6 +3,7 @@
 #include "companion.h"
 #include "forms.h"
 #include "market.h"
+#include "recommend.h"
 #include "requests.h"
 #include "server.h"
 #include "store.h"
@@ -15,6 +16,7 @@
 #include <QHttpServerRequest>
 #include <QSet>
 #include <QTcpServer>
+#include <QPointer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -83,6 +85,8 @@ struct Sandbox::Impl {
     QElapsedTimer elapsed;
     QHash<QString, FixedPage> fixed;
     QSet<QString> silent;
+    QHash<QString, FixedPage> held;                      // replies given only on release
+    QList<QPair<QPointer<QTcpSocket>, FixedPage>> waiting;   // held requests not answered yet
     QList<LoggedRequest> log;
     CompanionStore store;   // opened by start(), in the data folder
     OnlineCounter online;
@@ -141,6 +145,12 @@ void Sandbox::Impl::handle(const QHttpServerRequest& request, QTcpSocket* socket
 
     if (silent.contains(r.path))
         return;   // a hung server: the connection stays open and nothing is ever written
+    for (const QString& key : {r.path + QLatin1Char('?') + r.query, r.path}) {
+        if (const auto it = held.constFind(key); it != held.constEnd()) {
+            waiting.append({QPointer<QTcpSocket>(socket), *it});
+            return;
+        }
+    }
     answer(request, socket, r, rawQuery);
 }
 
@@ -227,6 +237,15 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
         const QString sn = field(QStringLiteral("sn"));
         return sendPage(isPhoneNumber(sn) ? companion::showPage(sn, store.config(sn)) : companion::badNumberPage(sn));
     }
+    if (path == QLatin1String("/gpjgshow.asp"))
+        return sendFramed(recommend::showPayload(store.recommendations(recommend::kShownPosts)));
+    if (path == QLatin1String("/jg.asp"))
+        return sendPage(recommend::boardPage(store.recommendations(-1)));
+    if (path == QLatin1String("/gpjg.asp")) {
+        const FormReply reply =
+            recommend::answerPost(store, plainAddress(request.remoteAddress()).toString(), t, field);
+        return sendFramed(reply.payload, reply.status);
+    }
     if (const auto reply = answerForm(store, path, field))
         return sendFramed(reply->payload, reply->status);
 
@@ -275,6 +294,7 @@ bool Sandbox::start(QString* error)
     QString storeError;
     if (!d->store.open(QDir(d->dataDir).filePath(kDatabaseFile), &storeError))
         return fail(storeError);
+    recommend::seedBoard(d->store, d->market, d->now());
 
     if (!d->options.logFile.isEmpty()) {
         d->logFile.setFileName(d->options.logFile);
@@ -330,10 +350,37 @@ void Sandbox::setSilent(const QString& path)
     d->silent.insert(path);
 }
 
+void Sandbox::holdReplies(const QString& pathAndQuery, const QByteArray& body, const QByteArray& contentType)
+{
+    d->held.insert(pathAndQuery, {body, contentType, 200});
+}
+
+int Sandbox::releaseHeld()
+{
+    int answered = 0;
+    const auto waiting = std::exchange(d->waiting, {});
+    d->held.clear();
+    for (const auto& [socket, page] : waiting) {
+        if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+            continue;
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + page.contentType + "\r\nContent-Length: "
+                      + QByteArray::number(page.body.size()) + "\r\nConnection: close\r\n\r\n" + page.body);
+        socket->disconnectFromHost();
+        ++answered;
+    }
+    return answered;
+}
+
+int Sandbox::heldWaiting() const
+{
+    return int(d->waiting.size());
+}
+
 void Sandbox::clearOverrides()
 {
     d->fixed.clear();
     d->silent.clear();
+    d->held.clear();
 }
 
 void Sandbox::setStatus(const QString& mode, const QString& link, const QString& waitingPage)

@@ -74,6 +74,14 @@ public:
                       const QByteArray& contentType = "text/html; charset=gbk", int status = 200);
     // Accept requests for `path` but never answer them (a hung server).
     void setSilent(const QString& path);
+    // Hold requests for `pathAndQuery` (matched like setFixedPage) unanswered until releaseHeld(),
+    // which answers each with `body`: a reply that arrives late, after the client moved on.
+    void holdReplies(const QString& pathAndQuery, const QByteArray& body,
+                     const QByteArray& contentType = "text/html; charset=utf-8");
+    // Answers every held request; returns how many were still waiting.
+    int releaseHeld();
+    // How many held requests wait for releaseHeld().
+    int heldWaiting() const;
     void clearOverrides();
 
     // Changes what /gplogin.asp reports from the next request on; an unknown mode is ignored.

@@ -104,6 +104,11 @@ const char* const kSchema[] = {
     "CREATE INDEX IF NOT EXISTS broadcasts_sn ON broadcasts (sn, id)",
     // Times are milliseconds since the epoch, so they mean the same after a time-zone change.
     "CREATE TABLE IF NOT EXISTS online_clients (address TEXT PRIMARY KEY, last_seen INTEGER NOT NULL)",
+    // The recommendation board; day is the posting date, for the posts-per-day limit.
+    "CREATE TABLE IF NOT EXISTS recommendations ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT, address TEXT NOT NULL, code TEXT NOT NULL,"
+    " name TEXT NOT NULL, reason TEXT NOT NULL, posted_at INTEGER NOT NULL, day TEXT NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS recommendations_day ON recommendations (address, day)",
     "PRAGMA user_version = 1",
 };
 
@@ -323,6 +328,61 @@ int CompanionStore::clientsSince(qint64 cutoffMsecs)
     q.finish();
     tx.commit();
     return count;
+}
+
+CompanionStore::Post CompanionStore::addRecommendation(const StoredRecommendation& r, const QString& day,
+                                                       int perDay)
+{
+    if (!isOpen())
+        return Post::Failed;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    Transaction tx(db);
+    if (!tx.isOpen())
+        return Post::Failed;
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("SELECT COUNT(*) FROM recommendations WHERE address = ? AND day = ?"),
+             {nonNull(r.address), nonNull(day)})
+        || !q.next())
+        return Post::Failed;
+    if (q.value(0).toInt() >= perDay)
+        return Post::OverLimit;
+    if (!run(q,
+             QStringLiteral("INSERT INTO recommendations (address, code, name, reason, posted_at, day) "
+                            "VALUES (?, ?, ?, ?, ?, ?)"),
+             {nonNull(r.address), nonNull(r.code), nonNull(r.name), nonNull(r.reason), r.postedMsecs, nonNull(day)}))
+        return Post::Failed;
+    q.finish();
+    return tx.commit() ? Post::Added : Post::Failed;
+}
+
+QList<StoredRecommendation> CompanionStore::recommendations(int limit) const
+{
+    QList<StoredRecommendation> out;
+    if (!isOpen())
+        return out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!run(q,
+             QStringLiteral("SELECT address, code, name, reason, posted_at FROM recommendations "
+                            "ORDER BY id DESC LIMIT ?"),
+             {limit < 0 ? -1 : limit}))
+        return out;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                    q.value(4).toLongLong()});
+    return out;
+}
+
+int CompanionStore::recommendationCount() const
+{
+    if (!isOpen())
+        return 0;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("SELECT COUNT(*) FROM recommendations")) || !q.next())
+        return 0;
+    return q.value(0).toInt();
 }
 
 } // namespace sandbox

@@ -1,6 +1,6 @@
 // The companion server's own records, kept in SQLite so they outlive a restart: registered phone
-// numbers with their alert switch, the three alert tables the client mirrors, and when each client
-// address was last seen.
+// numbers with their alert switch, the three alert tables the client mirrors, when each client
+// address was last seen, and the shared stock-recommendation board.
 #pragma once
 
 #include <QList>
@@ -10,6 +10,15 @@
 namespace sandbox {
 
 struct MirroredConfig;
+
+// One post on the recommendation board.
+struct StoredRecommendation {
+    QString address;   // the poster's address, as the server saw it
+    QString code;
+    QString name;
+    QString reason;
+    qint64 postedMsecs = 0;   // sandbox clock, milliseconds since the epoch
+};
 
 class CompanionStore {
 public:
@@ -45,6 +54,14 @@ public:
     bool clientSeen(const QString& address, qint64 msecs);
     // Forgets clients last seen before `cutoffMsecs` and counts the rest.
     int clientsSince(qint64 cutoffMsecs);
+
+    enum class Post { Added, OverLimit, Failed };
+    // Adds a recommendation unless `address` already posted `perDay` times on `day` (the date
+    // text of the posting time); the count and the insert are one transaction.
+    Post addRecommendation(const StoredRecommendation& r, const QString& day, int perDay);
+    // Newest first; all of them when `limit` is negative.
+    QList<StoredRecommendation> recommendations(int limit) const;
+    int recommendationCount() const;
 
 private:
     QString connection_;   // empty while closed

@@ -27,7 +27,7 @@ void AlertController::Timer4Timer()
         });
     }();
     if (result.stopTimer1) {
-        Timer1.stop();
+        app::stopTimer(Timer1);
         m_timer1WeekendStop = true;
     } else if (m_timer1WeekendStop && !app::isWeekend(m_clock.now().date())) {
         // A program left running over the weekend refreshes the quote panel again on Monday.

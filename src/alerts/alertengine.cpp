@@ -214,7 +214,8 @@ private:
         }
 
         if (switchOn(flags, 4) && trading_ && percentState == u"-1") {
-            const int threshold = wholeNumber(entry(lists_.AlertPercent, i));
+            // Compared as a double: negating a whole number read from a file could overflow.
+            const double threshold = wholeNumber(entry(lists_.AlertPercent, i));
             const double p = changePercentValue(q);
             // The text after 超过 is the stock's own change percent, not the threshold.
             if (p > threshold) {

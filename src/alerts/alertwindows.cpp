@@ -127,6 +127,7 @@ QPixmap drawPicture(Picture kind)
 QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry)
 {
     auto* l = new QLabel(parent);
+    l->setTextFormat(Qt::PlainText);   // stock names come from the quote service
     l->setObjectName(QString::fromLatin1(name));
     l->setGeometry(geometry);
     return l;
@@ -174,7 +175,8 @@ PopupWindow::PopupWindow(const char* name, const QString& caption, Corner corner
 {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+    // A tool window: a notice of a tray program gets no taskbar entry of its own.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint
                    | Qt::WindowStaysOnTopHint);
     // A pop-up closed while the main window sits in the tray must not end the program.

@@ -17,18 +17,16 @@
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("huilan"));
-    QApplication::setOrganizationName(QStringLiteral("huilan"));
-    QApplication::setApplicationVersion(app::kVersionText);
-    // Every window shows the program icon; the desktop links the windows to the menu entry.
-    QApplication::setWindowIcon(app::programIcon());
-    QGuiApplication::setDesktopFileName(QStringLiteral("cn.huilan.Huilan"));
-    // The program ends through the main window's close box or the tray menu, never because the
-    // last visible window (a pop-up, with the main window in the tray) was closed.
-    QApplication::setQuitOnLastWindowClosed(false);
+    QCoreApplication::setApplicationName(QStringLiteral("huilan"));
+    QCoreApplication::setOrganizationName(QStringLiteral("huilan"));
+    QCoreApplication::setApplicationVersion(app::kVersionText);
 
-    const app::CommandLine cli = app::parseCommandLine(QApplication::arguments());
+    // The command line and the settings file are read before any window system is touched, so
+    // --help, --version and their errors work in a terminal with no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const app::CommandLine cli = app::parseCommandLine(arguments);
     if (!cli.error.isEmpty()) {
         std::fprintf(stderr, "huilan: %s\n", qPrintable(cli.error));
         return 2;
@@ -53,6 +51,14 @@ int main(int argc, char** argv)
         }
         settings = *loaded;
     }
+
+    QApplication application(argc, argv);
+    // Every window shows the program icon; the desktop links the windows to the menu entry.
+    QApplication::setWindowIcon(app::programIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("cn.huilan.Huilan"));
+    // The program ends through the main window's close box or the tray menu, never because the
+    // last visible window (a pop-up, with the main window in the tray) was closed.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     std::unique_ptr<app::Clock> clock;
     if (cli.clockStart.isValid())

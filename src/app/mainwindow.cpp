@@ -6,11 +6,14 @@
 #include "core/calendar.h"
 #include "core/companion.h"
 #include "core/guard.h"
+#include "core/stockcode.h"
 #include "core/stockcodefile.h"
+#include "core/stockticket.h"
 #include "market/quote.h"
 #include "market/quotepanel.h"
 #include "net/codecs.h"
 #include "net/httpclient.h"
+#include "recommend/recommendwindow.h"
 #include "widgets/webpane.h"
 #include "widgets/widgets.h"
 
@@ -283,13 +286,14 @@ void MainWindow::buildControls()
     const struct { const char* text; int width; } panels[] = {
         {"zodevudeV2.8", 120}, {"", 225}, {"准备搜索......", 160}, {"", 155}, {"", 50}};
     for (int i = 0; i < 5; ++i) {
-        auto* panel = new QLabel(QString::fromUtf8(panels[i].text), m_statusBar);
+        auto* panel = new QLabel(m_statusBar);
+        panel->setTextFormat(Qt::PlainText);
+        panel->setText(QString::fromUtf8(panels[i].text));
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
-        if (i < 4)
-            panel->setFixedWidth(panels[i].width);
-        m_statusBar->addWidget(panel, i == 4 ? 1 : 0);
+        panel->setFixedWidth(panels[i].width);
+        m_statusBar->addWidget(panel);
         m_statusPanels.append(panel);
     }
 }
@@ -311,7 +315,7 @@ void MainWindow::buildTimers()
     make(Timer6, "Timer6", 1000, nullptr);    // the alerts' cooldown clock, likewise
     make(Timer7, "Timer7", 5000, nullptr);    // hourly big-order announcements: to come
     make(Timer8, "Timer8", 10, nullptr);
-    make(Timer9, "Timer9", 30000, nullptr);   // the new-recommendation prompt: to come
+    make(Timer9, "Timer9", 30000, &MainWindow::Timer9Timer);
     connect(Timer8, &QTimer::timeout, this, [this] {
         Timer8->stop();
         if (m_splash)
@@ -469,10 +473,11 @@ void MainWindow::readtoday()
 
 void MainWindow::getbase()
 {
-    // An empty file is treated like a missing one: the program starts on 000001.
+    // An empty file, or one whose first line is not a stock code, is treated like a missing one:
+    // the program starts on 000001 and the next start() writes the file anew.
     const std::optional<QString> code =
         readStockCodeFile(m_state.SystemDir + u'/' + kStockCodeFile);
-    if (code) {
+    if (code && isStockCode(*code)) {
         m_state.CurrentCode = *code;
         m_codeEdit->setText(*code);
         m_stockPage->navigate(m_state.ServerBase + QStringLiteral("/gpgetstock.asp?name=")
@@ -486,7 +491,16 @@ void MainWindow::getbase()
 
 void MainWindow::start()
 {
-    writeStockCodeFile(m_state.SystemDir + u'/' + kStockCodeFile, m_codeEdit->text());
+    // A code that cannot be written ends start() silently, like any other failing step: the file
+    // keeps the previous code and the next code change tries again.
+    const QString code = m_codeEdit->text();
+    if (!isStockCode(code))
+        throw SilentAbort{};
+    try {
+        writeStockCodeFile(m_state.SystemDir + u'/' + kStockCodeFile, code);
+    } catch (const std::runtime_error&) {
+        throw SilentAbort{};
+    }
     const StartFetches fetches = startFetches(m_ctx.clock.now());
     if (fetches.weekendQuote)
         getvtdate(m_state.CurrentCode);
@@ -524,7 +538,7 @@ void MainWindow::ChangeStock()
         if (yzgp(code).isEmpty())
             return refuse(QStringLiteral("您输入的股票不存在,请重新输入！"));
         found = true;
-        Timer7->stop();
+        stopTimer(*Timer7);
         m_state.CurrentCode = code;
         ++m_state.StockGeneration;
         // The latest-post line and the hourly announcements are reset, the hourly chart cleared
@@ -578,13 +592,16 @@ void MainWindow::getvtzs()
 
 void MainWindow::getvtdate(const QString& code)
 {
+    const StockTicket ticket(m_state);
     market::StockQuote quote;
     try {
         quote = market::fetchQuote(*IdHTTP1, m_ctx.settings.QuoteServiceBase, code);
     } catch (const net::HttpFailure&) {
         throw SilentAbort{};
     }
-    if (quote.has(market::StockQuote::Code))
+    // A code change while the request waited: this quote is for a stock no longer shown.
+    ticket.ensureCurrent();
+    if (quote.has(market::StockQuote::Code) && isStockCode(quote.code))
         m_state.CurrentCode = quote.code;
     if (quote.has(market::StockQuote::Name))
         m_state.CurrentName = quote.name;
@@ -610,6 +627,20 @@ void MainWindow::Timer3Timer()
 {
     ++m_state.BannerTickCount;
     showBanner();
+}
+
+void MainWindow::Timer9Timer()
+{
+    if (!m_recommend || m_recommend->windowVisible())
+        return;
+    guarded(m_ctx.prompter, [this] {
+        TimerPause pause(*Timer9);
+        m_recommend->addlabel();
+        if (!m_state.RecommendPromptOff && m_state.NewRecommendations) {
+            m_state.NewRecommendations = false;
+            m_recommend->showPrompt();
+        }
+    });
 }
 
 void MainWindow::showBanner()

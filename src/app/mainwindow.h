@@ -17,6 +17,7 @@ class QCheckBox;
 
 namespace net { class HttpClient; }
 namespace market { class QuotePanel; }
+namespace recommend { class RecommendController; }
 
 namespace app {
 
@@ -45,6 +46,12 @@ public:
 
     void Timer1Timer();   // index summary every third tick, quote panel in trading hours
     void Timer3Timer();   // alternate the two summary lines in the banner
+    // The new-recommendation prompt: while the recommendation window is hidden, refresh the
+    // board and open the window when something new came and the prompt is on.
+    void Timer9Timer();
+    // The recommendation window, created after the main window.
+    void setRecommendations(recommend::RecommendController* controller) { m_recommend = controller; }
+    QTimer* promptTimer() const { return Timer9; }
     // The alert tick and its cooldown clock.
     alerts::AlertController& alerts() { return *m_alerts; }
 
@@ -111,6 +118,7 @@ private:
     net::HttpClient* IdHTTP5;
 
     alerts::AlertController* m_alerts;
+    recommend::RecommendController* m_recommend = nullptr;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 

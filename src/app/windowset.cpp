@@ -5,8 +5,11 @@
 #include "app/tray.h"
 #include "widgets/widgets.h"
 
-#include <QAction>
+#include "core/guard.h"
+#include "recommend/recommendwindow.h"
 #include "settings/settingsdialog.h"
+
+#include <QAction>
 
 namespace app {
 
@@ -14,7 +17,11 @@ WindowSet::WindowSet(AppContext& context) : m_ctx(context)
 {
 }
 
-WindowSet::~WindowSet() = default;
+WindowSet::~WindowSet()
+{
+    if (m_main)
+        m_main->setRecommendations(nullptr);
+}
 
 bool WindowSet::startUp()
 {
@@ -52,6 +59,19 @@ bool WindowSet::startUp()
     QObject::connect(m_blog.get(), &alerts::BlogNoticeWindow::pauseChanged, &tray,
                      [&tray](bool paused) { tray.item("N7")->setChecked(!paused); });
     QObject::connect(&tray, &Tray::blogResumed, m_blog.get(), &alerts::BlogNoticeWindow::resumeFromTray);
+
+    // The recommendation window, last: it disables the main window while it is open, and its
+    // prompt switch mirrors the tray item N15.
+    recommend::RecommendHooks hooks;
+    hooks.setMainWindowEnabled = [this](bool on) { m_main->setEnabled(on); };
+    hooks.setPromptItemChecked = [&tray](bool on) { tray.item("N15")->setChecked(on); };
+    m_recommend = std::make_unique<recommend::RecommendController>(m_ctx.state, m_ctx.settings, m_ctx.prompter,
+                                                                   m_ctx.opener, std::move(hooks));
+    m_main->setRecommendations(m_recommend.get());
+    recommend::RecommendController* rc = m_recommend.get();
+    QObject::connect(&tray, &Tray::recommendOpened, rc,
+                     [this, rc] { guarded(m_ctx.prompter, [rc] { rc->N14Click(); }); });
+    QObject::connect(&tray, &Tray::recommendResumed, rc, &recommend::RecommendController::N15Click);
     return true;
 }
 

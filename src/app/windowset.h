@@ -7,6 +7,7 @@
 #include <memory>
 
 namespace settings { class SettingsDialog; }
+namespace recommend { class RecommendController; }
 
 namespace app {
 
@@ -31,6 +32,8 @@ public:
     alerts::FlowNoticeWindow& flowNotice() { return *m_flow; }
     alerts::BlogNoticeWindow& blogNotice() { return *m_blog; }
     alerts::NoticePauses& pauses() { return m_pauses; }
+    // TForm16 and its handlers.
+    recommend::RecommendController& recommendations() { return *m_recommend; }
 
     // Shows what one alert tick decided.
     void showAlerts(const alerts::TickResult& result);
@@ -45,6 +48,7 @@ private:
     std::unique_ptr<alerts::AlertWindow> m_alertWindows[4];
     std::unique_ptr<alerts::FlowNoticeWindow> m_flow;
     std::unique_ptr<alerts::BlogNoticeWindow> m_blog;
+    std::unique_ptr<recommend::RecommendController> m_recommend;   // destroyed before the main window it disables
 };
 
 } // namespace app

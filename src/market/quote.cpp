@@ -1,5 +1,6 @@
 #include "market/quote.h"
 
+#include "core/stockcode.h"
 #include "net/codecs.h"
 #include "net/httpclient.h"
 
@@ -63,6 +64,9 @@ QString quoteAddress(const QString& quoteServiceBase, const QString& code)
 
 StockQuote fetchQuote(net::HttpClient& client, const QString& quoteServiceBase, const QString& code)
 {
+    // The code goes into the query as it is: anything but six digits is never sent.
+    if (!app::isStockCode(code))
+        throw net::HttpFailure(QStringLiteral("not a stock code: ") + code.left(20));
     return parseQuote(net::fromUtf8(client.get(quoteAddress(quoteServiceBase, code))));
 }
 

@@ -12,7 +12,9 @@ namespace {
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);   // every value comes from the quote service
+    label->setText(text);
     label->setObjectName(name);
     return label;
 }

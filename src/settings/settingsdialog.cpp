@@ -1,6 +1,7 @@
 #include "settings/settingsdialog.h"
 
 #include "core/guard.h"
+#include "core/stockcode.h"
 #include "widgets/widgets.h"
 #include "market/quote.h"
 #include "net/codecs.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace settings {
@@ -207,10 +209,12 @@ void SettingsDialog::setRightGroupEnabled(bool enabled)
 
 void SettingsDialog::open()
 {
+    // stopTimer: an alert tick or blog search waiting on the network right now must not switch
+    // its timer on again while the dialog is open.
     if (m_host.alertTimer)
-        m_host.alertTimer->stop();
+        app::stopTimer(*m_host.alertTimer);
     if (m_host.blogTimer)
-        m_host.blogTimer->stop();
+        app::stopTimer(*m_host.blogTimer);
     m_host.pauseTicker();
     SettingsRow = -1;
     m_lists.clearConfiguration();
@@ -303,8 +307,12 @@ bool SettingsDialog::getvt(const QString& code)
 
 void SettingsDialog::addStock()
 {
+    // A second click while the lookup waits does nothing: the stock is added once.
+    if (m_addBusy)
+        return;
+    const QScopedValueRollback busy(m_addBusy, true);
     const QString code = m_codeEdit->text();
-    if (code.size() != 6) {
+    if (!app::isStockCode(code)) {
         m_prompter.error(QStringLiteral("必须输入六位股票代码!"));
         m_codeEdit->setFocus();
         return;
@@ -353,6 +361,10 @@ void SettingsDialog::removeSelected()
 
 void SettingsDialog::save()
 {
+    // A second click while the save waits on the network does nothing: one save, one mirror.
+    if (m_saveBusy)
+        return;
+    const QScopedValueRollback busy(m_saveBusy, true);
     try {
         m_store.SaveAlerts(m_lists);
         store::MirrorAlerts(*m_http, m_settings.ServerBase, m_phoneLabel->text(), m_toPhone->isChecked(),
@@ -387,8 +399,15 @@ bool SettingsDialog::leaveWithoutSaving()
 {
     if (!m_prompter.question(QStringLiteral(" 确实不要保存所作的修改吗？")))
         return false;
-    // The alert check must not run on unsaved edits: the lists go back to what is stored.
-    app::guarded(m_prompter, [this] { m_store.sendbase(m_lists); });
+    // The alert check must not run on unsaved edits: the settings go back to what is stored. The
+    // alert state (limits already announced, cooldowns running) stays: nothing was saved, so the
+    // watched stocks are the same ones, in the same order, as when the dialog opened.
+    app::guarded(m_prompter, [this] {
+        store::AlertLists stored;
+        m_store.sendbase(stored);
+        copyConfiguration(stored, m_lists);
+        m_lists.realignStates();
+    });
     m_host.resumeTicker();
     finishEditing();
     return true;
@@ -461,8 +480,11 @@ void PhoneWindow::openFor(bool stored, const QString& number)
 
 void PhoneWindow::registerNumber()
 {
+    if (m_registerBusy)
+        return;
+    const QScopedValueRollback busy(m_registerBusy, true);
     const QString number = m_numberEdit->text();
-    if (number.size() != 11) {
+    if (!app::isPhoneNumber(number)) {
         m_prompter.error(QStringLiteral("必须输入11位手机号码!"));
         m_numberEdit->setFocus();
         return;

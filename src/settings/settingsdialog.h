@@ -96,6 +96,8 @@ private:
     net::HttpClient* m_http;
     std::unique_ptr<PhoneWindow> m_phone;   // a window of its own, living as long as the dialog
     bool m_updating = false;   // the list selection is being set by the dialog itself
+    bool m_addBusy = false;    // BitBtn1's lookup is waiting on the network
+    bool m_saveBusy = false;   // BitBtn3's save is waiting on the network
 
     app::DigitEdit* m_codeEdit;   // Edit1
     QLabel* m_nameLabel;          // Label12
@@ -133,6 +135,7 @@ private:
     QLabel* m_message;           // Label1
     QGroupBox* m_group;          // GroupBox1
     app::DigitEdit* m_numberEdit;   // Edit1
+    bool m_registerBusy = false;    // BitBtn1's registration is waiting on the network
 };
 
 // The author's chat link: ChatBase + "/msgrd?V=1&Uin=" + the contact number.

@@ -1,11 +1,20 @@
 #include "store/alertmirror.h"
 
+#include "core/stockcode.h"
 #include "net/httpclient.h"
+
+#include <stdexcept>
 
 namespace store {
 
 QList<MirrorRequest> mirrorRequests(const QString& sn, bool toPhone, const AlertLists& l)
 {
+    // Numbers and codes go to the server as they are: anything else is never sent.
+    if (!app::isPhoneNumber(sn))
+        throw std::invalid_argument("not a phone number");
+    for (const QString& code : l.AlertCodes)
+        if (!app::isStockCode(code))
+            throw std::invalid_argument("not a stock code");
     const QString snKey = QStringLiteral("sn");
     if (!toPhone)
         return {{QStringLiteral("/gpycf.asp"), {{snKey, sn}, {QStringLiteral("ycf"), QStringLiteral("0")}}}};

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <QVariant>
+#include <algorithm>
 
 namespace store {
 
@@ -62,6 +63,12 @@ void inTransaction(QSqlDatabase db, Body&& body)
 QString text(const QSqlQuery& q, const char* column)
 {
     return q.value(QString::fromUtf8(column)).toString();
+}
+
+// A whole-number column held to [low, high]; what is not a number reads as low.
+QString bounded(const QSqlQuery& q, const char* column, qint64 low, qint64 high)
+{
+    return QString::number(std::clamp(q.value(QString::fromUtf8(column)).toLongLong(), low, high));
 }
 
 } // namespace
@@ -180,9 +187,11 @@ void AlertStore::sendbase(AlertLists& lists)
     QSqlQuery second = run(db, QStringLiteral("select * from 第二波 order by ID"));
     while (second.next()) {
         loaded.AlertFlags << text(second, "综合");
-        loaded.AlertTradeDigits << QString::number(second.value(QStringLiteral("大单成交")).toInt());
-        loaded.AlertOrderDigits << QString::number(second.value(QStringLiteral("大单买卖")).toInt());
-        loaded.AlertPercent << QString::number(second.value(QStringLiteral("涨跌幅")).toInt());
+        // A damaged or hand-edited file may hold any number: each setting is held to the range
+        // the alert rules can work with.
+        loaded.AlertTradeDigits << bounded(second, "大单成交", 0, 18);
+        loaded.AlertOrderDigits << bounded(second, "大单买卖", 0, 18);
+        loaded.AlertPercent << bounded(second, "涨跌幅", 0, 100);
     }
     loaded.realignStates();
     const Switches s = switches();
@@ -196,7 +205,7 @@ void AlertStore::sendbase(AlertLists& lists)
     }
     QSqlQuery third = run(db, QStringLiteral("select * from 第三波 order by ID"));
     while (third.next()) {
-        loaded.AlertInterval << QString::number(third.value(QStringLiteral("时间间隔")).toInt());
+        loaded.AlertInterval << bounded(third, "时间间隔", 0, 24 * 60);
         loaded.AlertBroadcast << text(third, "是否发");
     }
     lists = loaded;   // all or nothing: a failed read leaves the lists as they were

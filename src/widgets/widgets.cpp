@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 
 namespace app {
@@ -13,6 +14,10 @@ DigitEdit::DigitEdit(const QString& name, int maxLength, QWidget* parent) : QLin
     setMaxLength(maxLength);
     setContextMenuPolicy(Qt::NoContextMenu);   // no paste of arbitrary text
     setAcceptDrops(false);
+    // Keys are filtered below; the validator also covers what arrives without a key press: the
+    // X11 selection pasted with the middle button, a shortcut paste, an input-method commit.
+    setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(maxLength)), this));
 }
 
 void DigitEdit::keyPressEvent(QKeyEvent* event)
@@ -28,8 +33,10 @@ void DigitEdit::keyPressEvent(QKeyEvent* event)
 }
 
 ClickLabel::ClickLabel(const QString& name, const QString& text, Hover hover, QWidget* parent)
-    : QLabel(text, parent), m_hover(hover)
+    : QLabel(parent), m_hover(hover)
 {
+    setTextFormat(Qt::PlainText);   // link texts come from remote pages too
+    setText(text);
     setObjectName(name);
     setCursor(Qt::PointingHandCursor);
     setAutoFillBackground(hover != Hover::None);
@@ -79,7 +86,10 @@ void ClickLabel::leaveEvent(QEvent* event)
 
 QLabel* placedLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
-    auto* l = new QLabel(text, parent);
+    auto* l = new QLabel(parent);
+    // Labels show names and texts from remote pages: never interpret them as markup.
+    l->setTextFormat(Qt::PlainText);
+    l->setText(text);
     if (name)
         l->setObjectName(QString::fromLatin1(name));
     l->setGeometry(geometry);

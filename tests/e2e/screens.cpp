@@ -5,9 +5,13 @@
 #include "app/windowset.h"
 #include "appfixture.h"
 #include "app/tray.h"
+#include "core/guard.h"
+#include "recommend/recommendwindow.h"
+#include "widgets/widgets.h"
 #include "settings/settingsdialog.h"
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
@@ -61,6 +65,17 @@ int main(int argc, char** argv)
     save(dialog.phoneWindow(), out, "phone-window");
     dialog.phoneWindow().close();
     dialog.save();
+
+    // The recommendation window from the tray item, a stock being recommended, a line hovered.
+    recommend::RecommendController& recommendations = windows.recommendations();
+    app::guarded(f.prompter, [&] { recommendations.N14Click(); });
+    recommendations.window().codeEdit->setText(QStringLiteral("600036"));
+    recommendations.window().reasonEdit->setText(QStringLiteral("大单持续流入，突破前期平台"));
+    settle(1500);   // the banner arrives
+    QEnterEvent hover(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
+    QApplication::sendEvent(recommendations.window().lines[1], &hover);
+    save(recommendations.window(), out, "recommend-window");
+    recommendations.window().close();
 
     // Every alert kind from the real alert tick: three watched stocks with every alert on and
     // quotes that cross each threshold.

@@ -7,6 +7,8 @@
 #include "sandbox.h"
 
 #include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
 #include <QTest>
 #include <memory>
 
@@ -43,6 +45,21 @@ struct AppFixture {
     std::unique_ptr<app::AppContext> context;
     bool started = false;
 };
+
+// Runs `action` from the event loop once the sandbox holds a request (see holdReplies): the
+// moment a handler is waiting on that reply, whatever the machine's load.
+inline void whenHeld(sandbox::Sandbox& box, std::function<void()> action)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, &box, action = std::move(action)] {
+        if (box.heldWaiting() == 0)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        action();
+    });
+    poll->start(10);
+}
 
 inline const QString kQuotePath = QStringLiteral("/EM_Quote2007/optional.aspx");
 inline const QString kIndexPath = QStringLiteral("/EM_Quote2007/default.aspx");

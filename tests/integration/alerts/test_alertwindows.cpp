@@ -94,7 +94,7 @@ private Q_SLOTS:
             QCOMPARE(w->windowTitle(), expected[i].second);
             QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
             const Qt::WindowFlags f = w->windowFlags();
-            QCOMPARE(f & Qt::WindowType_Mask, Qt::Dialog);
+            QCOMPARE(f & Qt::WindowType_Mask, Qt::Tool);   // no taskbar entry of their own
             for (Qt::WindowType hint : {Qt::WindowStaysOnTopHint, Qt::WindowTitleHint,
                                         Qt::WindowCloseButtonHint, Qt::MSWindowsFixedSizeDialogHint})
                 QVERIFY2(f.testFlag(hint), qPrintable(w->objectName()));

@@ -285,17 +285,25 @@ private Q_SLOTS:
         AppFixture f;
         MainWindow w(*f.context, nullptr);
         w.show();
-        w.findChild<net::HttpClient*>("IdHTTP1")->setReadTimeout(600);
+        w.findChild<net::HttpClient*>("IdHTTP1")->setReadTimeout(3000);
+        timer(w, "Timer1")->stop();   // only the code change asks for quotes here
         f.box->setSilent(kQuotePath);
         f.box->clearRequests();
         w.findChild<QLineEdit*>("Edit1")->setText("600036");
         bool clickedDuringWait = false;
         int requestsSeenDuringWait = -1;
-        QTimer::singleShot(250, &w, [&] {
+        // The second click comes once the first one's request reached the server, however
+        // loaded the machine is.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &w, [&] {
+            if (f.requestCount(kQuotePath) == 0)
+                return;
+            poll.stop();
             clickedDuringWait = f.context->state.CodeChangeBusy;
             w.ChangeStock();
             requestsSeenDuringWait = f.requestCount(kQuotePath);
         });
+        poll.start(10);
         w.ChangeStock();
         QVERIFY(clickedDuringWait);
         QCOMPARE(requestsSeenDuringWait, 1);

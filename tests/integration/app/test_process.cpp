@@ -56,6 +56,32 @@ private Q_SLOTS:
         QVERIFY(p.readAllStandardOutput().contains("--config"));
     }
 
+    // A terminal over ssh or a packaging script has no display: the command line still works.
+    void commandLineNeedsNoDisplay()
+    {
+        QTemporaryDir runtime;
+        QProcessEnvironment env = childEnvironment(runtime.path());
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        const struct { QStringList args; int code; const char* mentions; } runs[] = {
+            {{"--version"}, 0, "2.8"},
+            {{"--help"}, 0, "--config"},
+            {{"--config", "/nonexistent/huilan.ini"}, 2, "/nonexistent/huilan.ini"},
+            {{"--clock", "25:99"}, 2, "--clock"},
+        };
+        for (const auto& run : runs) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.start(HUILAN_BIN, run.args);
+            QVERIFY(p.waitForFinished(20000));
+            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p.exitCode(), run.code);
+            const QString out = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+            QVERIFY2(out.contains(QLatin1String(run.mentions)), qPrintable(out));
+        }
+    }
+
     void secondCopyEndsWithoutAWindow()
     {
         AppFixture f;

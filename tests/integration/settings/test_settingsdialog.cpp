@@ -61,6 +61,10 @@ struct DialogFixture : AppFixture {
     app::WindowSet windows;
 };
 
+const QByteArray kHeldQuote =
+    "var q=[\"1,600036,招商银行,35.12,-2.15%,-0.74,35.11,120,35.12,88,456789,160234.5,34.50,35.86,"
+    "35.50,34.40,1,35,2026-12-09 10:15:03\"]";
+
 } // namespace
 
 class TestSettingsDialog : public QObject {
@@ -209,7 +213,12 @@ private Q_SLOTS:
         f.box->clearRequests();
         f.click("BitBtn3");
         QCOMPARE(f.prompter.texts(), QStringList{"所有记录保存成功！"});
-        const auto log = f.box->requests();
+        // The main window's own timers may fetch quotes while the save waits: only the companion
+        // server's requests count here.
+        QList<sandbox::LoggedRequest> log;
+        for (const auto& r : f.box->requests())
+            if (!r.path.startsWith(QLatin1String("/EM_Quote2007")))
+                log << r;
         QCOMPARE(log.size(), 1);
         QCOMPARE(log[0].path, QStringLiteral("/gpycf.asp"));
         QCOMPARE(log[0].form, (net::Form{{"sn", "13900000000"}, {"ycf", "0"}}));
@@ -341,6 +350,77 @@ private Q_SLOTS:
         // The unsaved stock is gone: the lists are what the database holds.
         QCOMPARE(f.context->alerts.watchedCount(), 0);
         QVERIFY(f.context->alerts.LimitAlerted.isEmpty());
+    }
+
+    // Leaving without saving restores the settings but not the alert state: a stock that has
+    // already announced its limit today does not announce it again, and cooldowns keep running.
+    void leavingWithoutSavingKeepsTheAlertState()
+    {
+        DialogFixture f;
+        f.openDialog();
+        f.addCode("600036");
+        f.click("BitBtn3");
+        store::AlertLists& lists = f.context->alerts;
+        QCOMPARE(lists.watchedCount(), 1);
+        lists.LimitAlerted[0] = QStringLiteral("1");
+        lists.TradeAlertState[0] = QStringLiteral("42");
+        f.openDialog();
+        f.addCode("000651");
+        f.click("BitBtn4");
+        QVERIFY(!f.dialog().isVisible());
+        QCOMPARE(lists.AlertCodes, QStringList{"600036"});
+        QCOMPARE(lists.LimitAlerted, QStringList{"1"});
+        QCOMPARE(lists.TradeAlertState, QStringList{"42"});
+    }
+
+    // An alert tick that waited on the network when the dialog opened must not switch the tick
+    // back on under the open dialog.
+    void aTickWaitingWhenTheDialogOpensLeavesTheTimerOff()
+    {
+        DialogFixture f;
+        f.openDialog();
+        f.addCode("600036");
+        f.click("CheckBox8");   // alerts on this computer: the tick quotes the watched stock
+        f.click("BitBtn3");
+        QTimer* tick = f.main().alertTimer();
+        f.box->holdReplies(kQuotePath + "?type=z&fav=600036&hick=zhou", kHeldQuote);
+        bool openedDuringTheWait = false;
+        whenHeld(*f.box, [&] {
+            f.openDialog();
+            openedDuringTheWait = f.dialog().isVisible();
+            f.box->releaseHeld();
+        });
+        f.main().alerts().Timer4Timer();
+        QVERIFY(openedDuringTheWait);
+        QVERIFY(f.dialog().isVisible());
+        QVERIFY(!tick->isActive());
+        f.click("BitBtn4");
+        QVERIFY(tick->isActive());
+    }
+
+    // A button whose request is still waiting does nothing when clicked again.
+    void secondClicksWhileWaitingDoNothing()
+    {
+        DialogFixture f;
+        f.openDialog();
+        f.box->holdReplies(kQuotePath + "?type=z&fav=600036&hick=zhou", kHeldQuote);
+        whenHeld(*f.box, [&] {
+            f.click("BitBtn1");
+            f.box->releaseHeld();
+        });
+        f.addCode("600036");
+        QCOMPARE(f.items().size(), 1);
+        QCOMPARE(f.context->alerts.watchedCount(), 1);
+
+        f.box->clearRequests();
+        f.box->holdReplies("/gpycf.asp", "<body text=\"#000000\">ok</body>");
+        whenHeld(*f.box, [&] {
+            f.click("BitBtn3");
+            f.box->releaseHeld();
+        });
+        f.click("BitBtn3");
+        QCOMPARE(f.requestCount("/gpycf.asp"), 1);
+        QCOMPARE(f.prompter.texts().count(QStringLiteral("所有记录保存成功！")), 1);
     }
 
     void authorLinksOpenThroughTheOpener()

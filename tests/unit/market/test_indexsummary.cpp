@@ -86,6 +86,48 @@ private Q_SLOTS:
         QVERIFY(s.line1.isEmpty() && s.line2.isEmpty() && s.flag1.isEmpty());
     }
 
+    // A page that fails after field 2 must not turn the banner green under an old red line.
+    void directionChangesOnlyWithACompleteLine()
+    {
+        IndexSummary s;
+        QVERIFY(market::applyIndexPage(section("上证指数", "1.0", "25000"), s));
+        const QString upLine = s.line1;
+        QCOMPARE(s.flag1, QStringLiteral("2"));
+        QVERIFY(!market::applyIndexPage(QStringLiteral("上证指数,3100.00,-9.99,-0.3%,n/a,"), s));
+        QCOMPARE(s.flag1, QStringLiteral("2"));
+        QCOMPARE(s.line1, upLine);
+        QVERIFY(!s.shanghai.falling);
+        QCOMPARE(s.shanghai.value, QStringLiteral("3245.67"));
+    }
+
+    // Each section builds its own line: a repeated Shanghai section, or Shenzhen first, leaves
+    // no text of an earlier section in a line.
+    void sectionsDoNotCarryEachOthersText()
+    {
+        IndexSummary s;
+        QVERIFY(market::applyIndexPage(section("深证成指", "5.5", "35000") + section("上证指数", "1.0", "25000")
+                                           + section("上证指数", "2.0", "25000"), s));
+        QVERIFY(s.line1.startsWith(QStringLiteral("上证指数：3245.67  涨2.0↑")));
+        QCOMPARE(s.line1.count(QStringLiteral("上证指数")), 1);
+        QVERIFY(!s.line1.contains(QStringLiteral("深圳成指")));
+        QVERIFY(s.line2.startsWith(QStringLiteral("深圳成指：")));
+    }
+
+    // A hostile page of repeated sections near the body cap. The old scanner copied all text
+    // built so far at every section (minutes of work on the window's thread); a linear one
+    // finishes at once. The run under ctest's time-out is the check: nothing is timed here.
+    void multiMegabytePageOfRepeatedSections()
+    {
+        const QString one = section("上证指数", "1.0", "25000");
+        QString page;
+        page.reserve(4 * 1024 * 1024);
+        while (page.size() < 2 * 1024 * 1024)
+            page += one;
+        IndexSummary s;
+        QVERIFY(market::applyIndexPage(page, s));
+        QVERIFY(s.line1.size() < 200);
+    }
+
     void bannerAlternatesStartingWithLine2()
     {
         IndexSummary s;
