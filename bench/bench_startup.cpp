@@ -15,8 +15,7 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QByteArray bin = qgetenv("HUILAN_BIN");
-    const QString program = bin.isEmpty() ? QStringLiteral("huilan") : QString::fromLocal8Bit(bin);
+    const QString program = bench::programPath();
 
     QTemporaryDir dir;
     bench::SandboxProcess box;

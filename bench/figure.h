@@ -21,6 +21,24 @@ inline void figure(const char* name, double value, const char* unit)
     std::fflush(stdout);
 }
 
+// What scripts/bench tells every benchmark: the program and the sandbox it built, and how long a
+// session runs. A benchmark started by hand falls back to the names on PATH and 60 s.
+inline QString programPath()
+{
+    const QByteArray bin = qgetenv("HUILAN_BIN");
+    return bin.isEmpty() ? QStringLiteral("huilan") : QString::fromLocal8Bit(bin);
+}
+inline QString sandboxPath()
+{
+    const QByteArray bin = qgetenv("HUILAN_SANDBOX_BIN");
+    return bin.isEmpty() ? QStringLiteral("huilan-sandbox") : QString::fromLocal8Bit(bin);
+}
+inline int sessionSeconds()
+{
+    return qEnvironmentVariableIsSet("HUILAN_BENCH_SECONDS") ? qEnvironmentVariableIntValue("HUILAN_BENCH_SECONDS")
+                                                             : 60;
+}
+
 // Runs the event loop until done() holds or ms pass; says whether it holds.
 inline bool waitFor(const std::function<bool()>& done, int ms)
 {

@@ -3,6 +3,8 @@
 // at it.
 #pragma once
 
+#include "figure.h"
+
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -37,9 +39,8 @@ public:
     // stderr) when it does not come up within 10 s.
     bool start(const QString& dataDir, const QStringList& extra = {})
     {
-        const QByteArray bin = qgetenv("HUILAN_SANDBOX_BIN");
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(bin.isEmpty() ? QStringLiteral("huilan-sandbox") : QString::fromLocal8Bit(bin),
+        m_process.start(sandboxPath(),
                         QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"),
                                     dataDir, QStringLiteral("--clock"), QString::fromLatin1(kClock)}
                             + extra);
