@@ -582,12 +582,17 @@ QString MainWindow::yzgp(const QString& code)
 
 void MainWindow::getvtzs()
 {
+    bool complete = false;
     try {
-        if (!market::fetchIndexSummary(*IdHTTP1, m_ctx.settings.QuoteServiceBase, m_ctx.index))
-            throw SilentAbort{};
+        complete = market::fetchIndexSummary(*IdHTTP1, m_ctx.settings.QuoteServiceBase, m_ctx.index);
     } catch (const net::HttpFailure&) {
         throw SilentAbort{};
     }
+    // The desktop ticker's index cells follow every page that arrived, also one whose amount
+    // was not a number (the cells before it were already read).
+    Q_EMIT indexSummaryUpdated();
+    if (!complete)
+        throw SilentAbort{};
 }
 
 void MainWindow::getvtdate(const QString& code)

@@ -84,6 +84,8 @@ public:
 Q_SIGNALS:
     // The alert-settings link was clicked.
     void settingsRequested();
+    // getvtzs read an index page into the index summary (the ticker's index cells follow it).
+    void indexSummaryUpdated();
 
 protected:
     void showEvent(QShowEvent* event) override;

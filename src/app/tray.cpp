@@ -44,8 +44,10 @@ Tray::Tray(const QIcon& icon, const QString& tip, QObject* parent)
             Q_EMIT(this->*signal)();
         });
     }
-    connect(addItem(m_menu, "N13", QStringLiteral("在桌面显示股价")), &QAction::triggered, this,
-            &Tray::tickerToggled);
+    // The desktop ticker's item is checked while the ticker is shown; the ticker sets the mark.
+    QAction* ticker = addItem(m_menu, "N13", QStringLiteral("在桌面显示股价"), true);
+    ticker->setChecked(false);
+    connect(ticker, &QAction::triggered, this, &Tray::tickerToggled);
     connect(addItem(m_menu, "N14", QStringLiteral("荐股交流")), &QAction::triggered, this, &Tray::recommendOpened);
     connect(addItem(m_menu, "N2", QStringLiteral("退      出")), &QAction::triggered, this, &Tray::exitProgram);
 

@@ -8,6 +8,7 @@
 #include "core/guard.h"
 #include "recommend/recommendwindow.h"
 #include "settings/settingsdialog.h"
+#include "ticker/tickercontroller.h"
 
 #include <QAction>
 
@@ -33,11 +34,20 @@ bool WindowSet::startUp()
     if (m_main->endRequested())
         return false;
 
+    // The ticker is created hidden; its index cells follow every index page from now on.
+    m_ticker = std::make_unique<ticker::TickerController>(m_ctx.alerts, m_ctx.index, m_ctx.settings,
+                                                          m_ctx.clock, m_ctx.prompter);
+    QObject::connect(m_main.get(), &MainWindow::indexSummaryUpdated, m_ticker.get(),
+                     &ticker::TickerController::showIndices);
+
     settings::SettingsHost host;
     host.mainWindow = m_main.get();
     host.alertTimer = m_main->alertTimer();
     host.blogTimer = m_main->blogTimer();
     host.showAlertStatus = [this](bool local, bool phone) { m_main->ShowAlertStatus(local, phone); };
+    host.pauseTicker = [this] { m_ticker->pause(); };
+    host.resumeTicker = [this] { m_ticker->resume(); };
+    host.rebuildTicker = [this] { m_ticker->rebuildRows(); };
     m_settings = std::make_unique<settings::SettingsDialog>(m_ctx.store, m_ctx.alerts, m_ctx.settings,
                                                            m_ctx.prompter, m_ctx.opener, host);
     QObject::connect(m_main.get(), &MainWindow::settingsRequested, m_settings.get(),
@@ -59,6 +69,10 @@ bool WindowSet::startUp()
     QObject::connect(m_blog.get(), &alerts::BlogNoticeWindow::pauseChanged, &tray,
                      [&tray](bool paused) { tray.item("N7")->setChecked(!paused); });
     QObject::connect(&tray, &Tray::blogResumed, m_blog.get(), &alerts::BlogNoticeWindow::resumeFromTray);
+    // N13 shows or hides the ticker, and its check mark follows the ticker's window.
+    QObject::connect(&tray, &Tray::tickerToggled, m_ticker.get(), &ticker::TickerController::N13Click);
+    QObject::connect(m_ticker.get(), &ticker::TickerController::shownChanged, &tray,
+                     [&tray](bool shown) { tray.item("N13")->setChecked(shown); });
 
     // The recommendation window, last: it disables the main window while it is open, and its
     // prompt switch mirrors the tray item N15.

@@ -8,6 +8,7 @@
 
 namespace settings { class SettingsDialog; }
 namespace recommend { class RecommendController; }
+namespace ticker { class TickerController; }
 
 namespace app {
 
@@ -26,6 +27,8 @@ public:
     SplashWindow& splash() { return *m_splash; }
     MainWindow& main() { return *m_main; }
     settings::SettingsDialog& settingsDialog() { return *m_settings; }
+    // The desktop ticker (TForm15 with its refresh timer), switched by the tray item N13.
+    ticker::TickerController& ticker() { return *m_ticker; }
     alerts::BroadcastWindow& broadcastWindow() { return *m_broadcast; }
     // TForm6 to TForm9 by kind.
     alerts::AlertWindow& alertWindow(alerts::AlertKind kind);
@@ -42,6 +45,7 @@ private:
     AppContext& m_ctx;
     std::unique_ptr<SplashWindow> m_splash;
     std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<ticker::TickerController> m_ticker;
     std::unique_ptr<settings::SettingsDialog> m_settings;
     alerts::NoticePauses m_pauses;
     std::unique_ptr<alerts::BroadcastWindow> m_broadcast;

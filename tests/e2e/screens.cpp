@@ -9,6 +9,7 @@
 #include "recommend/recommendwindow.h"
 #include "widgets/widgets.h"
 #include "settings/settingsdialog.h"
+#include "ticker/tickercontroller.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -65,6 +66,14 @@ int main(int argc, char** argv)
     save(dialog.phoneWindow(), out, "phone-window");
     dialog.phoneWindow().close();
     dialog.save();
+
+    // The desktop ticker over six watched stocks, switched on from the tray menu; it refreshes
+    // one stock a second while the pictures below are made.
+    f.context->alerts.AlertCodes = {"600036", "000001", "600000", "000651", "601318", "300059"};
+    windows.ticker().rebuildRows();
+    windows.main().tray().item("N13")->trigger();
+    settle(7500);
+    save(windows.ticker().window(), out, "ticker");
 
     // The recommendation window from the tray item, a stock being recommended, a line hovered.
     recommend::RecommendController& recommendations = windows.recommendations();

@@ -290,7 +290,8 @@ private Q_SLOTS:
         QCOMPARE(f.prompter.texts(), QStringList{"所有记录保存成功！"});
         QStringList paths;
         for (const auto& r : f.box->requests())
-            paths << r.path;
+            if (!r.path.startsWith(QStringLiteral("/EM_Quote2007/")))   // the main window's timers on a slow run
+                paths << r.path;
         QCOMPARE(paths, (QStringList{"/gpycf.asp", "/gpdel1.asp", "/gpadd1.asp", "/gpdel2.asp", "/gpadd2.asp",
                                      "/gpadd2.asp", "/gpdel3.asp", "/gpadd3.asp"}));
         const sandbox::MirroredConfig server = f.box->mirroredConfig("13912345678");

@@ -1,0 +1,166 @@
+// CPU of the whole program with the desktop ticker on: the real window set (main window, alert
+// tick, index summary, ticker) runs in this process against huilan-sandbox in a child process, with
+// ten watched stocks and the clock in trading hours. The process's own CPU time (user + system)
+// over the measured span, as a share of one core, once with the ticker off and once with it on.
+// Usage: bench_ticker [PATH_TO_HUILAN_SANDBOX [seconds, default 60]]; scripts/bench passes both in
+// the environment.
+#include "figure.h"
+#include "app/context.h"
+#include "app/mainwindow.h"
+#include "app/tray.h"
+#include "app/windowset.h"
+#include "core/clock.h"
+#include "store/alertstore.h"
+#include "core/prompter.h"
+#include "net/urlopener.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <sys/resource.h>
+#include <cstdio>
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+}
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// CPU share of one core while the event loop runs for `seconds`.
+double measure(int seconds)
+{
+    QElapsedTimer wall;
+    const double before = cpuSeconds();
+    wall.start();
+    runFor(seconds * 1000);
+    return (cpuSeconds() - before) / (wall.nsecsElapsed() / 1e9) * 100.0;
+}
+
+// No window may block the measurement: boxes and browser addresses are printed instead.
+class PrintingPrompter : public app::Prompter {
+public:
+    void error(const QString& text, const QString&) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
+    void notice(const QString& text, const QString&) override { std::fprintf(stderr, "notice: %s\n", qPrintable(text)); }
+    bool question(const QString& text, const QString&) override
+    {
+        std::fprintf(stderr, "question: %s\n", qPrintable(text));
+        return false;
+    }
+};
+
+class PrintingOpener : public net::UrlOpener {
+protected:
+    void openWebAddress(const QUrl& url) override { std::fprintf(stderr, "open: %s\n", qPrintable(url.toString())); }
+};
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    // scripts/bench names the sandbox and the length in the environment; by hand they may be given
+    // as arguments: bench_ticker [PATH_TO_HUILAN_SANDBOX [seconds]].
+    const QString sandboxBin = argc > 1 ? QString::fromLocal8Bit(argv[1]) : bench::sandboxPath();
+    const int seconds = argc > 2 ? atoi(argv[2]) : bench::sessionSeconds();
+    const QString start = QStringLiteral("2026-12-09 10:00:00");
+
+    QTemporaryDir dir;
+    const quint16 port = freePort();
+    QProcess sandbox;
+    sandbox.start(sandboxBin,
+                  {QStringLiteral("--port"), QString::number(port), QStringLiteral("--clock"), start,
+                   QStringLiteral("--data"), dir.filePath("sandbox"), QStringLiteral("--log"),
+                   dir.filePath("requests.log")});
+    if (!sandbox.waitForStarted()) {
+        std::fprintf(stderr, "huilan-sandbox did not start\n");
+        return 1;
+    }
+    QThread::msleep(1000);
+
+    app::Settings settings;
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
+    settings.ServerBase = settings.QuoteServiceBase = settings.BigOrderBase = settings.ForumBase =
+        settings.CommentaryBase = settings.NoticeBase = settings.CompanyPageBase =
+            settings.StockSiteBase = settings.QqFinanceBase = settings.ChatBase = base;
+    settings.SystemDir = dir.filePath("system");
+    QDir().mkpath(settings.SystemDir);
+
+    // Ten watched stocks with the settings a newly added stock gets, as the dialog saves them.
+    {
+        const QStringList codes = {"600000", "600036", "600030", "601318", "601398",
+                                   "000001", "000002", "000651", "002415", "300059"};
+        store::AlertLists lists;
+        for (const QString& code : codes) {
+            lists.AlertCodes << code;
+            lists.AlertNames << code;
+            lists.AlertSendOpenClose << "1";
+            lists.AlertFlags << "0000";
+            lists.AlertPercent << "5";
+            lists.AlertTradeDigits << "4";
+            lists.AlertOrderDigits << "4";
+            lists.AlertInterval << "10";
+            lists.AlertBroadcast << "0";
+        }
+        store::AlertStore db;
+        db.createbase(settings.SystemDir + u'/' + store::kAlertDatabaseFile);
+        db.SaveAlerts(lists);
+        db.SaveSwitches(true, false);
+    }
+
+    app::RunningClock clock(QDateTime::fromString(start, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    PrintingPrompter prompter;
+    PrintingOpener opener;
+    app::AppContext context(settings, clock, prompter, opener);
+    app::WindowSet windows(context);
+    if (!windows.startUp()) {
+        std::fprintf(stderr, "the program ended at start-up\n");
+        return 1;
+    }
+    std::printf("watched stocks: %d\n", context.alerts.watchedCount());
+    runFor(5000);   // the first pages arrive
+
+    const double off = measure(seconds);
+    std::printf("ticker off: %.2f %% of one core over %d s\n", off, seconds);
+    bench::figure("cpu_ticker_off_percent", off, "%");
+    windows.main().tray().item("N13")->trigger();
+    runFor(2000);
+    QFile log(dir.filePath("requests.log"));
+    log.open(QIODevice::ReadOnly);
+    const qint64 logStart = log.size();
+    const double on = measure(seconds);
+    log.seek(logStart);
+    int quotes = 0;
+    for (const QByteArray& line : log.readAll().split('\n'))
+        quotes += line.contains("optional.aspx") ? 1 : 0;
+    std::printf("ticker on:  %.2f %% of one core over %d s (%d quote requests, ticker and alert tick)\n",
+                on, seconds, quotes);
+    bench::figure("cpu_ticker_on_percent", on, "%");
+    sandbox.kill();
+    sandbox.waitForFinished();
+    return 0;
+}
