@@ -18,7 +18,7 @@ namespace bench {
 class SandboxProcess {
 public:
     // The moment the benchmarks stand at: a weekday morning in the trading hours.
-    static constexpr const char* kClock = "2026-12-09 10:00:00";
+    static constexpr const char* kClock = "2026-12-09 10:30:00";
 
     // Stocks the simulated market lists; the first six are the ones its alert scenario steers.
     static QStringList codes()

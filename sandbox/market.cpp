@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <vector>
 
 namespace sandbox {
@@ -24,7 +25,13 @@ struct SplitMix {
     // Roughly standard normal (sum of four uniforms), bounded to about +-3.5.
     double normal() { return (uniform() + uniform() + uniform() + uniform() - 2.0) * 1.7320508075688772; }
     int below(int n) { return int(next() % quint64(n)); }
+    // Moves on as `count` calls of next() would.
+    void skip(quint64 count) { state += count * 0x9E3779B97F4A7C15ull; }
 };
+
+// What each stock draws from the step's generator: three normals of four uniforms each, one
+// uniform and two more normals.
+constexpr quint64 kDrawsPerStock = 4 + 4 + 1 + 4 + 4;
 
 quint64 mix(quint64 a, quint64 b)
 {
@@ -267,6 +274,18 @@ bool climbsOn(const SteerRow& r, const QDate& date)
     return int(date.toJulianDay() & 1) == r.climbsOn;
 }
 
+// Adds one step's trade to the day's large-trade statistics when it is worth kLargeTradeYuan.
+void countLargeTrade(BigOrderDay& big, int step, qint64 lots, qint64 priceCents, int sign)
+{
+    const qint64 yuan = lots * priceCents;   // lots x 100 shares x cents / 100
+    if (yuan < BigOrderDay::kLargeTradeYuan)
+        return;
+    const int hour = std::min(3, step / (3600 / Market::kStepSeconds));
+    (sign > 0 ? big.hourBuy : big.hourSell)[hour] += lots * 100;
+    const int size = yuan < 500000 ? 0 : yuan < 2000000 ? 1 : yuan < 5000000 ? 2 : 3;
+    big.bucketYuan[(sign > 0 ? 0 : 4) + size] += double(yuan);
+}
+
 } // namespace
 
 // One trading day's walk, as far as it has been taken.
@@ -304,6 +323,7 @@ struct Market::DayState {
         qint64 orderLots = 0;
         qint64 tradeLots = 0;   // a big trade due this step
         int tradeSign = 0;
+        BigOrderDay big;        // the day's large trades so far
     };
     struct Index {
         double prev = 0, value = 0, open = 0, high = 0, low = 0, amount = 0;
@@ -350,7 +370,13 @@ QString scenarioSummary(Scenario scenario)
         "  000001 平安银行 and the other stocks trade as usual.");
 }
 
-Market::Market(quint64 seed, Scenario scenario) : seed_(seed), scenario_(scenario) {}
+// Whole trading days walked for their large trades, by date; each holds every stock.
+struct Market::PastDays {
+    std::map<std::pair<QDate, int>, BigOrderDay> days;   // by date and stock
+};
+
+Market::Market(quint64 seed, Scenario scenario)
+    : seed_(seed), scenario_(scenario), past_(std::make_unique<PastDays>()) {}
 
 Market::~Market() = default;
 
@@ -529,7 +555,7 @@ void Market::startDay(const QDate& date)
     day_ = std::move(d);
 }
 
-void Market::advance()
+void Market::advance(int only)
 {
     DayState& d = *day_;
     const int step = d.steps;
@@ -590,7 +616,10 @@ void Market::advance()
 
     SplitMix rng{seedFor(seed_ ^ 0x5EED5EED5EED5EEDull, d.date.toJulianDay(), quint64(step))};
     const int remaining = kStepsPerDay - step;
-    for (int i = 0; i < n; ++i) {
+    // A walk of one stock skips the draws of the stocks before it and stops after it.
+    if (only >= 0)
+        rng.skip(kDrawsPerStock * quint64(only));
+    for (int i = std::max(only, 0); i < (only >= 0 ? only + 1 : n); ++i) {
         const Listing& l = all[size_t(i)];
         DayState::Stock& s = d.stocks[size_t(i)];
         // Always draw the same numbers per stock so one stock's events never shift another's walk.
@@ -692,11 +721,12 @@ void Market::advance()
         }
         s.sign = sign;
         s.lastVol = lots;
+        countLargeTrade(s.big, step, lots, price, sign);
         s.volume += lots;
         s.amount += double(lots) * double(price) / 10000.0;   // lots x 100 shares x yuan, in 万元
     }
 
-    for (int k = 0; k < 2; ++k) {
+    for (int k = 0; k < 2 && only < 0; ++k) {
         double sum = 0, amount = 0;
         int members = 0;
         for (int i = 0; i < n; ++i) {
@@ -841,6 +871,56 @@ std::optional<StockQuote> Market::quote(const QString& code, const QDateTime& at
         return makeQuote(int(i), dataTime(t));
     }
     return std::nullopt;
+}
+
+std::optional<BigOrderDay> Market::bigOrders(const QString& code, const QDateTime& at)
+{
+    const QList<BigOrderDay> days = bigOrderDays(code, at, 1);
+    if (days.isEmpty())
+        return std::nullopt;
+    return days.first();
+}
+
+QList<BigOrderDay> Market::bigOrderDays(const QString& code, const QDateTime& at, int count)
+{
+    const auto& all = listings();
+    int stock = -1;
+    for (size_t i = 0; i < all.size(); ++i)
+        if (all[i].code == code)
+            stock = int(i);
+    if (stock < 0 || count <= 0)
+        return {};
+    const QDateTime t = validOrNow(at);
+    const Moment m = momentOf(t);
+    QList<BigOrderDay> out;
+    // Earlier days are walked once for this stock alone, aside from the day the quotes are walking.
+    QDate date = m.date;
+    for (int k = 1; k < count; ++k) {
+        date = previousTradingDay(date);
+        auto it = past_->days.find({date, stock});
+        if (it == past_->days.end()) {
+            if (past_->days.size() > 600)
+                past_->days.clear();
+            std::unique_ptr<DayState> today = std::move(day_);
+            startDay(date);
+            while (day_->steps < kStepsPerDay)
+                advance(stock);
+            const BigOrderDay whole = day_->stocks[size_t(stock)].big;
+            day_ = std::move(today);
+            it = past_->days.emplace(std::make_pair(date, stock), whole).first;
+        }
+        BigOrderDay d = it->second;
+        d.date = date;
+        d.hoursDone = 4;
+        out.prepend(d);
+    }
+    const DayState& day = stateAt(m.date, m.steps);
+    BigOrderDay d = day.stocks[size_t(stock)].big;
+    d.date = m.date;
+    const int s = m.date == t.date() ? t.time().msecsSinceStartOfDay() / 1000 : kSessionEnd;
+    d.hoursDone = s >= kSessionEnd ? 4 : s >= 14 * 3600 ? 3 : s >= kMorningEnd ? 2 : s >= 10 * 3600 + 30 * 60 ? 1 : 0;
+    out.append(d);
+    return out;
 }
 
 QList<StockQuote> Market::quotes(const QDateTime& at)

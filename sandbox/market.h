@@ -68,6 +68,22 @@ struct IndexQuote {
     double changePercent() const { return prevClose > 0 ? (value - prevClose) / prevClose * 100 : 0; }
 };
 
+// One stock's large trades on one trading day, as far as the day had gone: what the large-order
+// statistics site publishes. A trade is large from kLargeTradeYuan on.
+struct BigOrderDay {
+    static constexpr qint64 kLargeTradeYuan = 100000;
+    QDate date;
+    int hoursDone = 0;              // trading hours over (0 to 4): 10:30, 11:30, 14:00, 15:00
+    qint64 hourBuy[4] = {};         // shares bought in large trades in each trading hour
+    qint64 hourSell[4] = {};        // shares sold
+    // Large-trade turnover in yuan by trade size: buys under 0.5 million, 0.5-2, 2-5 and over 5
+    // million yuan, then the sells in the same order.
+    double bucketYuan[8] = {};
+
+    qint64 buyShares() const { return hourBuy[0] + hourBuy[1] + hourBuy[2] + hourBuy[3]; }
+    qint64 sellShares() const { return hourSell[0] + hourSell[1] + hourSell[2] + hourSell[3]; }
+};
+
 // What the market is asked to show besides its ordinary walk.
 enum class Scenario {
     None,     // the plain market
@@ -108,6 +124,12 @@ public:
     QString quoteLine(const QString& requested, const QDateTime& t);
     QString indexPage(const QDateTime& t);
 
+    // The large trades of `code` on the trading day `t` falls in (the last one before it on a
+    // day without trading), up to `t`; nothing for an unknown code.
+    std::optional<BigOrderDay> bigOrders(const QString& code, const QDateTime& t);
+    // The last `count` trading days up to that day, oldest first; the earlier ones whole.
+    QList<BigOrderDay> bigOrderDays(const QString& code, const QDateTime& t, int count);
+
     static bool isTradingDay(const QDate& date);
     static QDate previousTradingDay(const QDate& date);
     // Steps of the day that have taken effect at `time`: 0 before 9:30, kStepsPerDay after 15:00.
@@ -116,10 +138,13 @@ public:
 
 private:
     struct DayState;
+    struct PastDays;
 
     const DayState& stateAt(const QDate& date, int steps);
     void startDay(const QDate& date);
-    void advance();
+    // One step of the day; with `only` set, just that stock moves (the big-order walk of a past
+    // day), with exactly the numbers it draws in the whole walk.
+    void advance(int only = -1);
     StockQuote makeQuote(int i, const QDateTime& stamp) const;
     IndexQuote makeIndex(int which, const QDateTime& t) const;
     QDateTime dataTime(const QDateTime& t) const;
@@ -128,6 +153,7 @@ private:
     quint64 seed_;
     Scenario scenario_;
     std::unique_ptr<DayState> day_;
+    std::unique_ptr<PastDays> past_;   // whole days already walked for their large trades
 };
 
 } // namespace sandbox

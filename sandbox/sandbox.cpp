@@ -1,12 +1,20 @@
 #include "sandbox.h"
 
+#include "blogs.h"
+#include "bigorder.h"
 #include "companion.h"
+#include "companioninfo.h"
+#include "evaluations.h"
 #include "forms.h"
+#include "infosites.h"
 #include "market.h"
+#include "newsflash.h"
+#include "qqfinance.h"
 #include "recommend.h"
 #include "requests.h"
 #include "server.h"
 #include "store.h"
+#include "tv.h"
 
 #include "net/codecs.h"
 
@@ -248,6 +256,44 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     }
     if (const auto reply = answerForm(store, path, field))
         return sendFramed(reply->payload, reply->status);
+    if (path == tv::kDirectoryPath)
+        return sendFramed(tv::directoryPayload(baseUrl()));
+    if (tv::startStream(path, socket))
+        return;
+    if (path == tv::kNeverPath)
+        return;   // the connection stays open and the stream never starts
+    // Companion server: the blog directory, the evaluating sites, today's important information.
+    if (path == QLatin1String("/gpreadtoady1.asp"))
+        return sendFramed(companioninfo::directoryPayload(baseUrl(), t));
+    if (path == QLatin1String("/gpreadzhpj.asp"))
+        return sendFramed(companioninfo::evaluationsPayload(baseUrl()));
+    if (path == companioninfo::kTodayInfoPath)
+        return sendPage(companioninfo::todayInfoPage(market, baseUrl(), t));
+
+    // East Money stock site: the news flash and its articles.
+    if (path == QLatin1String("/news/cgszb.html"))
+        return sendPage(newsflash::listPage(market, baseUrl(), t));
+    if (const auto article = newsflash::articlePage(market, path, t))
+        return sendPage(*article);
+    // The stock blogs of the directory.
+    if (const auto blog = blogs::page(market, path, t))
+        return send(blog->body, blog->contentType);
+    // The sites that evaluate a stock.
+    if (const auto evaluation = evaluations::page(market, path, r.query, t))
+        return sendPage(*evaluation);
+    // QQ finance: the daily index pages.
+    if (const auto day = qqfinance::dayPage(market, baseUrl(), path, t))
+        return sendPage(*day);
+
+    // The outside information sites: stock forum, commentary, notice list, company news.
+    const QString base = baseUrl();
+    for (const std::optional<SitePage>& site :
+         {forum::answer(market, path, t, base), commentary::answer(market, path, field, t),
+          notices::answer(market, path, field, t), companypage::answer(market, path, t, base)})
+        if (site)
+            return sendPage(site->html, site->status);
+    if (const auto page = bigorder::page(market, r.path, t))   // the large-order statistics site
+        return sendPage(*page);
 
     send("<html><body>404 Not Found</body></html>", kUtf8Html, 404);
 }

@@ -127,8 +127,9 @@ QPixmap drawPicture(Picture kind)
 QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry)
 {
     auto* l = new QLabel(parent);
-    l->setTextFormat(Qt::PlainText);   // stock names come from the quote service
+    l->setTextFormat(Qt::PlainText);   // stock and blog names come from remote replies
     l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);   // stock names and texts from remote replies are never markup
     l->setGeometry(geometry);
     return l;
 }

@@ -8,6 +8,8 @@
 #include "core/guard.h"
 #include "core/stockcode.h"
 #include "core/stockcodefile.h"
+#include "info/cellgrid.h"
+#include "info/companioncontroller.h"
 #include "core/stockticket.h"
 #include "market/quote.h"
 #include "market/quotepanel.h"
@@ -17,6 +19,7 @@
 #include "widgets/webpane.h"
 #include "widgets/widgets.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -36,6 +39,8 @@ namespace {
 
 constexpr int kClientWidth = 932;
 constexpr int kClientHeight = 628;
+// Marks the widgets whose mouse moves clear the TV channel column's highlight.
+constexpr char kClearsTvHover[] = "clearsTvHover";
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
@@ -50,7 +55,7 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const QString& title, con
     return box;
 }
 
-// Small pictures drawn at run time: a magnifier for the search button, status dots and the
+// Small pictures drawn at run time: a magnifier for the search button and the
 // Fetion badge. They carry no text.
 QPixmap glyph(char kind, int size)
 {
@@ -72,23 +77,12 @@ QPixmap glyph(char kind, int size)
         p.drawPolygon(QPolygonF({QPointF(size * 0.25, size * 0.65), QPointF(size * 0.5, size * 0.65),
                                  QPointF(size * 0.2, size * 0.95)}));
         break;
-    default: {    // status dot: grey none, red found
-        p.setBrush(kind == 'r' ? QColor(220, 0, 0) : QColor(150, 150, 150));
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(QRectF(2, 2, size - 4, size - 4));
-    }
+    default:
+        break;
     }
     return pixmap;
 }
 
-QLabel* picture(QWidget* parent, const char* name, char kind, const QRect& geometry)
-{
-    auto* l = new QLabel(parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setPixmap(glyph(kind, qMin(geometry.width(), geometry.height())));
-    l->setGeometry(geometry);
-    return l;
-}
 
 } // namespace
 
@@ -111,13 +105,28 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     IdHTTP2 = new net::HttpClient(QStringLiteral("IdHTTP2"), this);
     IdHTTP3 = new net::HttpClient(QStringLiteral("IdHTTP3"), this);
     IdHTTP5 = new net::HttpClient(QStringLiteral("IdHTTP5"), this);
+    m_forum = new info::ForumController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.opener, *IdHTTP5, this);
+    m_news = new info::StockNewsController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.opener, *IdHTTP2, this);
 
+    buildInfoControllers();
     buildControls();
     buildTimers();
+    // Image2MouseMove: moving over the quote panel clears the channel column's highlight, as the
+    // TV start screen does; the two big-order charts do the same below.
+    clearTvHoverOver(m_quotePanel);
     m_alerts = new alerts::AlertController(m_ctx.alerts, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
                                            *Timer4, *Timer1, this);
     connect(Timer4, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer4Timer);
     connect(Timer6, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer6Timer);
+    m_bigOrder = new bigorder::BigOrderController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
+                                                  *this, this);
+    m_bigOrder->dayBox()->setGeometry(374, 342, 276, 150);      // GroupBox3
+    m_bigOrder->hourlyBox()->setGeometry(654, 342, 276, 150);   // GroupBox4
+    // Chart1MouseMove, Chart2MouseMove.
+    connect(m_bigOrder, &bigorder::BigOrderController::chartMouseMoved, this, [this] { m_tv->Image24MouseMove(); });
+    connect(Timer7, &QTimer::timeout, this, [this] {
+        guarded(m_ctx.prompter, [this] { m_bigOrder->Timer7Timer(); });
+    });
     setWindowIcon(programIcon());
     m_tray = new Tray(windowIcon(), kAppTitle, this);
     connect(m_tray, &Tray::showMainWindow, this, &MainWindow::showFromTray);
@@ -142,50 +151,24 @@ void MainWindow::buildControls()
     m_banner->setFont(bannerFont);
 
     // Left column: the TV viewer, site ratings and blog mentions, links, online users.
-    auto* panel7 = new QFrame(this);
-    panel7->setObjectName(QStringLiteral("Panel7"));
-    panel7->setFrameShape(QFrame::StyledPanel);
-    panel7->setGeometry(2, 28, 368, 366);
-    m_mediaPlayer = new QWidget(panel7);
-    m_mediaPlayer->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
-    m_mediaPlayer->setAutoFillBackground(true);
-    QPalette mp = m_mediaPlayer->palette();
-    mp.setColor(QPalette::Window, Qt::black);
-    m_mediaPlayer->setPalette(mp);
-    m_mediaPlayer->setGeometry(2, 2, 363, 328);
-    m_waitingPage = new app::WebPane(QStringLiteral("WebBrowser5"), m_ctx.opener, panel7);
-    m_waitingPage->setGeometry(2, 2, 363, 328);
-    m_tvStrip = new QFrame(panel7);
-    m_tvStrip->setObjectName(QStringLiteral("Panel6"));
-    m_tvStrip->setGeometry(2, 332, 363, 30);
-    label(m_tvStrip, "Label49", QStringLiteral("财经电视"), {6, 6, 200, 18});
+    m_tv = new tv::TvController(m_state, m_ctx.prompter, m_ctx.opener, *IdHTTP1,
+                                [this](const QString& text) { setStatusPanel(3, text); }, this);
+    m_tv->panel()->setParent(this);
+    m_tv->panel()->setGeometry(2, 28, 368, 366);
 
-    auto* ratings = new QComboBox(this);
-    ratings->setObjectName(QStringLiteral("ComboBox1"));
     m_ratingsCaption = label(this, "Label21", QStringLiteral("各大网站的评价"), {4, 398, 364, 18});
-    ratings->setGeometry(4, 418, 364, 24);
+    m_companion->ComboBox1()->setGeometry(4, 418, 364, 24);
     m_blogCaption = label(this, "Label26", QStringLiteral("知名博客提及的有"), {4, 446, 364, 18});
-    m_blogCombo = new QComboBox(this);
-    m_blogCombo->setObjectName(QStringLiteral("ComboBox2"));
-    m_blogCombo->setGeometry(4, 466, 300, 24);
-    m_blogNone = picture(this, "Image9", 'g', {310, 468, 20, 20});
-    m_blogFound = picture(this, "Image10", 'r', {332, 468, 20, 20});
-    m_blogFoundMore = picture(this, "Image12", 'r', {350, 468, 18, 20});
-    m_blogFound->hide();
-    m_blogFoundMore->hide();
-    m_blogState = label(this, "Label41", QStringLiteral("目前没有发现任何博客提及该股"), {4, 492, 364, 18});
+    m_blogs->ComboBox2()->setGeometry(4, 466, 364, 24);
+    m_blogs->Label41()->setGeometry(4, 492, 340, 18);
+    for (QLabel* picture : {m_blogs->Image9(), m_blogs->Image10(), m_blogs->Image12()})
+        picture->move(346, 491);
 
-    auto* info1 = new ClickLabel(QStringLiteral("Label31"), QStringLiteral("今日重大信息"),
-                                 ClickLabel::Hover::Link, this);
-    info1->setGeometry(4, 514, 110, 20);
-    auto* info2 = new ClickLabel(QStringLiteral("Label32"), QStringLiteral("昨日财经要闻"),
-                                 ClickLabel::Hover::Link, this);
-    info2->setGeometry(120, 514, 110, 20);
+    m_companion->Label31()->setGeometry(4, 514, 110, 20);
+    m_companion->Label32()->setGeometry(120, 514, 110, 20);
     label(this, "Label16", QStringLiteral("在线人数"), {240, 514, 56, 20});
-    label(this, "Label20", QStringLiteral("0"), {298, 514, 36, 20});
-    auto* refresh = new ClickLabel(QStringLiteral("Label11"), QStringLiteral("刷 新"),
-                                   ClickLabel::Hover::Link, this);
-    refresh->setGeometry(336, 514, 32, 20);
+    m_onlineCount = label(this, "Label20", QStringLiteral("0"), {298, 514, 36, 20});
+    m_companion->Label11()->setGeometry(336, 514, 32, 20);
 
     auto* settingsLink = new ClickLabel(QStringLiteral("Label18"), QStringLiteral("股价提示设置"),
                                         ClickLabel::Hover::BackgroundOnly, this);
@@ -200,7 +183,6 @@ void MainWindow::buildControls()
     fetion->setToolTip(QStringLiteral("不了解飞信，点这里进入中国移动官方网站查询"));
     connect(fetion, &ClickLabel::clicked, this,
             [this] { m_ctx.opener.open(m_ctx.settings.FetionHomeUrl); });
-    m_todayLabel = label(this, "Label33", QString(), {134, 540, 234, 22});
 
     m_adStrip = new app::WebPane(QStringLiteral("WebBrowser6"), m_ctx.opener, this);
     m_adStrip->setGeometry(2, 566, 368, 36);
@@ -233,47 +215,30 @@ void MainWindow::buildControls()
     m_forumBox = groupBox(this, "GroupBox1", QStringLiteral("网民最新热评"), {374, 184, 556, 156});
     auto* fl = new QVBoxLayout(m_forumBox);
     fl->setContentsMargins(4, 2, 4, 4);
-    m_forumGrid = new QTableWidget(2, 4, m_forumBox);
-    m_forumGrid->setObjectName(QStringLiteral("StringGrid1"));
-    m_forumGrid->horizontalHeader()->hide();
-    m_forumGrid->verticalHeader()->hide();
-    m_forumGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const int widths[] = {28, 320, 61, 82};
-    for (int c = 0; c < 4; ++c)
-        m_forumGrid->setColumnWidth(c, widths[c]);
-    fl->addWidget(m_forumGrid);
+    fl->addWidget(m_forum->grid());
 
-    // Charts: daily and hourly big orders.
-    auto* daily = groupBox(this, "GroupBox3", QStringLiteral("最近几天大单买卖情况"), {374, 342, 276, 150});
-    auto* chart2 = new QWidget(daily);
-    chart2->setObjectName(QStringLiteral("Chart2"));
-    chart2->setGeometry(4, 18, 268, 104);
-    label(daily, "Label14", QString(), {6, 126, 150, 20});
-    auto* cb1 = new QCheckBox(QStringLiteral("显示分布"), daily);
-    cb1->setObjectName(QStringLiteral("CheckBox1"));
-    cb1->setGeometry(170, 126, 100, 20);
-    auto* hourly = groupBox(this, "GroupBox4", QStringLiteral("今日每小时大单买卖情况"), {654, 342, 276, 150});
-    auto* chart1 = new QWidget(hourly);
-    chart1->setObjectName(QStringLiteral("Chart1"));
-    chart1->setGeometry(4, 18, 268, 104);
-    auto* cb2 = new QCheckBox(QStringLiteral("显示分布"), hourly);
-    cb2->setObjectName(QStringLiteral("CheckBox2"));
-    cb2->setGeometry(170, 126, 100, 20);
-
-    // Stock news and commentary.
-    auto* news = groupBox(this, "GroupBox6", QStringLiteral("个股动态信息"), {374, 494, 340, 82});
-    label(news, "Label9", QString(), {8, 18, 324, 18});
-    label(news, "Label10", QString(), {8, 38, 324, 18});
-    label(news, "Label15", QString(), {8, 58, 324, 18});
-    auto* commentary = groupBox(this, "GroupBox2", QStringLiteral("个股点评"), {718, 494, 212, 82});
-    auto* comment = label(commentary, "Label13", QString(), {8, 18, 196, 58});
-    comment->setWordWrap(true);
+    // Stock news: rumours, reports, announcements and the latest investor comment; commentary.
+    QGroupBox* news = m_news->newsBox();
+    news->setParent(this);
+    news->setGeometry(374, 494, 324, 82);
+    m_news->placeInvestorLine(m_forum->latestLine(), m_forum->newMarker(), m_forum->foundAt());
+    QGroupBox* commentary = m_news->commentaryBox();
+    commentary->setParent(this);
+    commentary->setGeometry(700, 494, 230, 82);
 
     auto* panel8 = new QFrame(this);
     panel8->setObjectName(QStringLiteral("Panel8"));
     panel8->setFrameShape(QFrame::StyledPanel);
     panel8->setGeometry(374, 578, 556, 24);
-    label(panel8, "Label48", QStringLiteral("快讯(正在搜索......)"), {6, 2, 544, 20});
+    // The news-flash line and its two icons (at one place) sit inside the panel.
+    for (QLabel* control : {m_blogs->Image1(), m_blogs->Image19(), static_cast<QLabel*>(m_blogs->Label48())}) {
+        const bool hidden = control->isHidden();
+        control->setParent(panel8);
+        control->setVisible(!hidden);
+    }
+    m_blogs->Image1()->move(4, 2);
+    m_blogs->Image19()->move(4, 2);
+    m_blogs->Label48()->setGeometry(26, 2, 526, 20);
 
     // Status bar: five panels.
     m_statusBar = new QStatusBar(this);
@@ -308,12 +273,13 @@ void MainWindow::buildTimers()
             connect(timer, &QTimer::timeout, this, tick);
     };
     make(Timer1, "Timer1", 1000, &MainWindow::Timer1Timer);
-    make(Timer2, "Timer2", 60000, nullptr);   // forum refresh, page reloads, online count: to come
+    make(Timer2, "Timer2", 60000, &MainWindow::Timer2Timer);
     make(Timer3, "Timer3", 5000, &MainWindow::Timer3Timer);
     make(Timer4, "Timer4", 5000, nullptr);    // the alert tick, connected to the alert controller
-    make(Timer5, "Timer5", 30000, nullptr);   // blog search and news flash: to come
+    make(Timer5, "Timer5", 30000, nullptr);
+    connect(Timer5, &QTimer::timeout, this, [this] { m_blogs->Timer5Timer(*Timer5); });
     make(Timer6, "Timer6", 1000, nullptr);    // the alerts' cooldown clock, likewise
-    make(Timer7, "Timer7", 5000, nullptr);    // hourly big-order announcements: to come
+    make(Timer7, "Timer7", 5000, nullptr);    // hourly flow announcements, the big-order controller's
     make(Timer8, "Timer8", 10, nullptr);
     make(Timer9, "Timer9", 30000, &MainWindow::Timer9Timer);
     connect(Timer8, &QTimer::timeout, this, [this] {
@@ -366,20 +332,17 @@ void MainWindow::showEvent(QShowEvent* event)
             m_state.FirstShowDone = true;
         }
     }
-    if (ok && !m_endRequested)
+    // A stock whose start-up reached its own panels gets its hourly announcements even when a
+    // later site failed and ended `start` early.
+    if ((ok || m_firstShowReachedStart) && !m_endRequested)
         Timer7->start();
 }
 
 void MainWindow::firstShowSteps()
 {
     app::centreOnScreen(this);
-    m_forumGrid->clearContents();
-    m_forumGrid->setRowCount(2);
-    const QStringList header = {QString(), QStringLiteral("帖子标题"), QStringLiteral("点击/回复"),
-                                QStringLiteral("作者")};
-    for (int c = 0; c < 4; ++c)
-        m_forumGrid->setItem(0, c, new QTableWidgetItem(header[c]));
-    // The forum grid's read marks are seeded here.
+    // An empty forum grid with its header, and the read marks of its empty row.
+    m_forum->resetposts();
     createbase();
     sendbase();
     getbase();
@@ -387,21 +350,21 @@ void MainWindow::firstShowSteps()
     yzgp(m_state.CurrentCode);
     for (net::HttpClient* client : {IdHTTP1, IdHTTP2, IdHTTP5})
         client->setReadTimeout(6000);
-    m_mediaPlayer->resize(363, 328);
-    // The site evaluations are read here.
+    m_tv->preparePlayer();
+    m_companion->readzhpj();
     readtoday();
-    // The TV channel column is built here.
-    m_todayLabel->setText(QStringLiteral("(今天是") + dateText(m_ctx.clock.now().date())
-                          + QStringLiteral(")"));
+    m_tv->addtv();
+    m_tv->showToday(dateText(m_ctx.clock.now().date()));
     Timer1->start();
     Timer4->start();
     Timer5->start();
     findChild<QLabel*>(QStringLiteral("Label31"))->setText(QStringLiteral("今日重大信息"));
     findChild<QLabel*>(QStringLiteral("Label32"))->setText(QStringLiteral("昨日财经要闻"));
-    m_waitingPage->move(-1000, m_waitingPage->y());
+    m_tv->parkWaitingPage();
     m_adStrip->navigate(m_state.ServerBase + QStringLiteral("/gpcgad.html"));
     if (!m_state.CurrentCode.isEmpty()) {
-        // The three big-order pages are loaded here.
+        m_bigOrder->loadpages(m_state.CurrentCode);
+        m_firstShowReachedStart = true;
         start();
     }
 }
@@ -455,20 +418,25 @@ void MainWindow::getmail()
         endProgram();
     }
     if (net::isWebAddress(reply.WaitingPage))
-        m_waitingPage->navigate(reply.WaitingPage);
+        m_tv->waitingPage().navigate(reply.WaitingPage);
 }
 
 void MainWindow::readtoday()
 {
-    // The blog directory and today's information link are read here.
+    m_blogs->loadDirectory();
     try {
         IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpall.asp"));
-        const QByteArray reply = IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
-        if (const std::optional<QString> count = onlineCount(net::fromGbk(reply)))
-            findChild<QLabel*>(QStringLiteral("Label20"))->setText(*count);
+        readOnlineCount(*IdHTTP3);
     } catch (const net::HttpFailure&) {
         throw SilentAbort{};
     }
+}
+
+void MainWindow::readOnlineCount(net::HttpClient& client)
+{
+    const QByteArray reply = client.get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
+    if (const std::optional<QString> count = onlineCount(net::fromGbk(reply)))
+        findChild<QLabel*>(QStringLiteral("Label20"))->setText(*count);
 }
 
 void MainWindow::getbase()
@@ -486,7 +454,7 @@ void MainWindow::getbase()
         m_state.CurrentCode = QStringLiteral("000001");
         m_codeEdit->setText(m_state.CurrentCode);
     }
-    // The recently watched and favourite TV channels are loaded here.
+    m_tv->loadLists();
 }
 
 void MainWindow::start()
@@ -508,15 +476,19 @@ void MainWindow::start()
         getvtzs();
         getvtdate(m_state.CurrentCode);
     }
-    // The forum lists and grid are emptied, rumours and reports, commentary and announcements
-    // read here.
+    m_forum->resetposts();
+    m_news->getyg(m_state.CurrentCode);
+    m_news->clearAnnouncements();
+    m_news->getqgqp(m_state.CurrentCode);
+    m_news->getgg(m_state.CurrentCode);
     const QString quoted = QStringLiteral("\"") + m_state.CurrentName + QStringLiteral("\"(")
                            + m_state.CurrentCode;
     m_forumBox->setTitle(QStringLiteral("网民对(") + m_state.CurrentName
                          + QStringLiteral(")的最新热评（所有数据仅供参考）"));
     m_ratingsCaption->setText(QStringLiteral("各大网站对") + quoted + QStringLiteral(")的评价"));
     m_blogCaption->setText(QStringLiteral("知名博客提及") + quoted + QStringLiteral(")的有"));
-    // Today's forum posts are read into the grid here.
+    m_forum->getgbdata(m_state.CurrentCode);
+    m_forum->showposts();
 }
 
 void MainWindow::ChangeStock()
@@ -541,29 +513,40 @@ void MainWindow::ChangeStock()
         stopTimer(*Timer7);
         m_state.CurrentCode = code;
         ++m_state.StockGeneration;
-        // The latest-post line and the hourly announcements are reset, the hourly chart cleared
-        // and the three big-order pages loaded here.
+        m_forum->resetLatestPost();
+        m_bigOrder->resetHourlyFlow();
+        m_bigOrder->clearHourlyChart();
+        m_bigOrder->loadpages(m_state.CurrentCode);
         m_stockPage->navigate(m_state.ServerBase + QStringLiteral("/gpgetstock.asp?name=")
                               + m_state.CurrentCode);
-        // The site evaluations are read here.
+        m_companion->readzhpj();
         start();
     });
     if (found)
-        resetBlogPanel();
+        m_blogs->resetDisplay();
     Timer7->start();
     m_state.CodeChangeBusy = false;
 }
 
-void MainWindow::resetBlogPanel()
+void MainWindow::buildInfoControllers()
 {
-    m_blogCombo->clear();
-    for (const QString& name : std::as_const(m_blogNames))
-        m_blogCombo->addItem(name + QStringLiteral("(未找到)"));
-    m_blogFoundMarks = QStringList(m_blogNames.size(), QStringLiteral("0"));
-    m_blogNone->show();
-    m_blogFound->hide();
-    m_blogFoundMore->hide();
-    m_blogState->setText(QStringLiteral("目前没有发现任何博客提及该股"));
+    info::BlogController::Hooks hooks;
+    hooks.showSearchState = [this](const QString& text) { setStatusPanel(2, text); };
+    hooks.mainWindowInSight = [this] { return inSight(); };
+    hooks.raiseNotice = [this](const info::BlogNotice& notice) {
+        if (m_blogNoticeSink)
+            m_blogNoticeSink(notice);
+    };
+    m_blogs = std::make_unique<info::BlogController>(m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
+                                                     m_ctx.opener, *IdHTTP3, std::move(hooks), this);
+    m_companion = std::make_unique<info::CompanionPagesController>(
+        m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter, m_ctx.opener, *IdHTTP3, *m_blogs,
+        [this](const QString& count) { m_onlineCount->setText(count); }, this);
+}
+
+bool MainWindow::inSight() const
+{
+    return isVisible() && !isMinimized() && isActiveWindow();
 }
 
 QString MainWindow::yzgp(const QString& code)
@@ -628,6 +611,27 @@ void MainWindow::Timer1Timer()
     });
 }
 
+void MainWindow::Timer2Timer()
+{
+    // The timer is off for the whole tick, also while the online count waits on the network; a
+    // failure ends the tick silently and the next minute tries again (the count is not raised).
+    TimerPause pause(*Timer2);
+    guarded(m_ctx.prompter, [this] {
+        m_bigOrder->reloadDuringSession();
+        if (m_state.MinuteTickCount % 10 == 0) {
+            try {
+                readOnlineCount(*IdHTTP5);
+            } catch (const net::HttpFailure&) {
+                throw SilentAbort{};
+            }
+        }
+        ++m_state.MinuteTickCount;
+        if (!m_state.HiddenInTray)
+            m_forum->getgbdata(m_state.CurrentCode);
+        m_forum->showposts();
+    });
+}
+
 void MainWindow::Timer3Timer()
 {
     ++m_state.BannerTickCount;
@@ -658,10 +662,30 @@ void MainWindow::showBanner()
     m_banner->setPalette(p);
 }
 
+void MainWindow::clearTvHoverOver(QWidget* widget)
+{
+    if (!widget)
+        return;
+    // A chart view takes the mouse in its viewport.
+    QWidget* target = widget;
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
+        target = area->viewport();
+    target->setMouseTracking(true);
+    target->setProperty(kClearsTvHover, true);
+    target->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove && watched->property(kClearsTvHover).toBool())
+        m_tv->Image24MouseMove();
+    return QWidget::eventFilter(watched, event);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // The TV channel files are written and playback stopped here.
-    m_tvStrip->hide();
+    m_tv->writeLists();
+    m_tv->stopForClose();
     m_tray->remove();
     event->accept();
     requestExit(0);
@@ -681,9 +705,7 @@ void MainWindow::windowmin()
 {
     m_state.HiddenInTray = true;
     m_tray->add();
-    // TV playback stops here.
-    m_tvStrip->hide();
-    setStatusPanel(3, QString());
+    m_tv->stopForTray();
     hide();
 }
 

@@ -3,7 +3,14 @@
 #pragma once
 
 #include "alerts/alertcontroller.h"
+#include "bigorder/bigordercontroller.h"
 #include "app/context.h"
+#include "info/blogcontroller.h"
+#include "tv/tvcontroller.h"
+#include "info/forumcontroller.h"
+#include "info/stocknews.h"
+
+#include <memory>
 
 #include <QWidget>
 
@@ -17,6 +24,7 @@ class QCheckBox;
 
 namespace net { class HttpClient; }
 namespace market { class QuotePanel; }
+namespace info { class CompanionPagesController; }
 namespace recommend { class RecommendController; }
 
 namespace app {
@@ -46,6 +54,9 @@ public:
 
     void Timer1Timer();   // index summary every third tick, quote panel in trading hours
     void Timer3Timer();   // alternate the two summary lines in the banner
+    // The minute tick: big-order page reloads in the session, the online count every tenth tick,
+    // then the forum refresh.
+    void Timer2Timer();
     // The new-recommendation prompt: while the recommendation window is hidden, refresh the
     // board and open the window when something new came and the prompt is on.
     void Timer9Timer();
@@ -54,6 +65,20 @@ public:
     QTimer* promptTimer() const { return Timer9; }
     // The alert tick and its cooldown clock.
     alerts::AlertController& alerts() { return *m_alerts; }
+    // Blog mentions and the news flash; the companion server's information pages.
+    info::BlogController& blogs() { return *m_blogs; }
+    info::CompanionPagesController& companionPages() { return *m_companion; }
+    // Where a blog mention found while the window is out of sight goes to be shown.
+    void setBlogNoticeSink(std::function<void(const info::BlogNotice&)> sink) { m_blogNoticeSink = std::move(sink); }
+    // True while the user can see the window: shown, not minimised, and in front.
+    bool inSight() const;
+    // The big-order pages, charts and hourly flow announcements.
+    bigorder::BigOrderController& bigOrder() { return *m_bigOrder; }
+    // The TV viewer in the lower left panel.
+    tv::TvController& tv() { return *m_tv; }
+    // The forum panel and the stock news panels (commentary, announcements, rumours, reports).
+    info::ForumController& forum() { return *m_forum; }
+    info::StockNewsController& stockNews() { return *m_news; }
 
     // Status-bar panel 1: whether alerts pop up here and go to the phone.
     void ShowAlertStatus(bool local, bool phone);
@@ -91,10 +116,13 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
     void buildTimers();
+    // Mouse moves over `widget` clear the TV channel column's highlight.
+    void clearTvHoverOver(QWidget* widget);
     void firstShowSteps();
     void getbase();
     // Open or create the alert database and show its switches in the status bar.
@@ -105,7 +133,9 @@ private:
     void getmail();
     // The blog directory, then the online count.
     void readtoday();
-    void resetBlogPanel();
+    void buildInfoControllers();
+    // The online-user count from the companion server into Label20; throws net::HttpFailure.
+    void readOnlineCount(net::HttpClient& client);
     void showBanner();
 
     AppContext& m_ctx;
@@ -120,32 +150,30 @@ private:
     net::HttpClient* IdHTTP5;
 
     alerts::AlertController* m_alerts;
+    std::unique_ptr<info::BlogController> m_blogs;
+    std::unique_ptr<info::CompanionPagesController> m_companion;
+    std::function<void(const info::BlogNotice&)> m_blogNoticeSink;
+    bigorder::BigOrderController* m_bigOrder;
+    bool m_firstShowReachedStart = false;   // the first show got as far as loading the stock
+    tv::TvController* m_tv;
+    info::ForumController* m_forum;
+    info::StockNewsController* m_news;
     recommend::RecommendController* m_recommend = nullptr;
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
     QLabel* m_banner;            // Panel4
     app::WebPane* m_stockPage;   // WebBrowser1
-    app::WebPane* m_waitingPage; // WebBrowser5
     app::WebPane* m_adStrip;     // WebBrowser6
     market::QuotePanel* m_quotePanel;
     DigitEdit* m_codeEdit;       // Edit1
-    QTableWidget* m_forumGrid;   // StringGrid1
     QGroupBox* m_forumBox;       // GroupBox1
     QLabel* m_ratingsCaption;    // Label21
     QLabel* m_blogCaption;       // Label26
-    QLabel* m_blogState;         // Label41
-    QComboBox* m_blogCombo;      // ComboBox2
-    QLabel *m_blogNone, *m_blogFound, *m_blogFoundMore;   // Image9, Image10, Image12
-    QLabel* m_todayLabel;        // Label33
-    QWidget* m_mediaPlayer;      // WindowsMediaPlayer1
-    QWidget* m_tvStrip;          // Panel6
+    QLabel* m_onlineCount;       // Label20
     QStatusBar* m_statusBar;     // StatusBar1
     Tray* m_tray;
     QList<QLabel*> m_statusPanels;
-
-    QStringList m_blogNames;        // blog directory names
-    QStringList m_blogFoundMarks;   // "1" when a blog mentions the stock
 };
 
 } // namespace app

@@ -3,6 +3,9 @@
 #include "app/mainwindow.h"
 #include "app/splashwindow.h"
 #include "app/tray.h"
+#include "bigorder/bigorderwindows.h"
+#include "info/announcementswindow.h"
+#include "info/blogcontroller.h"
 #include "widgets/widgets.h"
 
 #include "core/guard.h"
@@ -39,6 +42,9 @@ bool WindowSet::startUp()
                                                           m_ctx.clock, m_ctx.prompter);
     QObject::connect(m_main.get(), &MainWindow::indexSummaryUpdated, m_ticker.get(),
                      &ticker::TickerController::showIndices);
+    m_announcements = std::make_unique<info::AnnouncementsWindow>(m_main->stockNews().announcements(),
+                                                                 m_ctx.opener);
+    m_main->stockNews().setAnnouncementsWindow(m_announcements.get());
 
     settings::SettingsHost host;
     host.mainWindow = m_main.get();
@@ -73,6 +79,37 @@ bool WindowSet::startUp()
     QObject::connect(&tray, &Tray::tickerToggled, m_ticker.get(), &ticker::TickerController::N13Click);
     QObject::connect(m_ticker.get(), &ticker::TickerController::shownChanged, &tray,
                      [&tray](bool shown) { tray.item("N13")->setChecked(shown); });
+
+    // A blog mention found while the main window is out of sight: the notice at the right edge,
+    // unless paused; opening its link counts the mention as seen.
+    m_main->setBlogNoticeSink([this](const info::BlogNotice& notice) {
+        m_blog->setNotice(notice.line1, notice.link, notice.blogIndex);
+        m_blog->setLinkText(notice.line2);
+        if (m_blog->paused())
+            m_blog->place();
+        else
+            m_blog->placeAndShow();
+    });
+    QObject::connect(m_blog.get(), &alerts::BlogNoticeWindow::blogSeen, &m_main->blogs(),
+                     &info::BlogController::markSeen);
+    // The hourly flow announcements fill and show the flow notice; the pie window's pause box and
+    // the tray's N6 mirror each other like the notices' boxes.
+    bigorder::BigOrderController& bigOrder = m_main->bigOrder();
+    alerts::FlowNoticeWindow* flow = m_flow.get();
+    bigorder::FlowNoticeHook hook;
+    hook.setTotals = [flow](const QString& text, const QColor& colour) { flow->setTotals(text, colour); };
+    hook.fill = [flow](const QString& stock, const QString& message, const QColor& colour, bool inflow) {
+        flow->place();
+        flow->setInflow(inflow);
+        flow->setStock(stock);
+        flow->setMessage(message, colour);
+    };
+    hook.paused = [flow] { return flow->paused(); };
+    hook.show = [flow] { flow->placeAndShow(); };
+    bigOrder.setFlowNotice(std::move(hook));
+    QObject::connect(&bigOrder.pieWindow(), &bigorder::PieWindow::pauseChanged, &tray,
+                     [&tray](bool paused) { tray.item("N6")->setChecked(!paused); });
+    QObject::connect(&tray, &Tray::distributionResumed, &bigOrder, &bigorder::BigOrderController::N6Click);
 
     // The recommendation window, last: it disables the main window while it is open, and its
     // prompt switch mirrors the tray item N15.

@@ -7,6 +7,7 @@
 #include <memory>
 
 namespace settings { class SettingsDialog; }
+namespace info { class AnnouncementsWindow; }
 namespace recommend { class RecommendController; }
 namespace ticker { class TickerController; }
 
@@ -29,6 +30,7 @@ public:
     settings::SettingsDialog& settingsDialog() { return *m_settings; }
     // The desktop ticker (TForm15 with its refresh timer), switched by the tray item N13.
     ticker::TickerController& ticker() { return *m_ticker; }
+    info::AnnouncementsWindow& announcementsWindow() { return *m_announcements; }
     alerts::BroadcastWindow& broadcastWindow() { return *m_broadcast; }
     // TForm6 to TForm9 by kind.
     alerts::AlertWindow& alertWindow(alerts::AlertKind kind);
@@ -46,6 +48,7 @@ private:
     std::unique_ptr<SplashWindow> m_splash;
     std::unique_ptr<MainWindow> m_main;
     std::unique_ptr<ticker::TickerController> m_ticker;
+    std::unique_ptr<info::AnnouncementsWindow> m_announcements;   // TForm2
     std::unique_ptr<settings::SettingsDialog> m_settings;
     alerts::NoticePauses m_pauses;
     std::unique_ptr<alerts::BroadcastWindow> m_broadcast;

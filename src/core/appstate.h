@@ -16,6 +16,7 @@ struct AppState {
     bool CodeChangeBusy = false; // a code change is waiting on the network
     int IndexTickCount = 0;      // Timer1's tick counter: the index summary every third tick
     int BannerTickCount = 0;     // Timer3's tick counter: which summary line the banner shows
+    int MinuteTickCount = 1;     // Timer2's tick counter: the online count every tenth tick
     bool RecommendPromptOff = false;
     bool NewRecommendations = false;
 };

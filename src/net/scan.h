@@ -1,6 +1,8 @@
 // Helpers for the position-by-position page scanners.
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -21,6 +23,24 @@ inline QString trimBlanks(QStringView text)
     while (e > b && text[e - 1].unicode() <= 0x20)
         --e;
     return text.mid(b, e - b).toString();
+}
+
+// The same two for pages scanned as bytes.
+inline bool at(QByteArrayView bytes, qsizetype i, QByteArrayView marker)
+{
+    return i >= 0 && i + marker.size() <= bytes.size() && !marker.isEmpty() && bytes[i] == marker[0]
+           && bytes.sliced(i, marker.size()) == marker;
+}
+
+// Returns a view into `bytes`, which must outlive it.
+inline QByteArrayView trimBlanks(QByteArrayView bytes)
+{
+    qsizetype b = 0, e = bytes.size();
+    while (b < e && quint8(bytes[b]) <= 0x20)
+        ++b;
+    while (e > b && quint8(bytes[e - 1]) <= 0x20)
+        --e;
+    return bytes.sliced(b, e - b);
 }
 
 } // namespace net

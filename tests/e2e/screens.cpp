@@ -5,19 +5,27 @@
 #include "app/windowset.h"
 #include "appfixture.h"
 #include "app/tray.h"
+#include "info/announcementswindow.h"
+#include "info/blogcontroller.h"
 #include "core/guard.h"
 #include "recommend/recommendwindow.h"
 #include "widgets/widgets.h"
 #include "settings/settingsdialog.h"
+#include "bigorder/bigorderwindows.h"
 #include "ticker/tickercontroller.h"
+#include "tv/tvcontroller.h"
+#include "tv/tvwidgets.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QEnterEvent>
+#include <QScreen>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <cstdio>
 
@@ -51,8 +59,61 @@ int main(int argc, char** argv)
     AppFixture f(QDateTime(QDate(2026, 12, 9), QTime(10, 30)));
     app::WindowSet windows(*f.context);
     windows.startUp();
-    settle(6000);   // pages arrive, the banner turns
-    save(windows.main(), out, "main-window");
+    settle(6000);   // pages arrive, the banner turns, 10:30 announces the first hour
+    // The hourly announcement: the flow notice at the top right and the pie window.
+    app::MainWindow& main = windows.main();
+    bigorder::BigOrderController& big = main.bigOrder();
+    save(windows.flowNotice(), out, "flow-notice");
+    if (!big.pieWindow().isVisible())
+        big.dbshow();
+    save(big.pieWindow(), out, "pie-window");
+    big.pieWindow().close();
+    // One pass of the blog search over the whole directory (Timer5 does one blog per 30 s).
+    for (int i = 0; i < 12; ++i)
+        main.blogs().Timer5Timer(*main.blogTimer());
+    save(main, out, "main-window");
+    main.findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->click();
+    save(big.tenDayWindow(), out, "ten-day-window");
+    big.tenDayWindow().close();
+    main.stockNews().Label15Click();
+    save(windows.announcementsWindow(), out, "announcements-window");
+    windows.announcementsWindow().close();
+
+    // The same pass with the window out of sight raises the blog-mention notice.
+    main.hide();
+    main.blogs().resetDisplay();
+    for (int i = 0; i < 13 && !windows.blogNotice().isVisible(); ++i)
+        main.blogs().Timer5Timer(*main.blogTimer());
+    save(windows.blogNotice(), out, "blog-notice");
+    main.show();
+
+    // The TV viewer: start screen with the channel column, a category menu, the waiting page of
+    // a stream that never starts, the moving test picture playing, the player menu.
+    tv::TvController& tv = windows.main().tv();
+    save(*tv.panel(), out, "tv-start");
+    tv.mset(tv.column().first());
+    settle(300);
+    save(*tv.channelMenu(), out, "tv-channel-menu");
+    tv.channelMenu()->hide();
+    tv.nclick(QStringLiteral("无信号"));
+    settle(1500);
+    save(*tv.panel(), out, "tv-waiting");
+    tv.nclick(QStringLiteral("测试图"));
+    for (int i = 0; i < 100 && tv.player()->status() != QStringLiteral("正在播放"); ++i)
+        settle(100);
+    settle(1500);
+    std::printf("player status: %s\n", qPrintable(tv.player()->status()));
+    // The picture is drawn straight to the screen, so this one is taken from the screen.
+    const QRect area(tv.panel()->mapToGlobal(QPoint(0, 0)), tv.panel()->size());
+    const QString playing = out + QStringLiteral("/tv-playing.png");
+    if (QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(playing))
+        std::printf("%s\n", qPrintable(playing));
+    tv.N8Click();
+    tv.Image14Click();
+    settle(300);
+    save(*tv.playerMenu(), out, "tv-player-menu");
+    tv.playerMenu()->hide();
+    tv.N3Click();
 
     settings::SettingsDialog& dialog = windows.settingsDialog();
     dialog.open();

@@ -5,9 +5,13 @@
 #include "net/httpclient.h"
 #include "widgets/webpane.h"
 #include "app/tray.h"
+#include "net/codecs.h"
+#include "tv/tvwidgets.h"
 #include "store/alertlists.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMouseEvent>
 #include <QEnterEvent>
 #include <QSystemTrayIcon>
 
@@ -328,6 +332,37 @@ private Q_SLOTS:
         QTest::keyClick(edit, Qt::Key_Home);
         QTest::keyClick(edit, '9');
         QCOMPARE(edit->text(), QStringLiteral("600039"));   // cursor keys were discarded
+    }
+
+    void tvViewerAtStartupTrayAndClose()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        tv::TvController& tv = w.tv();
+        QCOMPARE(tv.column().size(), 5);   // three categories, recently watched, favourites
+        QCOMPARE(tv.panel()->findChild<QLabel*>("Label33")->text(), QStringLiteral("(今天是2026-12-9)"));
+        QVERIFY(tv.waitingPageParked());
+
+        tv.nclick(QStringLiteral("测试图"));
+        QCOMPARE(w.statusPanel(3)->text(), QStringLiteral("正在播放:测试图"));
+        tv.N8Click();
+        // Moving over a big-order chart clears the column's highlight.
+        tv.msin(tv.column().first());
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w.findChild<QWidget*>("Chart1"), &move);
+        QCOMPARE(tv.column().first()->background(), QColor(Qt::white));
+
+        w.windowmin();
+        QVERIFY(!tv.player()->isVisibleTo(tv.panel()));
+        QVERIFY(!tv.controlStrip()->isVisibleTo(tv.panel()));
+        QCOMPARE(w.statusPanel(3)->text(), QString());
+        w.exitFromTray();   // the tray's exit writes nothing
+        QVERIFY(!QFile::exists(f.systemFile("gpnew06857.dat")));
+        w.close();          // closing the window does
+        QCOMPARE(fileBytes(f.systemFile("gpnew06857.dat")),
+                 net::toGbk("测试图&" + f.box->baseUrl() + "/tv/testcard.mjpg?ch=bars\r\n"));
+        QCOMPARE(fileBytes(f.systemFile("gpnew06858.dat")), fileBytes(f.systemFile("gpnew06857.dat")));
     }
 
     void trayMinimiseShowAndExit()

@@ -1,0 +1,43 @@
+// A text grid whose first row is a fixed header and whose rows are selected whole. It reports each
+// selection the user makes, by mouse or keyboard, once; selections made by the program are not
+// reported.
+#pragma once
+
+#include <QColor>
+#include <QTableWidget>
+
+namespace info {
+
+class CellGrid : public QTableWidget {
+    Q_OBJECT
+public:
+    CellGrid(const QString& name, const QList<int>& widths, int rowHeight, QWidget* parent = nullptr);
+
+    // Clears every cell, leaves the header row and one empty row, and writes the header texts.
+    void resetRows(const QStringList& header);
+    // Writes `cells` into row `row`, growing the grid when needed. Texts are plain, centred.
+    void setRow(int row, const QStringList& cells);
+    // Appends one empty row (cells present but empty).
+    void appendEmptyRow();
+    // Selects row `row` without reporting it.
+    void selectRowQuietly(int row);
+    // The cell's text; empty for a cell that does not exist.
+    QString cellText(int row, int column) const;
+    // Paints the data rows' backgrounds (the header row keeps `header`).
+    void setRowBackground(int row, const QColor& colour);
+
+    QColor headerColour;
+
+Q_SIGNALS:
+    void cellSelected(int row, int column);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void fillRow(int row);
+    bool m_quiet = false;
+    bool m_reported = false;   // the press that moved the current cell was reported already
+};
+
+} // namespace info
