@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/programicon.h"
 #include "app/statuscheck.h"
 #include "app/tray.h"
 #include "core/calendar.h"
@@ -55,7 +56,7 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const QString& title, con
     return box;
 }
 
-// Small pictures drawn at run time: a magnifier for the search button, the program icon and the
+// Small pictures drawn at run time: a magnifier for the search button and the
 // Fetion badge. They carry no text.
 QPixmap glyph(char kind, int size)
 {
@@ -77,16 +78,6 @@ QPixmap glyph(char kind, int size)
         p.drawPolygon(QPolygonF({QPointF(size * 0.25, size * 0.65), QPointF(size * 0.5, size * 0.65),
                                  QPointF(size * 0.2, size * 0.95)}));
         break;
-    case 'i': {   // program icon: a red and a green candle on navy
-        p.setBrush(QColor(0, 0, 128));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-        p.setBrush(QColor(255, 40, 40));
-        p.drawRect(QRectF(size * 0.2, size * 0.25, size * 0.22, size * 0.55));
-        p.setBrush(QColor(0, 200, 80));
-        p.drawRect(QRectF(size * 0.58, size * 0.4, size * 0.22, size * 0.4));
-        break;
-    }
     default:
         break;
     }
@@ -137,7 +128,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     connect(Timer7, &QTimer::timeout, this, [this] {
         guarded(m_ctx.prompter, [this] { m_bigOrder->Timer7Timer(); });
     });
-    setWindowIcon(QIcon(glyph('i', 32)));
+    setWindowIcon(programIcon());
     m_tray = new Tray(windowIcon(), kAppTitle, this);
     connect(m_tray, &Tray::showMainWindow, this, &MainWindow::showFromTray);
     connect(m_tray, &Tray::exitProgram, this, &MainWindow::exitFromTray);
