@@ -9,6 +9,7 @@
 //   reply, queued call or repaint it caused (the window's own timers are stopped meanwhile, so
 //   what follows the click is the change's work alone; so is the ticker's). Median of 5 changes.
 // Message boxes are printed instead of shown, so nothing waits for a click.
+#include "app/programicon.h"
 #include "app/context.h"
 #include "app/mainwindow.h"
 #include "app/tray.h"
@@ -146,6 +147,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    app::useChineseDefaultFont();
     QApplication::setQuitOnLastWindowClosed(false);
     const int seconds = bench::sessionSeconds();
 

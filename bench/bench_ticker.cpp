@@ -5,6 +5,7 @@
 // Usage: bench_ticker [PATH_TO_HUILAN_SANDBOX [seconds, default 60]]; scripts/bench passes both in
 // the environment.
 #include "figure.h"
+#include "app/programicon.h"
 #include "app/context.h"
 #include "app/mainwindow.h"
 #include "app/tray.h"
@@ -82,6 +83,7 @@ quint16 freePort()
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    app::useChineseDefaultFont();
     QApplication::setQuitOnLastWindowClosed(false);
     // scripts/bench names the sandbox and the length in the environment; by hand they may be given
     // as arguments: bench_ticker [PATH_TO_HUILAN_SANDBOX [seconds]].

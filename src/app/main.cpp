@@ -11,7 +11,6 @@
 #include "net/desktopurlopener.h"
 
 #include <QApplication>
-#include <QFont>
 #include <QFileInfo>
 #include <cstdio>
 #include <memory>
@@ -60,14 +59,7 @@ int main(int argc, char** argv)
     // The program ends through the main window's close box or the tray menu, never because the
     // last visible window (a pop-up, with the main window in the tray) was closed.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Nearly every caption is Chinese. A default font with Chinese glyphs draws them itself;
-    // with a Latin-only default, every size and weight first loads the Latin font and then
-    // searches the installed fonts for a fallback, which made fonts the largest cost of the
-    // start-up. Where none of these is installed the system default stays.
-    QFont font = QApplication::font();
-    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Microsoft YaHei"), font.family()});
-    QApplication::setFont(font);
+    app::useChineseDefaultFont();
 
     std::unique_ptr<app::Clock> clock;
     if (cli.clockStart.isValid() || cli.speed != 1.0)

@@ -1,5 +1,8 @@
 #include "app/programicon.h"
 
+#include <QApplication>
+#include <QFont>
+
 namespace app {
 
 QIcon programIcon()
@@ -11,6 +14,14 @@ QIcon programIcon()
     for (int size : {16, 22, 24, 32, 48, 64})
         icon.addFile(QStringLiteral(":/icons/huilan-%1.png").arg(size), QSize(size, size));
     return icon;
+}
+
+void useChineseDefaultFont()
+{
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+                      QStringLiteral("Microsoft YaHei"), font.family()});
+    QApplication::setFont(font);
 }
 
 } // namespace app

@@ -1,5 +1,6 @@
-// The program's icon: the same drawing the installed menu entry shows (data/icons), compiled into
-// the program so the window and the tray show it whether the program is installed or not.
+// The program's look that is not a window's own: its icon, the same drawing the installed menu
+// entry shows (data/icons), compiled into the program so the window and the tray show it whether
+// the program is installed or not; and its default font.
 #pragma once
 
 #include <QIcon>
@@ -8,5 +9,12 @@ namespace app {
 
 // The icon at the sizes windows and trays use, so each place picks the sharpest one.
 QIcon programIcon();
+
+// Makes a font with Chinese glyphs the application's default (call after QApplication exists).
+// Nearly every caption is Chinese: with a Latin-only default, every size and weight first loads
+// the Latin font and then searches the installed fonts for a fallback, which made fonts the
+// largest cost of the start-up. Where none of the fonts asked for is installed the system
+// default stays.
+void useChineseDefaultFont();
 
 } // namespace app

@@ -1,6 +1,7 @@
 // Renders the program's windows under a real display (Xvfb in scripts/screenshot) against an
 // in-process sandbox and writes one PNG per window, so a person can look at them.
 // Usage: huilan_screens OUTPUT_DIR
+#include "app/programicon.h"
 #include "app/mainwindow.h"
 #include "app/windowset.h"
 #include "appfixture.h"
@@ -53,6 +54,7 @@ void settle(int ms)
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    app::useChineseDefaultFont();
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(out);
 
