@@ -127,8 +127,11 @@ void TickerController::fetchRow(int row)
         app::guarded(m_prompter, [&] {
             // A failed quote leaves the row as it was; rows rebuilt meanwhile are not this
             // reply's rows any more.
-            if (net::replyFailure(reply, *limits).isEmpty() && build == m_buildCount)
-                m_window->fillRow(row, rowTexts(market::parseQuote(net::fromUtf8(reply->readAll()))));
+            if (!net::replyFailure(reply, *limits).isEmpty() || build != m_buildCount)
+                return;
+            const market::StockQuote quote = market::parseQuote(net::fromUtf8(reply->readAll()));
+            if (market::isQuoteFor(quote, m_rowCodes[row]))   // not an error page or stray bytes
+                m_window->fillRow(row, rowTexts(quote));
         });
         // A switch-off or a pause that came while the quote was awaited stays in force.
         if (shouldRun())
