@@ -25,12 +25,12 @@ const ModeName kModes[] = {
     {FaultMode::Refuse, "refuse", "close the connection at once, without a reply"},
     {FaultMode::Silent, "silent", "accept the request and never answer"},
     {FaultMode::Drip, "drip", "the real reply, its body one byte a second"},
-    {FaultMode::Cut, "cut", "cut or cut:N: the real reply declaring its full length, the connection "
+    {FaultMode::Cut, "cut", "cut or cut:N: the real reply declaring its full length, the connection\n"
                             "closed after half the body (or N bytes of it)"},
     {FaultMode::Error500, "500", "answer \"500 Internal Server Error\""},
     {FaultMode::Big, "big", "big or big:N: 12 (or N) MiB of page filler without a declared length"},
     {FaultMode::Garbage, "garbage", "256 KiB of random bytes labelled as a web page"},
-    {FaultMode::WrongEncoding, "encoding", "the real reply in the wrong encoding: GBK pages sent as UTF-8, "
+    {FaultMode::WrongEncoding, "encoding", "the real reply in the wrong encoding: GBK pages sent as UTF-8,\n"
                                            "UTF-8 ones as GBK, the declared charset unchanged"},
     {FaultMode::RedirectLoop, "redirect-loop", "redirect to the same address, for ever"},
     {FaultMode::RedirectFile, "redirect-file", "redirect to file:///etc/passwd"},
@@ -167,7 +167,9 @@ QString faultHelp()
 {
     QString out;
     for (const ModeName& m : kModes)
-        out += QStringLiteral("  %1  %2\n").arg(QLatin1String(m.name), -13).arg(QLatin1String(m.help));
+        out += QStringLiteral("  %1  %2\n")
+                   .arg(QLatin1String(m.name), -13)
+                   .arg(QString::fromLatin1(m.help).replace(QLatin1Char('\n'), QLatin1String("\n                 ")));
     return out;
 }
 
