@@ -1,5 +1,7 @@
 #include "widgets/messageboxprompter.h"
 
+#include "core/eventlog.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -14,16 +16,19 @@ QWidget* owner()
 
 void MessageBoxPrompter::error(const QString& text, const QString& caption)
 {
+    logEvent({}, QStringLiteral("message-box"), caption + u' ' + text);
     QMessageBox::critical(owner(), caption, text);
 }
 
 void MessageBoxPrompter::notice(const QString& text, const QString& caption)
 {
+    logEvent({}, QStringLiteral("message-box"), caption + u' ' + text);
     QMessageBox::information(owner(), caption, text);
 }
 
 bool MessageBoxPrompter::question(const QString& text, const QString& caption)
 {
+    logEvent({}, QStringLiteral("message-box"), caption + u' ' + text);
     return QMessageBox::question(owner(), caption, text, QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Ok)
            == QMessageBox::Ok;
