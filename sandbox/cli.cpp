@@ -42,7 +42,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
         "Recommendation board: /gpjgshow.asp (newest posts), /jg.asp (all), /gpjg.asp (post form,\n"
         "two posts per client address and day; a fresh data folder starts with a few posts).\n"
         "\n"
-        "Scenarios (--scenario NAME):\n") + scenarioSummary(Scenario::Alerts));
+        "Scenarios (--scenario NAME):\n") + scenarioSummary(Scenario::Alerts)
+        + QStringLiteral("\nFault modes (--fault PATH=MODE, e.g. --fault /gpreadall.asp=silent or\n"
+                         "--fault '/blog/*=cut:200'; a PATH ending in '*' covers every path starting so):\n")
+        + faultHelp());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption port(QStringLiteral("port"),
@@ -92,7 +95,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                  QStringLiteral("Append one line per request to FILE: time, method, path and "
                                                 "query, decoded form fields."),
                                  QStringLiteral("FILE"));
+    const QCommandLineOption fault(
+        QStringLiteral("fault"),
+        QStringLiteral("Answer every request for PATH in the fault mode MODE (listed above) instead of "
+                       "the page. May be given more than once."),
+        QStringLiteral("PATH=MODE"));
     parser.addOptions({help, port, bind, seed, clock, speed, scenario, data, log, status, statusLink, waitingPage});
+    parser.addOption(fault);
     out.helpText = parser.helpText();
 
     auto fail = [&out](const QString& message) {
@@ -176,6 +185,14 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (!usableLink(*target))
             return fail(QStringLiteral("--%1: expected an absolute URL without blanks, \"&1\" or \"&2\", got \"%2\"")
                             .arg(option->names().constFirst(), parser.value(*option)));
+    }
+    for (const QString& value : parser.values(fault)) {
+        const QString path = value.section(QLatin1Char('='), 0, 0).trimmed();
+        const std::optional<Fault> f = parseFault(value.section(QLatin1Char('='), 1));
+        if (!value.contains(QLatin1Char('=')) || !path.startsWith(QLatin1Char('/')) || !f)
+            return fail(QStringLiteral("--fault: expected PATH=MODE with PATH starting with '/' and a mode "
+                                       "listed in --help, got \"%1\"").arg(value));
+        o.faults.append({path, *f});
     }
     return out;
 }

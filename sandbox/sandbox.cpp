@@ -5,6 +5,7 @@
 #include "companion.h"
 #include "companioninfo.h"
 #include "evaluations.h"
+#include "faults.h"
 #include "forms.h"
 #include "infosites.h"
 #include "market.h"
@@ -84,7 +85,8 @@ struct Sandbox::Impl {
     void handle(const QHttpServerRequest& request, QTcpSocket* socket);
     void record(const LoggedRequest& r, const QHostAddress& from);
     void answer(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
-                const QByteArray& rawQuery);
+                const QByteArray& rawQuery, const Fault* reshape = nullptr);
+    const Fault* faultFor(const QString& path) const;
     QDateTime now() const;
     QString baseUrl() const;
 
@@ -93,6 +95,7 @@ struct Sandbox::Impl {
     QElapsedTimer elapsed;
     QHash<QString, FixedPage> fixed;
     QSet<QString> silent;
+    QList<QPair<QString, Fault>> faults;   // lower-case path (or prefix ending in '*'), newest last
     QHash<QString, FixedPage> held;                      // replies given only on release
     QList<QPair<QPointer<QTcpSocket>, FixedPage>> waiting;   // held requests not answered yet
     QList<LoggedRequest> log;
@@ -151,6 +154,9 @@ void Sandbox::Impl::handle(const QHttpServerRequest& request, QTcpSocket* socket
         r.form = decodeGbkForm(body);
     record(r, request.remoteAddress());
 
+    const Fault* fault = faultFor(r.path);
+    if (fault && answersAlone(*fault))
+        return serveFault(*fault, socket, url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority));
     if (silent.contains(r.path))
         return;   // a hung server: the connection stays open and nothing is ever written
     for (const QString& key : {r.path + QLatin1Char('?') + r.query, r.path}) {
@@ -159,7 +165,18 @@ void Sandbox::Impl::handle(const QHttpServerRequest& request, QTcpSocket* socket
             return;
         }
     }
-    answer(request, socket, r, rawQuery);
+    answer(request, socket, r, rawQuery, fault);
+}
+
+const Fault* Sandbox::Impl::faultFor(const QString& path) const
+{
+    const QString key = path.toLower();
+    for (auto it = faults.crbegin(); it != faults.crend(); ++it) {
+        const QString& p = it->first;
+        if (p == key || (p.endsWith(QLatin1Char('*')) && key.startsWith(QStringView(p).chopped(1))))
+            return &it->second;
+    }
+    return nullptr;
 }
 
 void Sandbox::Impl::record(const LoggedRequest& r, const QHostAddress& from)
@@ -175,9 +192,11 @@ void Sandbox::Impl::record(const LoggedRequest& r, const QHostAddress& from)
 }
 
 void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
-                           const QByteArray& rawQuery)
+                           const QByteArray& rawQuery, const Fault* reshape)
 {
     auto send = [&](const QByteArray& body, const QByteArray& type, int status = 200) {
+        if (reshape)
+            return sendReshaped(*reshape, socket, body, type, status);
         Server::reply(request, socket, body, type, status);
     };
 
@@ -300,6 +319,8 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
 
 Sandbox::Sandbox(Options options, QObject* parent) : QObject(parent), d(std::make_unique<Impl>(std::move(options)))
 {
+    for (const auto& [path, fault] : d->options.faults)
+        setFault(path, fault);
     if (!(d->options.speed > 0) || !std::isfinite(d->options.speed))
         d->options.speed = 1.0;
     d->elapsed.start();
@@ -422,8 +443,34 @@ int Sandbox::heldWaiting() const
     return int(d->waiting.size());
 }
 
+void Sandbox::setFault(const QString& path, const Fault& fault)
+{
+    clearFault(path);
+    d->faults.append({path.toLower(), fault});
+}
+
+bool Sandbox::setFault(const QString& path, const QString& mode)
+{
+    const std::optional<Fault> fault = parseFault(mode);
+    if (fault)
+        setFault(path, *fault);
+    return fault.has_value();
+}
+
+void Sandbox::clearFault(const QString& path)
+{
+    const QString key = path.toLower();
+    d->faults.removeIf([&key](const auto& entry) { return entry.first == key; });
+}
+
+void Sandbox::clearFaults()
+{
+    d->faults.clear();
+}
+
 void Sandbox::clearOverrides()
 {
+    d->faults.clear();
     d->fixed.clear();
     d->silent.clear();
     d->held.clear();

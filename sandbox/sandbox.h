@@ -3,6 +3,8 @@
 // main() around this class.
 #pragma once
 
+#include "faults.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
@@ -32,6 +34,8 @@ struct Options {
     // Stocks steered on purpose: empty for the plain market, "alerts" for a market in which every
     // kind of trading alert shows within a minute or two (see scenarioSummary() in market.h).
     QString scenario;
+    // Faults put on paths from the start (see setFault), in the order given.
+    QList<QPair<QString, Fault>> faults;
 };
 
 // What the companion server holds for one phone number, as the client mirrored it.
@@ -82,7 +86,16 @@ public:
     int releaseHeld();
     // How many held requests wait for releaseHeld().
     int heldWaiting() const;
+    // Drops fixed pages, silent paths, held replies and faults.
     void clearOverrides();
+
+    // Puts `fault` on every request for `path` (matched without regard to case; a path ending in
+    // '*' covers every path that starts with the rest) until clearFault. The string form takes a
+    // mode as parseFault reads it and returns false, changing nothing, for an unknown one.
+    void setFault(const QString& path, const Fault& fault);
+    bool setFault(const QString& path, const QString& mode);
+    void clearFault(const QString& path);
+    void clearFaults();
 
     // Changes what /gplogin.asp reports from the next request on; an unknown mode is ignored.
     void setStatus(const QString& mode, const QString& link = {}, const QString& waitingPage = {});

@@ -67,7 +67,15 @@ StockQuote fetchQuote(net::HttpClient& client, const QString& quoteServiceBase, 
     // The code goes into the query as it is: anything but six digits is never sent.
     if (!app::isStockCode(code))
         throw net::HttpFailure(QStringLiteral("not a stock code: ") + code.left(20));
-    return parseQuote(net::fromUtf8(client.get(quoteAddress(quoteServiceBase, code))));
+    const StockQuote q = parseQuote(net::fromUtf8(client.get(quoteAddress(quoteServiceBase, code))));
+    if (!isQuoteFor(q, code))
+        throw net::HttpFailure(QStringLiteral("the reply is not the quote of ") + code);
+    return q;
+}
+
+bool isQuoteFor(const StockQuote& quote, QStringView code)
+{
+    return !quote.has(StockQuote::Code) || quote.code == code;
 }
 
 StockQuote forAlertTable(StockQuote quote)

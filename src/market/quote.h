@@ -32,7 +32,12 @@ StockQuote parseQuote(QStringView text);
 
 QString quoteAddress(const QString& quoteServiceBase, const QString& code);
 
-// GET and parse the quote for `code` (no market prefix). Throws net::HttpFailure.
+// True when `quote` can be the reply for `code`: its code field, once it arrived, is that code. A
+// page that is not a quote record (an error page, random bytes) fails this.
+bool isQuoteFor(const StockQuote& quote, QStringView code);
+
+// GET and parse the quote for `code` (no market prefix). Throws net::HttpFailure, also when the
+// reply is not the quote of `code`.
 StockQuote fetchQuote(net::HttpClient& client, const QString& quoteServiceBase, const QString& code);
 
 // The alert engine's copy of a record: an unchanged stock's "0" becomes "0.0", so dropping the

@@ -1,11 +1,13 @@
 #include "net/httpclient.h"
 
 #include "net/failure.h"
+#include "net/urlopener.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
+#include <QTimer>
 #include <memory>
 
 namespace net {
@@ -18,34 +20,63 @@ QNetworkRequest makeRequest(const QString& url, int readTimeoutMs)
     request.setRawHeader("Connection", "close");
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setTransferTimeout(readTimeoutMs);
+    // Redirects wait for limitReply's scheme check.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
     return request;
 }
 
-std::shared_ptr<bool> capBody(QNetworkReply* reply, qint64 cap)
+std::shared_ptr<ReplyLimits> limitReply(QNetworkReply* reply, qint64 cap, int boundMs)
 {
-    auto over = std::make_shared<bool>(false);
-    auto check = [reply, cap, over](qint64 received) {
+    auto limits = std::make_shared<ReplyLimits>();
+    auto check = [reply, cap, limits](qint64 received) {
         const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (!*over && (received > cap || declared > cap)) {
-            *over = true;
+        if (!limits->overCap && (received > cap || declared > cap)) {
+            limits->overCap = true;
             reply->abort();
         }
     };
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [check] { check(0); });
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
                      [check](qint64 received, qint64) { check(received); });
-    return over;
+    // The read time-out restarts with every byte, so a server sending one byte a second would
+    // hold the request for ever without this.
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, reply, [reply, limits] {
+        if (reply->isFinished())
+            return;
+        limits->overTime = true;
+        reply->abort();
+    });
+    deadline->start(boundMs);
+    // Counted here: past its own limit Qt ends a redirect loop as if it had succeeded.
+    auto redirects = std::make_shared<int>(0);
+    QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, limits, redirects](const QUrl& to) {
+        if (isWebAddress(to.toString()) && ++*redirects <= kMaxRedirects) {
+            Q_EMIT reply->redirectAllowed();
+            return;
+        }
+        limits->badRedirect = true;
+        reply->abort();
+    });
+    return limits;
 }
 
-QString replyFailure(QNetworkReply* reply, bool overCap)
+QString replyFailure(QNetworkReply* reply, const ReplyLimits& limits)
 {
-    if (overCap)
-        return QStringLiteral("%1: reply larger than the size limit").arg(reply->url().toString());
+    const QString url = reply->url().toString();
+    if (limits.overCap)
+        return QStringLiteral("%1: reply larger than the size limit").arg(url);
+    if (limits.overTime)
+        return QStringLiteral("%1: no whole reply within the time limit").arg(url);
+    if (limits.badRedirect)
+        return QStringLiteral("%1: redirected too often or off the web").arg(url);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() != QNetworkReply::NoError && status < 400)
-        return QStringLiteral("%1: %2").arg(reply->url().toString(), reply->errorString());
-    if (status >= 400)
-        return QStringLiteral("%1: HTTP status %2").arg(reply->url().toString()).arg(status);
+        return QStringLiteral("%1: %2").arg(url, reply->errorString());
+    if (status < 200 || status >= 300)   // an error, or no final answer after the redirects
+        return QStringLiteral("%1: HTTP status %2").arg(url).arg(status);
     return {};
 }
 
@@ -75,7 +106,7 @@ QByteArray HttpClient::run(QNetworkReply* reply, const QString& url)
 {
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owner(
         reply, [](QNetworkReply* r) { r->deleteLater(); });
-    auto overCap = capBody(reply, m_cap);
+    const auto limits = limitReply(reply, m_cap, m_readTimeoutMs);
     if (!reply->isFinished()) {
         QEventLoop loop;
         connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
@@ -87,7 +118,7 @@ QByteArray HttpClient::run(QNetworkReply* reply, const QString& url)
         reply->abort();
         throw HttpFailure(url + QStringLiteral(": cancelled"));
     }
-    const QString failure = replyFailure(reply, *overCap);
+    const QString failure = replyFailure(reply, *limits);
     if (!failure.isEmpty())
         throw HttpFailure(failure);
     return reply->readAll();

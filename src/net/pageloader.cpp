@@ -33,13 +33,13 @@ void PageLoader::load(const QString& url)
     m_url = url;
     QNetworkReply* reply = m_manager->get(makeRequest(url, m_readTimeoutMs));
     m_reply = reply;
-    auto overCap = capBody(reply, kMaxBodyBytes);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, overCap, url] {
+    const auto limits = limitReply(reply, kMaxBodyBytes, m_readTimeoutMs);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, limits, url] {
         if (m_reply != reply)
             return;
         m_reply = nullptr;
         reply->deleteLater();
-        const QString failure = replyFailure(reply, *overCap);
+        const QString failure = replyFailure(reply, *limits);
         if (!failure.isEmpty()) {
             Q_EMIT failed(url, failure);
             return;

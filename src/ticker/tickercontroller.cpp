@@ -119,16 +119,19 @@ void TickerController::fetchRow(int row)
     const QString address = market::quoteAddress(m_settings.QuoteServiceBase, m_rowCodes[row]);
     QNetworkReply* reply = m_network->get(net::makeRequest(address, m_readTimeoutMs));
     m_reply = reply;
-    const auto overCap = net::capBody(reply, net::kMaxBodyBytes);
+    const auto limits = net::limitReply(reply, net::kMaxBodyBytes, m_readTimeoutMs);
     const quint64 build = m_buildCount;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, overCap, row, build] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, limits, row, build] {
         reply->deleteLater();
         m_reply = nullptr;
         app::guarded(m_prompter, [&] {
             // A failed quote leaves the row as it was; rows rebuilt meanwhile are not this
             // reply's rows any more.
-            if (net::replyFailure(reply, *overCap).isEmpty() && build == m_buildCount)
-                m_window->fillRow(row, rowTexts(market::parseQuote(net::fromUtf8(reply->readAll()))));
+            if (!net::replyFailure(reply, *limits).isEmpty() || build != m_buildCount)
+                return;
+            const market::StockQuote quote = market::parseQuote(net::fromUtf8(reply->readAll()));
+            if (market::isQuoteFor(quote, m_rowCodes[row]))   // not an error page or stray bytes
+                m_window->fillRow(row, rowTexts(quote));
         });
         // A switch-off or a pause that came while the quote was awaited stays in force.
         if (shouldRun())

@@ -1,8 +1,11 @@
+#include "cli.h"
+#include "net/codecs.h"
 #include "net/failure.h"
 #include "net/httpclient.h"
 #include "net/pageloader.h"
 #include "sandbox.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -10,6 +13,15 @@
 
 using net::HttpClient;
 using net::HttpFailure;
+
+namespace {
+
+// The fault modes below: each broken answer becomes a failure (or, for the modes that still carry
+// a page, the page as sent), always within the client's bound.
+constexpr int kBoundMs = 1500;
+const QString kGbkPage = QStringLiteral("/notice.html");   // a companion page in GBK, with Chinese text
+
+} // namespace
 
 class TestHttpClient : public QObject {
     Q_OBJECT
@@ -123,6 +135,110 @@ private Q_SLOTS:
         QSignalSpy failed(&loader, &net::PageLoader::failed);
         loader.load(base + "/no-such-page.html");
         QVERIFY(failed.wait(5000));
+    }
+
+    // Every mode that breaks the exchange is a failure, reached within the client's bound.
+    void brokenAnswersFail_data()
+    {
+        QTest::addColumn<QString>("mode");
+        for (const char* mode : {"refuse", "silent", "drip", "cut", "cut:0", "500", "big", "redirect-loop",
+                                 "redirect-file"})
+            QTest::newRow(mode) << QString::fromLatin1(mode);
+    }
+    void brokenAnswersFail()
+    {
+        QFETCH(QString, mode);
+        QVERIFY(box->setFault(kGbkPage, mode));
+        HttpClient client("IdHTTP1");
+        client.setReadTimeout(kBoundMs);
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY_THROWS_EXCEPTION(HttpFailure, client.get(base + kGbkPage));
+        QVERIFY2(waited.elapsed() < kBoundMs + 1000, qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(client.pending(), 0);
+
+        box->clearFault(kGbkPage);   // lifted: the same client reads the page again
+        QVERIFY(net::fromGbk(client.get(base + kGbkPage)).contains(QStringLiteral("</html>")));
+    }
+
+    // The modes that still deliver a page deliver exactly what they promise.
+    void pagesStillDelivered_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("big under the cap") << "big:2" << kGbkPage;
+        QTest::newRow("garbage") << "garbage" << kGbkPage;
+        QTest::newRow("GBK page as UTF-8") << "encoding" << kGbkPage;
+        QTest::newRow("UTF-8 page as GBK") << "encoding" << "/EM_Quote2007/default.aspx";
+    }
+    void pagesStillDelivered()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, path);
+        HttpClient client("IdHTTP1");
+        const QByteArray plain = client.get(base + path);
+        QVERIFY(box->setFault(path.toUpper(), mode));   // paths match without regard to case
+        const QByteArray body = client.get(base + path);
+        if (mode == "big:2") {
+            QVERIFY(body.size() > 2 * 1024 * 1024 - 200 && body.size() <= 2 * 1024 * 1024);
+            QVERIFY(net::fromGbk(body).contains(QStringLiteral("浦发银行")));
+        } else if (mode == "garbage") {
+            QCOMPARE(body.size(), 256 * 1024);
+            QCOMPARE(client.get(base + path), body);   // the same bytes each time
+        } else if (path == kGbkPage) {
+            QVERIFY(body != plain);
+            QCOMPARE(QString::fromUtf8(body), net::fromGbk(plain));
+        } else {
+            QVERIFY(body != plain);
+            QCOMPARE(net::fromGbk(body), QString::fromUtf8(plain));
+        }
+    }
+
+    // The page loader is held to the same bound and never follows a redirect off the web.
+    void pageLoaderBounded_data()
+    {
+        QTest::addColumn<QString>("mode");
+        for (const char* mode : {"silent", "drip", "redirect-file", "big"})
+            QTest::newRow(mode) << QString::fromLatin1(mode);
+    }
+    void pageLoaderBounded()
+    {
+        QFETCH(QString, mode);
+        QVERIFY(box->setFault("/pages/*", mode));
+        net::PageLoader loader;
+        loader.setReadTimeout(kBoundMs);
+        QSignalSpy failed(&loader, &net::PageLoader::failed);
+        QSignalSpy loaded(&loader, &net::PageLoader::loaded);
+        loader.load(base + "/pages/a.html");
+        QVERIFY(failed.wait(kBoundMs + 1000));
+        QCOMPARE(loaded.size(), 0);
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("faults");   // "path=mode;..." as read back, empty for an error
+        QTest::newRow("two") << QStringList{"--fault", "/gpall.asp=Silent", "--fault", "/blog/*=cut:200"}
+                             << "/gpall.asp=silent;/blog/*=cut:200";
+        QTest::newRow("big default") << QStringList{"--fault", "/a=big"} << "/a=big:12";
+        QTest::newRow("unknown mode") << QStringList{"--fault", "/a=slow"} << "";
+        QTest::newRow("no mode") << QStringList{"--fault", "/a"} << "";
+        QTest::newRow("relative path") << QStringList{"--fault", "a=500"} << "";
+        QTest::newRow("amount on a plain mode") << QStringList{"--fault", "/a=500:3"} << "";
+        QTest::newRow("big beyond reason") << QStringList{"--fault", "/a=big:100000"} << "";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, faults);
+        const sandbox::CommandLine cli = sandbox::parseCommandLine(QStringList{"huilan-sandbox"} + args);
+        QStringList got;
+        for (const auto& [path, fault] : cli.options.faults)
+            got << path + "=" + sandbox::faultName(fault);
+        QCOMPARE(cli.error.isEmpty(), !faults.isEmpty());
+        if (!faults.isEmpty())
+            QCOMPARE(got.join(';'), faults);
+        QVERIFY(sandbox::parseCommandLine({"huilan-sandbox", "--help"}).helpText.contains("redirect-file"));
     }
 };
 
