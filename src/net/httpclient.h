@@ -22,6 +22,11 @@ inline constexpr char kUserAgent[] = "Mozilla/3.0 (compatible; Indy Library)";
 inline constexpr qint64 kMaxBodyBytes = 8 * 1024 * 1024;
 inline constexpr int kDefaultReadTimeoutMs = 30000;
 
+// Whether `url` is an http or https address. Nothing else is fetched: an address that came in a
+// remote page may name a local file (file:), carry its own body (data:) or use another scheme the
+// network layer would otherwise serve.
+bool isFetchable(const QString& url);
+
 // Builds a GET or POST request with the common headers and a read time-out: a reply that sends
 // nothing for `readTimeoutMs` is aborted.
 QNetworkRequest makeRequest(const QString& url, int readTimeoutMs);
