@@ -99,7 +99,8 @@ QString report(const QMap<QByteArray, int>& points)
 {
     QStringList parts;
     for (auto it = points.begin(); it != points.end(); ++it)
-        parts << QStringLiteral("%1 %2").arg(QString::fromLatin1(it.key())).arg(it.value());
+        parts << QStringLiteral("%1 %2").arg(it.key().isEmpty() ? QStringLiteral("loop start") : QString::fromLatin1(it.key()))
+                     .arg(it.value());
     return parts.join(QStringLiteral(", "));
 }
 
