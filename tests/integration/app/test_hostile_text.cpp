@@ -24,7 +24,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMediaPlayer>
 #include <QMenu>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -35,6 +34,7 @@
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTimer>
+#include <functional>
 
 namespace {
 
@@ -251,13 +251,17 @@ struct Refusals {
     }
 };
 
-void triggerAll(QMenu* menu)
+// Triggers every item; `after` runs after each one.
+void triggerAll(QMenu* menu, const std::function<void()>& after = {})
 {
     for (QAction* a : menu->actions()) {
-        if (a->menu())
-            triggerAll(a->menu());
-        else if (!a->isSeparator())
+        if (a->menu()) {
+            triggerAll(a->menu(), after);
+        } else if (!a->isSeparator()) {
             a->trigger();
+            if (after)
+                after();
+        }
     }
 }
 
@@ -267,7 +271,9 @@ void fire(QObject* timer)
 }
 
 // Everything a user and the clock do that reads or opens remote data.
-void drive(app::WindowSet& windows)
+// `played` gets the player's address after every channel picked (the player may be made only
+// when the first channel plays).
+void drive(app::WindowSet& windows, QStringList& played)
 {
     app::MainWindow& w = windows.main();
     auto tick = [&] {
@@ -296,7 +302,10 @@ void drive(app::WindowSet& windows)
     for (tv::ColumnLabel* category : w.findChildren<tv::ColumnLabel*>()) {
         Q_EMIT category->clicked();
         if (channels) {
-            triggerAll(channels);
+            triggerAll(channels, [&] {
+                for (tv::PlayerPane* player : w.findChildren<tv::PlayerPane*>())
+                    played << player->URL();
+            });
             channels->hide();
         }
     }
@@ -356,7 +365,8 @@ private Q_SLOTS:
             }
             app::WindowSet windows(*f.context);
             QVERIFY(windows.startUp());
-            drive(windows);
+            QStringList played;
+            drive(windows, played);
             for (const Shown& t : shownTexts())
                 shown.unite(chineseRuns(t.text));
             QNetworkAccessManager manager;
@@ -448,10 +458,7 @@ private Q_SLOTS:
             app::WindowSet windows(*f.context);
             windows.startUp();
             QStringList played;
-            for (tv::PlayerPane* player : windows.main().findChildren<tv::PlayerPane*>())
-                connect(player->player(), &QMediaPlayer::sourceChanged, this,
-                        [&played](const QUrl& source) { played << source.toString(); });
-            drive(windows);
+            drive(windows, played);
 
             QStringList reached;
             for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -484,6 +491,7 @@ private Q_SLOTS:
             // The player only ever gets a stream address.
             for (const QString& source : played)
                 QVERIFY2(source.isEmpty() || tv::isStreamAddress(source), qPrintable(source));
+            played.removeAll(QString());
             m_played += int(played.size());
             reached.removeDuplicates();
             reached.sort();
