@@ -1,7 +1,10 @@
-// The information scanners on realistic and on runaway payloads: the blog directory, the
-// site-evaluation list, the mention test and the news-flash scan. Prints one line per figure.
+// The information scanners on realistic and on runaway payloads: the forum topic list, the blog
+// directory, the site-evaluation list, the mention test and the news-flash scan. Prints one line
+// per figure.
+#include "figure.h"
 #include "info/blogsearch.h"
 #include "info/companionpages.h"
+#include "info/forum.h"
 #include "info/newsflash.h"
 #include "net/codecs.h"
 
@@ -31,12 +34,38 @@ QByteArray framed(const QByteArray& payload)
     return "<html><body text=\"#000000\">" + payload + "</body></html>";
 }
 
+// A topic list of about `bytes` bytes in the layout the forum scanner reads.
+QString forumPage(int bytes)
+{
+    QString page = QStringLiteral("<html><body><div class=\"head\">发表日期</div>");
+    for (int i = 0; page.toUtf8().size() < bytes; ++i)
+        page += QStringLiteral("<div class=\"articleh\"><ul><li class=l1>%1</li><li class=l2>%2</li>"
+                               "<li class=l3><a href=\"news,600000,%3.html\" >浦发银行今天的走势大家怎么看？第%3帖</a></li>"
+                               "<li class=l4><a href=\"http://x/u/%3\" target=\"_blank\">股海沉浮</a></li>"
+                               "<li class=l5>12-09 10:%4</li><li class=l6>12-09 11:00</li></ul></div>\r\n")
+                    .arg(1000 + i)
+                    .arg(i % 50)
+                    .arg(i)
+                    .arg(i % 60, 2, 10, QLatin1Char('0'));
+    return page;
+}
+
 } // namespace
 
 int main()
 {
     volatile qsizetype sink = 0;
     const qsizetype eightMiB = 8 << 20;
+
+    const QString topics = forumPage(200 * 1024);
+    const double topicBytes = double(topics.toUtf8().size());
+    int posts = 0;
+    const double forumMs = medianMs(9, [&] {
+        posts = int(info::scanForumPage(topics, QStringLiteral("http://forum"), 2026).size());
+    });
+    std::printf("forum scanner: %.1f MB/s, %.2f ms per %.0f-byte page (%d posts; median of 9)\n",
+                topicBytes / forumMs / 1e3, forumMs, topicBytes, posts);
+    bench::figure("forum_parse_mb_s", topicBytes / forumMs / 1e3, "MB/s");
 
     QByteArray directory = "http://127.0.0.1:8780/gptodayinfo.html*2026-12-09|\r\n";
     for (int i = 0; i < 12; ++i)
@@ -49,6 +78,7 @@ int main()
             sink = sink + info::parseBlogDirectory(directory).names.size();
     });
     std::printf("blog directory, 12 blogs: %.1f us per parse\n", dirMs * 1000 / loads);
+    bench::figure("blog_directory_us", dirMs * 1000 / loads, "us");
 
     const struct { const char* what; QByteArray payload; } runaways[] = {
         {"8 MiB of '*'", "L*X|" + QByteArray(eightMiB, '*')},
@@ -76,6 +106,7 @@ int main()
     const double mentionMs = medianMs(5, [&] { sink = sink + info::mentionsStock(page, QStringLiteral("浦发银行"), QStringLiteral("600000")); });
     std::printf("mention test, %.1f MiB page without a mention: %.0f ms (%.0f MB/s)\n", page.size() / 1048576.0,
                 mentionMs, page.size() / 1e6 / (mentionMs / 1000));
+    bench::figure("mention_test_mb_s", page.size() / 1e6 / (mentionMs / 1000), "MB/s");
 
     const QString news = QStringLiteral("<div>") + QString(100000, u'x')
                          + QStringLiteral("<li><span>12-09</span><a href=\"http://s/n/1.html\" title=\"头条\" target=\"_blank\">");

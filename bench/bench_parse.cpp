@@ -1,6 +1,7 @@
 // Parse rates of the quote record, the index page and the TV channel directory (on a page of
 // realistic size and on one a hundred times larger: the scanner must stay linear). Prints one
 // line per figure.
+#include "figure.h"
 #include "market/indexsummary.h"
 #include "market/quote.h"
 #include "tv/tvdirectory.h"
@@ -70,6 +71,7 @@ int main()
     });
     std::printf("quote parse: %.0f records/s (median of 5 runs of %d records)\n",
                 records / quoteSeconds, records);
+    bench::figure("quote_parse_mrecords_s", records / quoteSeconds / 1e6, "M/s");
 
     // An index page of realistic size: both sections inside about 2 KB of surrounding text.
     QString page = QString(900, u'x') + QStringLiteral(
@@ -88,6 +90,7 @@ int main()
     });
     std::printf("index page parse: %.1f MB/s (median of 5 runs of %d pages of %.0f bytes)\n",
                 pages * pageBytes / indexSeconds / 1e6, pages, pageBytes);
+    bench::figure("index_parse_mb_s", pages * pageBytes / indexSeconds / 1e6, "MB/s");
     directoryRate(200, 200);
     directoryRate(20000, 2);
     return sink == -1;

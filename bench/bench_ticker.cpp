@@ -2,7 +2,9 @@
 // tick, index summary, ticker) runs in this process against huilan-sandbox in a child process, with
 // ten watched stocks and the clock in trading hours. The process's own CPU time (user + system)
 // over the measured span, as a share of one core, once with the ticker off and once with it on.
-// Usage: bench_ticker PATH_TO_HUILAN_SANDBOX [seconds, default 60]
+// Usage: bench_ticker [PATH_TO_HUILAN_SANDBOX [seconds, default 60]]; scripts/bench passes both in
+// the environment.
+#include "figure.h"
 #include "app/context.h"
 #include "app/mainwindow.h"
 #include "app/tray.h"
@@ -81,17 +83,16 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_ticker PATH_TO_HUILAN_SANDBOX [seconds]\n");
-        return 2;
-    }
-    const int seconds = argc > 2 ? atoi(argv[2]) : 60;
+    // scripts/bench names the sandbox and the length in the environment; by hand they may be given
+    // as arguments: bench_ticker [PATH_TO_HUILAN_SANDBOX [seconds]].
+    const QString sandboxBin = argc > 1 ? QString::fromLocal8Bit(argv[1]) : bench::sandboxPath();
+    const int seconds = argc > 2 ? atoi(argv[2]) : bench::sessionSeconds();
     const QString start = QStringLiteral("2026-12-09 10:00:00");
 
     QTemporaryDir dir;
     const quint16 port = freePort();
     QProcess sandbox;
-    sandbox.start(QString::fromLocal8Bit(argv[1]),
+    sandbox.start(sandboxBin,
                   {QStringLiteral("--port"), QString::number(port), QStringLiteral("--clock"), start,
                    QStringLiteral("--data"), dir.filePath("sandbox"), QStringLiteral("--log"),
                    dir.filePath("requests.log")});
@@ -145,6 +146,7 @@ int main(int argc, char** argv)
 
     const double off = measure(seconds);
     std::printf("ticker off: %.2f %% of one core over %d s\n", off, seconds);
+    bench::figure("cpu_ticker_off_percent", off, "%");
     windows.main().tray().item("N13")->trigger();
     runFor(2000);
     QFile log(dir.filePath("requests.log"));
@@ -157,6 +159,7 @@ int main(int argc, char** argv)
         quotes += line.contains("optional.aspx") ? 1 : 0;
     std::printf("ticker on:  %.2f %% of one core over %d s (%d quote requests, ticker and alert tick)\n",
                 on, seconds, quotes);
+    bench::figure("cpu_ticker_on_percent", on, "%");
     sandbox.kill();
     sandbox.waitForFinished();
     return 0;

@@ -1,9 +1,11 @@
 #include "app/mainwindow.h"
 
+#include "app/programicon.h"
 #include "app/statuscheck.h"
 #include "app/tray.h"
 #include "core/calendar.h"
 #include "core/companion.h"
+#include "core/eventlog.h"
 #include "core/guard.h"
 #include "core/stockcode.h"
 #include "core/stockcodefile.h"
@@ -54,7 +56,7 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const QString& title, con
     return box;
 }
 
-// Small pictures drawn at run time: a magnifier for the search button, the program icon and the
+// Small pictures drawn at run time: a magnifier for the search button and the
 // Fetion badge. They carry no text.
 QPixmap glyph(char kind, int size)
 {
@@ -76,16 +78,6 @@ QPixmap glyph(char kind, int size)
         p.drawPolygon(QPolygonF({QPointF(size * 0.25, size * 0.65), QPointF(size * 0.5, size * 0.65),
                                  QPointF(size * 0.2, size * 0.95)}));
         break;
-    case 'i': {   // program icon: a red and a green candle on navy
-        p.setBrush(QColor(0, 0, 128));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-        p.setBrush(QColor(255, 40, 40));
-        p.drawRect(QRectF(size * 0.2, size * 0.25, size * 0.22, size * 0.55));
-        p.setBrush(QColor(0, 200, 80));
-        p.drawRect(QRectF(size * 0.58, size * 0.4, size * 0.22, size * 0.4));
-        break;
-    }
     default:
         break;
     }
@@ -136,7 +128,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     connect(Timer7, &QTimer::timeout, this, [this] {
         guarded(m_ctx.prompter, [this] { m_bigOrder->Timer7Timer(); });
     });
-    setWindowIcon(QIcon(glyph('i', 32)));
+    setWindowIcon(programIcon());
     m_tray = new Tray(windowIcon(), kAppTitle, this);
     connect(m_tray, &Tray::showMainWindow, this, &MainWindow::showFromTray);
     connect(m_tray, &Tray::exitProgram, this, &MainWindow::exitFromTray);
@@ -277,7 +269,7 @@ void MainWindow::buildTimers()
     auto make = [this](QTimer*& timer, const char* name, int ms, void (MainWindow::*tick)()) {
         timer = new QTimer(this);
         timer->setObjectName(QString::fromLatin1(name));
-        timer->setInterval(ms);
+        timer->setInterval(m_ctx.clock.timerInterval(ms));
         if (tick)
             connect(timer, &QTimer::timeout, this, tick);
     };
@@ -372,6 +364,7 @@ void MainWindow::firstShowSteps()
     m_tv->parkWaitingPage();
     m_adStrip->navigate(m_state.ServerBase + QStringLiteral("/gpcgad.html"));
     if (!m_state.CurrentCode.isEmpty()) {
+        logEvent(m_ctx.clock.now(), QStringLiteral("stock"), m_state.CurrentCode + u' ' + m_state.CurrentName);
         m_bigOrder->loadpages(m_state.CurrentCode);
         m_firstShowReachedStart = true;
         start();
@@ -531,8 +524,10 @@ void MainWindow::ChangeStock()
         m_companion->readzhpj();
         start();
     });
-    if (found)
+    if (found) {
         m_blogs->resetDisplay();
+        logEvent(m_ctx.clock.now(), QStringLiteral("stock"), m_state.CurrentCode + u' ' + m_state.CurrentName);
+    }
     Timer7->start();
     m_state.CodeChangeBusy = false;
 }

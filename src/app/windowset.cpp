@@ -8,6 +8,7 @@
 #include "info/blogcontroller.h"
 #include "widgets/widgets.h"
 
+#include "core/eventlog.h"
 #include "core/guard.h"
 #include "recommend/recommendwindow.h"
 #include "settings/settingsdialog.h"
@@ -98,7 +99,8 @@ bool WindowSet::startUp()
     alerts::FlowNoticeWindow* flow = m_flow.get();
     bigorder::FlowNoticeHook hook;
     hook.setTotals = [flow](const QString& text, const QColor& colour) { flow->setTotals(text, colour); };
-    hook.fill = [flow](const QString& stock, const QString& message, const QColor& colour, bool inflow) {
+    hook.fill = [this, flow](const QString& stock, const QString& message, const QColor& colour, bool inflow) {
+        logEvent(m_ctx.clock.now(), QStringLiteral("flow"), stock + u' ' + message);
         flow->place();
         flow->setInflow(inflow);
         flow->setStock(stock);
@@ -133,10 +135,15 @@ alerts::AlertWindow& WindowSet::alertWindow(alerts::AlertKind kind)
 
 void WindowSet::showAlerts(const alerts::TickResult& result)
 {
-    if (result.broadcast)
+    const QDateTime now = m_ctx.clock.now();
+    if (result.broadcast) {
+        logEvent(now, QStringLiteral("broadcast"), result.broadcast->title);
         m_broadcast->showBroadcast(result.broadcast->title, result.broadcast->heading, result.broadcast->rows);
-    for (const alerts::AlertShow& a : result.alerts)
+    }
+    for (const alerts::AlertShow& a : result.alerts) {
+        logEvent(now, QStringLiteral("alert"), a.line1);
         alertWindow(a.kind).showAlert(a.line1, a.line2, a.falling, a.icon);
+    }
 }
 
 } // namespace app

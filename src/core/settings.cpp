@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <cmath>
+
 namespace app {
 
 namespace {
@@ -81,11 +83,20 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                    QStringLiteral("Start the program's clock at this moment and let "
                                                   "it run (\"YYYY-MM-DD HH:MM:SS\")."),
                                    QStringLiteral("MOMENT"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+                                   QStringLiteral("Run the program's clock X times faster than real time "
+                                                  "(above 0, at most %1; default 1), from --clock or from "
+                                                  "now. Every timer keeps its pace in clock time, so a "
+                                                  "trading day passes in minutes; network time-outs stay "
+                                                  "in real time. For demos and soak runs against the "
+                                                  "sandbox started with the same --speed.")
+                                       .arg(kMaxClockSpeed),
+                                   QStringLiteral("X"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Show the version and exit."));
-    parser.addOptions({config, clock, help, version});
+    parser.addOptions({config, clock, speed, help, version});
     result.helpText = parser.helpText();
     if (!parser.parse(arguments)) {
         result.error = parser.errorText();
@@ -103,6 +114,14 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (!result.clockStart.isValid())
             result.error = QStringLiteral("--clock wants \"YYYY-MM-DD HH:MM:SS\", got \"%1\"")
                                .arg(parser.value(clock));
+    }
+    if (parser.isSet(speed)) {
+        bool ok = false;
+        result.speed = parser.value(speed).toDouble(&ok);
+        if (!ok || !std::isfinite(result.speed) || result.speed <= 0 || result.speed > kMaxClockSpeed)
+            result.error = QStringLiteral("--speed wants a number above 0 and at most %1, got \"%2\"")
+                               .arg(kMaxClockSpeed)
+                               .arg(parser.value(speed));
     }
     return result;
 }

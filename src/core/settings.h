@@ -42,6 +42,7 @@ struct Settings {
 struct CommandLine {
     QString configPath;
     QDateTime clockStart;   // invalid: the system clock
+    double speed = 1.0;     // clock seconds per real second
     bool help = false;
     bool version = false;
     QString error;          // non-empty: print it and exit with code 2

@@ -24,7 +24,7 @@ TickerController::TickerController(const store::AlertLists& lists, const market:
 {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
+    Timer1->setInterval(m_clock.timerInterval(1000));
     connect(Timer1, &QTimer::timeout, this, &TickerController::Timer1Timer);
     // A quote that never comes delays only the ticker, and for 30 seconds at most.
     m_network = new QNetworkAccessManager(this);

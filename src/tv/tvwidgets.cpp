@@ -147,11 +147,20 @@ PlayerPane::PlayerPane(QWidget* parent) : QWidget(parent)
     p.setColor(QPalette::Window, Qt::black);
     p.setColor(QPalette::WindowText, QColor(200, 230, 255));
     setPalette(p);
-    m_video = new QVideoWidget(this);
     m_statusLine = new QLabel(this);
     m_statusLine->setObjectName(QStringLiteral("PlayerStatus"));
     m_statusLine->setTextFormat(Qt::PlainText);   // error texts may quote the stream
     m_statusLine->setIndent(4);
+}
+
+void PlayerPane::makePlayer()
+{
+    if (m_player)
+        return;
+    m_video = new QVideoWidget(this);
+    m_video->setAspectRatioMode(m_keepAspect ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio);
+    m_video->setGeometry(0, 0, width(), height() - kStatusLineHeight);
+    m_video->show();
     m_player = new QMediaPlayer(this);
     m_audio = new QAudioOutput(this);
     m_player->setAudioOutput(m_audio);
@@ -165,18 +174,22 @@ PlayerPane::PlayerPane(QWidget* parent) : QWidget(parent)
 
 void PlayerPane::stretchToFit()
 {
-    m_video->setAspectRatioMode(Qt::KeepAspectRatio);
+    m_keepAspect = true;
+    if (m_video)
+        m_video->setAspectRatioMode(Qt::KeepAspectRatio);
 }
 
 void PlayerPane::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    m_video->setGeometry(0, 0, width(), height() - kStatusLineHeight);
+    if (m_video)
+        m_video->setGeometry(0, 0, width(), height() - kStatusLineHeight);
     m_statusLine->setGeometry(0, height() - kStatusLineHeight, width(), kStatusLineHeight);
 }
 
 void PlayerPane::setURL(const QString& url)
 {
+    makePlayer();
     m_url = url;
     m_stopped = false;
     m_player->setSource(QUrl(url));
@@ -186,7 +199,8 @@ void PlayerPane::setURL(const QString& url)
 void PlayerPane::stop()
 {
     m_stopped = true;
-    m_player->stop();
+    if (m_player)
+        m_player->stop();
 }
 
 void PlayerPane::updateStatus()

@@ -71,6 +71,7 @@ public:
     // stretchToFit: the picture is scaled up or down to the player's size, keeping its
     // proportions.
     void stretchToFit();
+    // The media player, made at the first setURL; null until then.
     QMediaPlayer* player() const { return m_player; }
 
 Q_SIGNALS:
@@ -82,10 +83,15 @@ protected:
 
 private:
     void updateStatus();
+    void makePlayer();
 
-    QMediaPlayer* m_player;
-    QAudioOutput* m_audio;
-    QVideoWidget* m_video;
+    // The player, its sound output and its picture are made when the first channel plays: the
+    // multimedia framework they load (its plug-ins, a sound-server connection, threads) costs
+    // several megabytes and part of the start-up, and most sessions never play.
+    QMediaPlayer* m_player = nullptr;
+    QAudioOutput* m_audio = nullptr;
+    QVideoWidget* m_video = nullptr;
+    bool m_keepAspect = false;
     QLabel* m_statusLine;
     QString m_url;
     QString m_status;

@@ -1,5 +1,7 @@
 #include "widgets/messageboxprompter.h"
 
+#include "core/eventlog.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -25,16 +27,19 @@ QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& caption,
 
 void MessageBoxPrompter::error(const QString& text, const QString& caption)
 {
+    logEvent({}, QStringLiteral("message-box"), caption + u' ' + text);
     show(QMessageBox::Critical, caption, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void MessageBoxPrompter::notice(const QString& text, const QString& caption)
 {
+    logEvent({}, QStringLiteral("message-box"), caption + u' ' + text);
     show(QMessageBox::Information, caption, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool MessageBoxPrompter::question(const QString& text, const QString& caption)
 {
+    logEvent({}, QStringLiteral("message-box"), caption + u' ' + text);
     return show(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
            == QMessageBox::Ok;
 }

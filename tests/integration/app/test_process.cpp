@@ -28,6 +28,7 @@ private Q_SLOTS:
         QTest::newRow("missing config") << QStringList{"--config", "/nonexistent/huilan.ini"} << "/nonexistent/huilan.ini";
         QTest::newRow("bad clock") << QStringList{"--clock", "25:99"} << "--clock";
         QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "frobnicate";
+        QTest::newRow("bad speed") << QStringList{"--speed", "0"} << "--speed";
     }
     void badCommandLinesExitWithCode2()
     {

@@ -4,11 +4,49 @@
 #include "app/tray.h"
 #include "app/windowset.h"
 #include "appfixture.h"
+#include "core/eventlog.h"
+#include "ticker/tickercontroller.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTableWidget>
+
+namespace {
+
+// The program's own timers (objectName "TimerN") by owner and name, with their intervals.
+QMap<QString, int> timerIntervals(app::WindowSet& windows)
+{
+    QList<QTimer*> timers = windows.main().findChildren<QTimer*>();
+    timers << &windows.ticker().timer();
+    QMap<QString, int> out;
+    for (QTimer* t : timers)
+        if (t->objectName().startsWith(QLatin1String("Timer")))
+            out.insert(t->parent()->metaObject()->className() + (u'/' + t->objectName()), t->interval());
+    return out;
+}
+
+// A tick result holding the opening broadcast of one stock.
+alerts::TickResult openingBroadcast()
+{
+    alerts::TickResult r;
+    alerts::Broadcast b;
+    b.title = "现在(9:28:05)播报开盘价";
+    b.heading = "开盘价";
+    b.rows = {{"1", "招商银行(600036)", "35.30", "0.0↑", "0"}};
+    r.broadcast = b;
+    return r;
+}
+
+QStringList g_logged;
+void keepMessage(QtMsgType, const QMessageLogContext& context, const QString& text)
+{
+    if (QLatin1String(context.category) == QLatin1String("huilan.events"))
+        g_logged << text;
+}
+
+} // namespace
 
 class TestWindowSet : public QObject {
     Q_OBJECT
@@ -18,12 +56,8 @@ private Q_SLOTS:
         AppFixture f;
         app::WindowSet windows(*f.context);
         QVERIFY(windows.startUp());
-        alerts::TickResult r;
-        alerts::Broadcast b;
-        b.title = "现在(9:28:05)播报开盘价";
-        b.heading = "开盘价";
-        b.rows = {{"1", "招商银行(600036)", "35.30", "0.0↑", "0"}};
-        r.broadcast = b;
+        alerts::TickResult r = openingBroadcast();
+        const alerts::Broadcast& b = *r.broadcast;
         r.alerts = {{alerts::AlertKind::RiseFall, "first", "line", false, alerts::Icon::Up},
                     {alerts::AlertKind::RiseFall, "second", "line", true, alerts::Icon::Down},
                     {alerts::AlertKind::LargeTrade, "trade", "line", false, alerts::Icon::None}};
@@ -81,6 +115,57 @@ private Q_SLOTS:
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY2(w->objectName() != QLatin1String("TForm3") && w->objectName() != QLatin1String("TForm5"),
                      qPrintable(w->objectName()));
+    }
+
+    // Against a clock running eight times as fast, every timer of the program fires eight times
+    // as often, so the ticks keep their pace in clock time (the --speed option).
+    void timersFollowTheClockSpeed()
+    {
+        QMap<QString, int> normal;
+        {
+            AppFixture f;
+            app::WindowSet windows(*f.context);
+            QVERIFY(windows.startUp());
+            normal = timerIntervals(windows);
+        }
+        AppFixture f;
+        f.clock.setSpeed(8);
+        app::WindowSet windows(*f.context);
+        QVERIFY(windows.startUp());
+        const QMap<QString, int> fast = timerIntervals(windows);
+        QCOMPARE(fast.keys(), normal.keys());
+        QVERIFY(normal.size() >= 10);   // Timer1 to Timer9 and the ticker's
+        for (auto it = normal.cbegin(); it != normal.cend(); ++it)
+            QVERIFY2(fast.value(it.key()) == qMax(1, qRound(it.value() / 8.0)), qPrintable(it.key()));
+    }
+
+    // The event log is off unless switched on; on, it names each broadcast, alert and stock
+    // change with the program's clock time.
+    void eventLogFollowsWhatTheUserIsShown()
+    {
+        AppFixture f;
+        app::WindowSet windows(*f.context);
+        QVERIFY(windows.startUp());
+        alerts::TickResult r = openingBroadcast();
+        r.alerts = {{alerts::AlertKind::Limit, "注意:招商银行(600036) 股价接近涨停或已涨停", "line", false,
+                     alerts::Icon::Up}};
+        g_logged.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
+        windows.showAlerts(r);
+        QVERIFY(g_logged.isEmpty());
+
+        QLoggingCategory::setFilterRules("huilan.events.info=true");
+        windows.showAlerts(r);
+        auto* edit = windows.main().findChild<QLineEdit*>("Edit1");
+        edit->setText("600036");
+        windows.main().ChangeStock();
+        edit->setText("600999");   // no such stock: no change to log
+        windows.main().ChangeStock();
+        QLoggingCategory::setFilterRules(QString());
+        qInstallMessageHandler(previous);
+        QCOMPARE(g_logged, (QStringList{"2026-12-09 10:00:00 broadcast 现在(9:28:05)播报开盘价",
+                                        "2026-12-09 10:00:00 alert 注意:招商银行(600036) 股价接近涨停或已涨停",
+                                        "2026-12-09 10:00:00 stock 600036 招商银行"}));
     }
 };
 

@@ -89,7 +89,10 @@ private Q_SLOTS:
         QCOMPARE(captions(item(menu, "第一财经")->menu()),
                  (QStringList{"第一财经直播", "第一财经(备用)", "沪&&深快讯"}));   // not 跨类频道
 
+        // The multimedia framework is loaded only when the first channel plays.
+        QVERIFY(!v.tv->player()->player());
         item(item(menu, "第一财经")->menu(), "沪&&深快讯")->trigger();
+        QVERIFY(v.tv->player()->player());
         QCOMPARE(v.tv->nowPlaying().name, QStringLiteral("沪&深快讯"));
         QCOMPARE(v.tv->player()->URL(), f.box->baseUrl() + "/tv/tone.wav?ch=hsk");
         QCOMPARE(v.tvState, QStringLiteral("正在播放:沪&深快讯"));

@@ -3,9 +3,11 @@
 #include "core/stockcodefile.h"
 #include "net/codecs.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 
 using namespace app;
 
@@ -91,6 +93,69 @@ private Q_SLOTS:
         QVERIFY(!parseCommandLine({"huilan", "--clock", "tomorrow"}).error.isEmpty());
         QVERIFY(!parseCommandLine({"huilan", "--bogus"}).error.isEmpty());
         QVERIFY(parseCommandLine({"huilan", "--help"}).help);
+    }
+
+    void speedOption_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<double>("speed");   // 0: refused
+        QTest::newRow("whole") << "100" << 100.0;
+        QTest::newRow("fraction") << "0.5" << 0.5;
+        QTest::newRow("highest") << "1000" << 1000.0;
+        QTest::newRow("too fast") << "1001" << 0.0;
+        QTest::newRow("zero") << "0" << 0.0;
+        QTest::newRow("negative") << "-3" << 0.0;
+        QTest::newRow("not a number") << "fast" << 0.0;
+        QTest::newRow("nan") << "nan" << 0.0;
+        QTest::newRow("infinite") << "inf" << 0.0;
+    }
+    void speedOption()
+    {
+        QFETCH(QString, value);
+        QFETCH(double, speed);
+        const CommandLine cli = parseCommandLine({"huilan", "--speed", value});
+        if (speed == 0) {
+            QVERIFY(cli.error.contains("--speed"));
+        } else {
+            QVERIFY2(cli.error.isEmpty(), qPrintable(cli.error));
+            QCOMPARE(cli.speed, speed);
+        }
+        QCOMPARE(parseCommandLine({"huilan"}).speed, 1.0);
+    }
+
+    // A timer meant to fire every N clock milliseconds fires every N / speed real ones, never
+    // less than one (a zero interval would spin) and without overflow on a slow clock.
+    void timerIntervalsFollowTheSpeed_data()
+    {
+        QTest::addColumn<double>("speed");
+        QTest::addColumn<int>("clockMs");
+        QTest::addColumn<int>("realMs");
+        QTest::newRow("real time") << 1.0 << 60000 << 60000;
+        QTest::newRow("hundredfold") << 100.0 << 5000 << 50;
+        QTest::newRow("rounded") << 300.0 << 1000 << 3;
+        QTest::newRow("at least 1 ms") << 1000.0 << 10 << 1;
+        QTest::newRow("slower") << 0.5 << 1000 << 2000;
+        QTest::newRow("very slow") << 1e-9 << 60000 << std::numeric_limits<int>::max();
+    }
+    void timerIntervalsFollowTheSpeed()
+    {
+        QFETCH(double, speed);
+        QFETCH(int, clockMs);
+        QFETCH(int, realMs);
+        QCOMPARE(RunningClock(QDateTime::currentDateTime(), speed).timerInterval(clockMs), realMs);
+    }
+
+    void runningClockRunsAtItsSpeed()
+    {
+        const QDateTime start(QDate(2026, 12, 9), QTime(9, 20));
+        RunningClock fast(start, 200);
+        QElapsedTimer real;
+        real.start();
+        QTest::qWait(30);
+        const qint64 waited = real.elapsed();
+        const QDateTime now = fast.now();
+        // At least 200 clock milliseconds passed for every real one (the wait may run long).
+        QVERIFY2(start.msecsTo(now) >= 200 * waited, qPrintable(now.toString()));
     }
 
     void runningClockStartsAtTheGivenMoment()

@@ -1,0 +1,37 @@
+// The program icon is compiled in at the sizes windows and trays use, and the main window and the
+// tray show it, so the task bar, the tray and the menu entry all show one picture.
+#include "app/mainwindow.h"
+#include "app/programicon.h"
+#include "app/tray.h"
+#include "appfixture.h"
+
+#include <QSystemTrayIcon>
+
+class TestProgramIcon : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void windowAndTraySizesAreCompiledIn()
+    {
+        const QIcon icon = app::programIcon();
+        for (int size : {16, 22, 24, 32, 48, 64}) {
+            QVERIFY2(icon.availableSizes().contains(QSize(size, size)), qPrintable(QString::number(size)));
+            const QImage image = icon.pixmap(size).toImage();
+            QCOMPARE(image.size(), QSize(size, size));
+            // Rounded corners are see-through; the middle of the navy square is not.
+            QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+            QCOMPARE(image.pixelColor(size / 2, size / 8).alpha(), 255);
+        }
+    }
+
+    void windowAndTrayShowIt()
+    {
+        AppFixture f;
+        app::MainWindow window(*f.context, nullptr);
+        const QImage expected = app::programIcon().pixmap(48).toImage();
+        QCOMPARE(window.windowIcon().pixmap(48).toImage(), expected);
+        QCOMPARE(window.tray().icon()->icon().pixmap(48).toImage(), expected);
+    }
+};
+
+QTEST_MAIN(TestProgramIcon)
+#include "test_programicon.moc"
