@@ -83,12 +83,6 @@ QLabel* picture(QWidget* parent, const char* name, Picture kind, bool visible)
     return label;
 }
 
-// A hint shows as rich text when it looks like markup; a headline from a page is always plain.
-QString plainHint(const QString& text)
-{
-    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
-}
-
 } // namespace
 
 BlogController::BlogController(app::AppState& state, const app::Settings& settings, app::Clock& clock,
@@ -196,7 +190,7 @@ void BlogController::readNewsFlash()
     m_lastNewsLink = item->link;
     m_newsNewIcon->show();
     m_newsIcon->hide();
-    m_news->setToolTip(plainHint(item->headline));
+    m_news->setToolTip(app::plainHint(item->headline));
     m_news->setText(QStringLiteral("快讯(") + app::timeText(m_clock.now().time()) + u')' + item->headline);
 }
 

@@ -105,7 +105,7 @@ void ForumController::getgbdata(const QString& code)
 void ForumController::showLatest(int post)
 {
     const QString& title = m_posts.PostTitleList[post];
-    Label45->setToolTip(title);
+    Label45->setToolTip(app::plainHint(title));
     Label45->setText(latestCaption(title));
     Image13->show();
     Label19->setText(QStringLiteral("最新于:") + app::timeText(m_clock.now().time()));

@@ -142,12 +142,12 @@ void StockNewsController::getyg(const QString& code)
     if (scan.rumour.link)
         m_rumourLink = *scan.rumour.link;
     if (scan.rumour.title) {
-        Label36->setToolTip(net::trimBlanks(*scan.rumour.title));
+        Label36->setToolTip(app::plainHint(net::trimBlanks(*scan.rumour.title)));
         Label36->setText(latestCaption(*scan.rumour.title));
     }
     if (scan.report) {
         m_reportLink = scan.report->link;
-        Label39->setToolTip(scan.report->hint);
+        Label39->setToolTip(app::plainHint(scan.report->hint));
         Label39->setText(scan.report->caption);
     }
 }

@@ -12,6 +12,12 @@
 
 namespace net {
 
+bool isFetchable(const QString& url)
+{
+    const QString scheme = QUrl(url.trimmed()).scheme().toLower();
+    return scheme == u"http" || scheme == u"https";
+}
+
 QNetworkRequest makeRequest(const QString& url, int readTimeoutMs)
 {
     QNetworkRequest request{QUrl(url)};
@@ -91,11 +97,15 @@ HttpClient::~HttpClient() = default;
 
 QByteArray HttpClient::get(const QString& url)
 {
+    if (!isFetchable(url))
+        throw HttpFailure(url.left(200) + QStringLiteral(": not a web address"));
     return run(m_manager->get(makeRequest(url, m_readTimeoutMs)), url);
 }
 
 QByteArray HttpClient::post(const QString& url, const Form& form)
 {
+    if (!isFetchable(url))
+        throw HttpFailure(url.left(200) + QStringLiteral(": not a web address"));
     QNetworkRequest request = makeRequest(url, m_readTimeoutMs);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArray("application/x-www-form-urlencoded"));

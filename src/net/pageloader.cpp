@@ -31,6 +31,15 @@ void PageLoader::load(const QString& url)
 {
     stop();
     m_url = url;
+    const quint64 load = ++m_loads;
+    if (!isFetchable(url)) {
+        // Reported from the event loop, like every other outcome of a load.
+        QMetaObject::invokeMethod(this, [this, load, url] {
+            if (load == m_loads)
+                Q_EMIT failed(url, url.left(200) + QStringLiteral(": not a web address"));
+        }, Qt::QueuedConnection);
+        return;
+    }
     QNetworkReply* reply = m_manager->get(makeRequest(url, m_readTimeoutMs));
     m_reply = reply;
     const auto limits = limitReply(reply, kMaxBodyBytes, m_readTimeoutMs);

@@ -36,6 +36,7 @@ private:
     QPointer<QNetworkReply> m_reply;
     QString m_url;
     int m_readTimeoutMs;
+    quint64 m_loads = 0;   // counts load() calls, so a refusal is reported only for the latest
 };
 
 } // namespace net

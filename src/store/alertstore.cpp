@@ -102,6 +102,41 @@ bool AlertStore::isOpen() const
     return QSqlDatabase::contains(m_connection) && QSqlDatabase::database(m_connection, false).isOpen();
 }
 
+void AlertStore::makeDatabase(const QString& path)
+{
+    // The new database is made under another name and renamed into place once its tables are
+    // stored: a start that ends half way (a crash, a kill) leaves no empty or table-less file
+    // behind that the next start would have to refuse. A leftover of such a start is replaced.
+    const QString building = path + QStringLiteral(".new");
+    QFile::remove(building);
+    QFile::remove(building + QStringLiteral("-journal"));
+    QString problem;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        db.setDatabaseName(building);
+        if (!db.open()) {
+            problem = db.lastError().text();
+        } else {
+            try {
+                inTransaction(db, [&] {
+                    for (const char* sql : kCreateStatements)
+                        run(db, QString::fromUtf8(sql));
+                });
+            } catch (const StoreError& e) {
+                problem = QString::fromStdString(e.what());
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+    if (problem.isEmpty() && !QFile::rename(building, path))
+        problem = QStringLiteral("无法创建文件");
+    if (!problem.isEmpty()) {
+        QFile::remove(building);
+        throw StoreError(fail(path, problem));
+    }
+}
+
 Switches AlertStore::createbase(const QString& path)
 {
     close();
@@ -119,6 +154,7 @@ Switches AlertStore::createbase(const QString& path)
             throw StoreError(fail(path, QStringLiteral("不是有效的数据库文件")));
     } else {
         QDir().mkpath(info.absolutePath());
+        makeDatabase(path);
     }
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
@@ -129,13 +165,6 @@ Switches AlertStore::createbase(const QString& path)
         throw StoreError(fail(path, reason));
     }
     try {
-        if (!existed) {
-            inTransaction(db, [&] {
-                for (const char* sql : kCreateStatements)
-                    run(db, QString::fromUtf8(sql));
-            });
-            return {};
-        }
         for (const char* table : kTables) {
             QSqlQuery q = run(db, QStringLiteral("select count(*) from sqlite_master where type='table' and name=?"),
                               {QString::fromUtf8(table)});
@@ -145,8 +174,6 @@ Switches AlertStore::createbase(const QString& path)
         return switches();
     } catch (const StoreError& e) {
         close();
-        if (!existed)
-            QFile::remove(path);   // our own half-made file, never the user's
         const QString what = QString::fromStdString(e.what());
         throw StoreError(what.startsWith(QStringLiteral("提示数据库")) ? what : fail(path, what));
     }

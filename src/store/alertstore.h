@@ -62,6 +62,8 @@ public:
 
 private:
     void close();
+    // Makes a new database file at `path` with its four empty tables.
+    void makeDatabase(const QString& path);
 
     QString m_path;
     QString m_connection;

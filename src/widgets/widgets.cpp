@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QTextDocument>
 
 namespace app {
 
@@ -94,6 +95,11 @@ QLabel* placedLabel(QWidget* parent, const char* name, const QString& text, cons
         l->setObjectName(QString::fromLatin1(name));
     l->setGeometry(geometry);
     return l;
+}
+
+QString plainHint(const QString& text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
 }
 
 void centreOnScreen(QWidget* window)

@@ -42,6 +42,10 @@ private:
 // A label with an objectName (may be null) at a fixed place in its parent.
 QLabel* placedLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry);
 
+// A hint (tool tip) shows as rich text whenever it looks like markup; a text from a remote page is
+// turned into a hint that shows it as it is.
+QString plainHint(const QString& text);
+
 // Centres a window on the primary screen (integer halves of the free width and height).
 void centreOnScreen(QWidget* window);
 

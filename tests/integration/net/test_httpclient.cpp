@@ -6,7 +6,9 @@
 #include "sandbox.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -39,6 +41,16 @@ private Q_SLOTS:
         base = box->baseUrl();
     }
     void cleanup() { box.reset(); }
+
+    static QString secretFile()
+    {
+        static QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("secret.html"));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("secret");
+        return path;
+    }
 
     void everyRequestCarriesTheCommonHeaders()
     {
@@ -127,6 +139,39 @@ private Q_SLOTS:
         QCOMPARE(loaded.size(), 1);
         QCOMPARE(loaded[0][0].toString(), base + "/fast.html");
         QCOMPARE(loaded[0][1].toByteArray(), QByteArray("<p>fast</p>"));
+    }
+
+    // Addresses from remote pages are fetched only when they are web addresses: the network
+    // layer would otherwise read a local file, answer a data: address from its own text, or try
+    // any scheme it knows.
+    void nonWebAddressesAreNeverFetched_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("file") << "file://" + secretFile();
+        QTest::newRow("FILE upper case") << "FILE://" + secretFile();
+        QTest::newRow("data") << QStringLiteral("data:text/html,secret");
+        QTest::newRow("javascript") << QStringLiteral("javascript:alert(1)");
+        QTest::newRow("custom scheme") << QStringLiteral("huilan-evil://host/x");
+        QTest::newRow("no scheme") << secretFile();
+        QTest::newRow("qrc") << QStringLiteral("qrc:/qt-project.org/qmime/freedesktop.org.xml");
+    }
+    void nonWebAddressesAreNeverFetched()
+    {
+        QFETCH(QString, address);
+        HttpClient client("IdHTTP1");
+        QVERIFY_THROWS_EXCEPTION(HttpFailure, client.get(address));
+        QVERIFY_THROWS_EXCEPTION(HttpFailure, client.post(address, {{"a", "b"}}));
+        net::PageLoader loader;
+        QSignalSpy loaded(&loader, &net::PageLoader::loaded);
+        QSignalSpy failed(&loader, &net::PageLoader::failed);
+        loader.load(address);
+        QVERIFY(failed.wait(5000));
+        QCOMPARE(loaded.size(), 0);
+        // A refusal overtaken by a new load is not reported.
+        loader.load(address);
+        loader.load(base + "/gpcgad.html");
+        QVERIFY(loaded.wait(5000));
+        QCOMPARE(failed.size(), 1);
     }
 
     void pageLoaderReportsFailures()
