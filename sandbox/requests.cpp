@@ -94,6 +94,17 @@ QString queryValue(const QByteArray& encodedQuery, const QString& key)
     return {};
 }
 
+QString fieldValue(const QByteArray& encodedQuery, const QList<QPair<QString, QString>>& form, const QString& key)
+{
+    const QString fromQuery = queryValue(encodedQuery, key);
+    if (!fromQuery.isEmpty())
+        return fromQuery;
+    for (const auto& [k, v] : form)
+        if (k == key)
+            return v;
+    return {};
+}
+
 QString logLine(const LoggedRequest& r)
 {
     QString target = r.path;

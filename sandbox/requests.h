@@ -24,6 +24,10 @@ QString decodeQueryText(const QByteArray& encoded);
 // The first value of `key` in a raw query string, decoded like decodeQueryText; '+' is a space.
 QString queryValue(const QByteArray& encodedQuery, const QString& key);
 
+// A field of a request: its value in the query when it is there and not empty, else its first
+// value in the form, else empty.
+QString fieldValue(const QByteArray& encodedQuery, const QList<QPair<QString, QString>>& form, const QString& key);
+
 // One line for the request log file, without the trailing newline:
 // time, method, path and query, and the form fields, separated by tabs.
 QString logLine(const LoggedRequest& request);

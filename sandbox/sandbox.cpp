@@ -217,15 +217,7 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     // Both companion and quote sites treat paths case-insensitively; so does the sandbox.
     const QString path = r.path.toLower();
     const QDateTime t = now();
-    auto field = [&](const QString& key) {
-        const QString fromQuery = queryValue(rawQuery, key);
-        if (!fromQuery.isEmpty())
-            return fromQuery;
-        for (const auto& [k, v] : r.form)
-            if (k == key)
-                return v;
-        return QString();
-    };
+    auto field = [&](const QString& key) { return fieldValue(rawQuery, r.form, key); };
 
     if (path == QLatin1String("/em_quote2007/optional.aspx"))
         return send(market.quoteLine(field(QStringLiteral("fav")), t).toUtf8(), kUtf8Html);
