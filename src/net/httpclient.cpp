@@ -12,12 +12,6 @@
 
 namespace net {
 
-bool isFetchable(const QString& url)
-{
-    const QString scheme = QUrl(url.trimmed()).scheme().toLower();
-    return scheme == u"http" || scheme == u"https";
-}
-
 QNetworkRequest makeRequest(const QString& url, int readTimeoutMs)
 {
     QNetworkRequest request{QUrl(url)};

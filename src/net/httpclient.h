@@ -5,6 +5,7 @@
 
 #include "net/failure.h"
 #include "net/form.h"
+#include "net/urlopener.h"
 
 #include <QByteArray>
 #include <QNetworkRequest>
@@ -25,10 +26,6 @@ inline constexpr int kDefaultReadTimeoutMs = 30000;
 
 // Redirects a request follows, each only to another http or https address.
 inline constexpr int kMaxRedirects = 5;
-// Whether `url` is an http or https address. Nothing else is fetched: an address that came in a
-// remote page may name a local file (file:), carry its own body (data:) or use another scheme the
-// network layer would otherwise serve.
-bool isFetchable(const QString& url);
 
 // Builds a GET or POST request with the common headers and a read time-out: a reply that sends
 // nothing for `readTimeoutMs` is aborted.

@@ -4,11 +4,16 @@
 
 namespace net {
 
+bool isFetchable(const QString& url)
+{
+    const QString scheme = QUrl(url.trimmed()).scheme().toLower();
+    return scheme == u"http" || scheme == u"https";
+}
+
 bool isWebAddress(const QString& address)
 {
     const QUrl url(address.trimmed(), QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
+    return url.isValid() && isFetchable(address) && !url.host().isEmpty();
 }
 
 bool UrlOpener::open(const QString& address)

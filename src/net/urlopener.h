@@ -8,6 +8,11 @@
 
 namespace net {
 
+// Whether `url` is an http or https address. Nothing else is fetched: an address that came in a
+// remote page may name a local file (file:), carry its own body (data:) or use another scheme the
+// network layer would otherwise serve.
+bool isFetchable(const QString& url);
+
 bool isWebAddress(const QString& address);
 
 class UrlOpener {
