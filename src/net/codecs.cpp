@@ -5,9 +5,11 @@
 
 namespace net {
 
+// Opening the GBK converter costs more than converting a whole page, so each thread keeps one.
+// Stateless: a sequence cut at the end of one call is not carried into the next.
 QString fromGbk(const QByteArray& bytes)
 {
-    QStringDecoder decoder("GBK", QStringDecoder::Flag::Stateless);
+    thread_local QStringDecoder decoder("GBK", QStringDecoder::Flag::Stateless);
     if (!decoder.isValid())   // no ICU: fall back to Latin-1 rather than lose the text
         return QString::fromLatin1(bytes);
     return decoder.decode(bytes);
@@ -15,7 +17,7 @@ QString fromGbk(const QByteArray& bytes)
 
 QByteArray toGbk(const QString& text)
 {
-    QStringEncoder encoder("GBK", QStringEncoder::Flag::Stateless);
+    thread_local QStringEncoder encoder("GBK", QStringEncoder::Flag::Stateless);
     if (!encoder.isValid())
         return text.toLatin1();
     return encoder.encode(text);

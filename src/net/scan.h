@@ -9,9 +9,12 @@
 namespace net {
 
 // Does `marker` start at 0-based index `i` of `text`? False when it would run past the end.
+// The scanners ask this at every position, so the first character is compared before the rest.
 inline bool at(QStringView text, qsizetype i, QStringView marker)
 {
-    return i >= 0 && i + marker.size() <= text.size() && text.mid(i, marker.size()) == marker;
+    if (i < 0 || i + marker.size() > text.size())
+        return false;
+    return marker.isEmpty() || (text[i] == marker[0] && text.sliced(i, marker.size()) == marker);
 }
 
 // Removes leading and trailing blanks and control characters (everything up to U+0020).

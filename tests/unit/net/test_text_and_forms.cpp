@@ -24,6 +24,14 @@ private Q_SLOTS:
         // A lead byte without its trail byte: the gap is marked, the text around it survives.
         QCOMPARE(net::fromGbk(QByteArray("\x81 A", 3)), QString(QChar(0xFFFD)) + QStringLiteral(" A"));
         QVERIFY(net::fromUtf8(QByteArray("\xc3", 1)).contains(QChar(0xFFFD)));
+        // The converter is kept between calls: a page cut after a lead byte must not change how
+        // the next page begins.
+        const QString cut = net::fromGbk(QByteArray("A\xd6", 2));
+        QVERIFY(cut.startsWith(u'A'));
+        QCOMPARE(net::fromGbk(QByteArray("\xd6\xd0" "B", 3)), QStringLiteral("中B"));
+        QCOMPARE(net::fromGbk(QByteArray("A\xd6", 2)), cut);
+        QCOMPARE(net::toGbk(QStringLiteral("中")), QByteArray("\xd6\xd0"));
+        QCOMPARE(net::toGbk(QStringLiteral("中")), QByteArray("\xd6\xd0"));
     }
 
     void scanHelpers()
@@ -32,6 +40,8 @@ private Q_SLOTS:
         QVERIFY(net::at(text, 2, u"上证指数"));
         QVERIFY(!net::at(text, 3, u"上证指数"));   // would run past the end
         QVERIFY(!net::at(text, -1, u"a"));
+        QVERIFY(!net::at(text, 0, u"ax"));   // first character matches, the rest does not
+        QVERIFY(net::at(text, 5, u""));
         QCOMPARE(net::trimBlanks(QStringLiteral(" \t\r\n 123 \r\n")), QStringLiteral("123"));
         QCOMPARE(net::trimBlanks(QStringLiteral("   ")), QString());
     }
