@@ -1,10 +1,10 @@
 #include "tv/tvwidgets.h"
 
-#include <QAudioOutput>
+#include "tv/mediabackend.h"
+
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QVideoWidget>
 
 namespace tv {
 
@@ -153,37 +153,44 @@ PlayerPane::PlayerPane(QWidget* parent) : QWidget(parent)
     m_statusLine->setIndent(4);
 }
 
+PlayerPane::~PlayerPane()
+{
+    // The player goes with the children, after this pane's own members: nothing it reports on its
+    // way out may reach the half-destroyed pane.
+    if (m_media)
+        m_media->player()->disconnect();
+}
+
+QObject* PlayerPane::player() const
+{
+    return m_media ? m_media->player() : nullptr;
+}
+
 void PlayerPane::makePlayer()
 {
-    if (m_player)
+    if (m_media || !m_loadError.isEmpty())
         return;
-    m_video = new QVideoWidget(this);
-    m_video->setAspectRatioMode(m_keepAspect ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio);
-    m_video->setGeometry(0, 0, width(), height() - kStatusLineHeight);
-    m_video->show();
-    m_player = new QMediaPlayer(this);
-    m_audio = new QAudioOutput(this);
-    m_player->setAudioOutput(m_audio);
-    m_player->setVideoOutput(m_video);
-    auto update = [this] { updateStatus(); };
-    connect(m_player, &QMediaPlayer::playbackStateChanged, this, update);
-    connect(m_player, &QMediaPlayer::mediaStatusChanged, this, update);
-    connect(m_player, &QMediaPlayer::errorOccurred, this, update);
-    connect(m_player, &QMediaPlayer::positionChanged, this, update);
+    m_media.reset(loadMediaBackend(this, [this] { updateStatus(); }, &m_loadError));
+    if (!m_media)
+        return;
+    QWidget* picture = m_media->picture();
+    m_media->setKeepAspect(m_keepAspect);
+    picture->setGeometry(0, 0, width(), height() - kStatusLineHeight);
+    picture->show();
 }
 
 void PlayerPane::stretchToFit()
 {
     m_keepAspect = true;
-    if (m_video)
-        m_video->setAspectRatioMode(Qt::KeepAspectRatio);
+    if (m_media)
+        m_media->setKeepAspect(true);
 }
 
 void PlayerPane::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    if (m_video)
-        m_video->setGeometry(0, 0, width(), height() - kStatusLineHeight);
+    if (m_media)
+        m_media->picture()->setGeometry(0, 0, width(), height() - kStatusLineHeight);
     m_statusLine->setGeometry(0, height() - kStatusLineHeight, width(), kStatusLineHeight);
 }
 
@@ -192,25 +199,33 @@ void PlayerPane::setURL(const QString& url)
     makePlayer();
     m_url = url;
     m_stopped = false;
-    m_player->setSource(QUrl(url));
-    m_player->play();
+    if (m_media)
+        m_media->play(QUrl(url));
+    else
+        updateStatus();   // says why nothing plays
 }
 
 void PlayerPane::stop()
 {
     m_stopped = true;
-    if (m_player)
-        m_player->stop();
+    if (m_media)
+        m_media->stop();
+    else if (!m_loadError.isEmpty())
+        updateStatus();   // no player to report the stop: the error line gives way at once
 }
 
 void PlayerPane::updateStatus()
 {
     // Once stopped on purpose, what the closing stream reports (a failed seek, an aborted read)
     // is not news.
-    const QString text = m_stopped ? QStringLiteral("已停止")
-                                   : playerStatusText(m_player->playbackState(), m_player->mediaStatus(),
-                                                      m_player->error(), m_player->errorString(),
-                                                      m_player->position() > 0);
+    QString text = QStringLiteral("已停止");
+    if (!m_stopped && !m_media) {
+        text = QStringLiteral("播放出错：") + m_loadError;
+    } else if (!m_stopped) {
+        const MediaState s = m_media->state();
+        text = playerStatusText(QMediaPlayer::PlaybackState(s.playback), QMediaPlayer::MediaStatus(s.media),
+                                QMediaPlayer::Error(s.error), s.errorString, s.started);
+    }
     if (text == m_status)
         return;
     m_status = text;

@@ -3,13 +3,13 @@
 #pragma once
 
 #include <QLabel>
-#include <QMediaPlayer>
+#include <QMediaPlayer>   // its enumerations only: the player itself is in the huilan-player module
 #include <QWidget>
-
-class QAudioOutput;
-class QVideoWidget;
+#include <memory>
 
 namespace tv {
+
+class MediaBackend;
 
 // A label of the channel column: reports clicks, the mouse entering, leaving and moving over it.
 class ColumnLabel : public QLabel {
@@ -60,6 +60,7 @@ class PlayerPane : public QWidget {
     Q_OBJECT
 public:
     explicit PlayerPane(QWidget* parent);
+    ~PlayerPane() override;
 
     // Starts playing `url` (the player's URL property).
     void setURL(const QString& url);
@@ -71,8 +72,9 @@ public:
     // stretchToFit: the picture is scaled up or down to the player's size, keeping its
     // proportions.
     void stretchToFit();
-    // The media player, made at the first setURL; null until then.
-    QMediaPlayer* player() const { return m_player; }
+    // The QMediaPlayer, made at the first setURL; null until then, and when the player module
+    // could not be loaded.
+    QObject* player() const;
 
 Q_SIGNALS:
     // The status text changed.
@@ -86,11 +88,10 @@ private:
     void makePlayer();
 
     // The player, its sound output and its picture are made when the first channel plays: the
-    // multimedia framework they load (its plug-ins, a sound-server connection, threads) costs
-    // several megabytes and part of the start-up, and most sessions never play.
-    QMediaPlayer* m_player = nullptr;
-    QAudioOutput* m_audio = nullptr;
-    QVideoWidget* m_video = nullptr;
+    // multimedia framework they load (its libraries and plug-ins, a sound-server connection,
+    // threads) costs several megabytes and part of the start-up, and most sessions never play.
+    std::unique_ptr<MediaBackend> m_media;
+    QString m_loadError;   // why the player module could not be loaded; empty when it was
     bool m_keepAspect = false;
     QLabel* m_statusLine;
     QString m_url;

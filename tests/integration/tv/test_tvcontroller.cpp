@@ -170,7 +170,7 @@ private Q_SLOTS:
         QVERIFY(!v.tv->player()->isVisible());
         QVERIFY(v.tv->waitingPageParked());
         QCOMPARE(v.tvState, QString());
-        QCOMPARE(v.tv->player()->player()->playbackState(), QMediaPlayer::StoppedState);
+        QCOMPARE(qobject_cast<QMediaPlayer*>(v.tv->player()->player())->playbackState(), QMediaPlayer::StoppedState);
     }
 
     void onlyStreamAddressesPlay()

@@ -3,6 +3,7 @@
 // no way to output the stream.
 #include "tvviewer.h"
 
+#include <QFile>
 #include <QSignalSpy>
 
 namespace {
@@ -16,6 +17,13 @@ QString waitFor(const Viewer& v, const QString& wanted, int ms)
     };
     (void)QTest::qWaitFor(settled, ms);   // the caller reads the status either way
     return v.tv->player()->status();
+}
+
+// Is a library whose file name contains `name` mapped into this process?
+bool loaded(const char* name)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name);
 }
 
 // A viewer with its column built and the player prepared, as after the first show.
@@ -42,6 +50,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, channel);
         QFETCH(bool, video);
+        // The multimedia libraries are loaded with the player module at the first play.
+        if (!loaded("libQt6Multimedia.so"))
+            QVERIFY(!loaded("huilan-player.so"));
         // Without a sound device the player falls back to a silent output and still plays; a
         // machine that cannot play the stream at all reports an error and the case is skipped.
         AppFixture f;
@@ -51,6 +62,7 @@ private Q_SLOTS:
         v.tv->nclick(channel);
         QVERIFY(!v.tv->waitingPageParked());
         const QString status = waitFor(v, QStringLiteral("正在播放"), 45000);
+        QVERIFY(loaded("huilan-player.so") && loaded("libQt6Multimedia.so"));
         if (status.startsWith(QStringLiteral("播放出错")))
             QSKIP(qPrintable("the player cannot output this stream here: " + status));
         QCOMPARE(status, QStringLiteral("正在播放"));
@@ -79,6 +91,21 @@ private Q_SLOTS:
         v.tv->stopForTray();
         QVERIFY(!v.tv->controlStrip()->isVisible());
         QCOMPARE(v.tvState, QString());
+    }
+
+    void aMissingPlayerModuleIsReported()
+    {
+        qputenv("HUILAN_PLAYER_MODULE", "/nonexistent/huilan-player.so");
+        AppFixture f;
+        Viewer v(f);
+        prepare(v);
+        v.tv->nclick(QStringLiteral("测试音"));
+        qunsetenv("HUILAN_PLAYER_MODULE");
+        QVERIFY(v.tv->player()->status().startsWith(QStringLiteral("播放出错：找不到播放组件")));
+        QVERIFY(!v.tv->player()->player());
+        QVERIFY(!v.tv->waitingPageParked());   // nothing plays: the waiting page stays
+        v.tv->N3Click();
+        QCOMPARE(v.tv->player()->status(), QStringLiteral("已停止"));
     }
 };
 
