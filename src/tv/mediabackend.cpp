@@ -37,7 +37,9 @@ MediaBackend* loadMediaBackend(QWidget* parent, std::function<void()> changed, Q
             return make(parent, std::move(changed));
         reasons << library.errorString();
     }
-    *error = QStringLiteral("找不到播放组件 huilan-player") + (reasons.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reasons.join(QStringLiteral("; "))));
+    *error = QStringLiteral("找不到播放组件 huilan-player");
+    if (!reasons.isEmpty())
+        *error += QStringLiteral(" (%1)").arg(reasons.join(QStringLiteral("; ")));
     return nullptr;
 }
 
