@@ -1,6 +1,5 @@
 #include "bigorder/bigorderpages.h"
 
-#include "net/scan.h"
 
 namespace bigorder {
 
@@ -20,29 +19,32 @@ QString pageAddress(const QString& base, const QString& code, Page page)
     return base + QStringLiteral("/stock/") + marketOf(code) + u'/' + code + u'/' + file;
 }
 
+// Keys never share state, so each is read on its own with indexOf instead of testing every key
+// at every position. An armed key's value starts after the last occurrence of the key before the
+// closing "&" (a key met again while armed starts the value again), unless the key is armed only
+// once. A key holds no "&", so the "&" that closes it always lies after the key.
 void extractKeys(QStringView text, const QList<KeyTarget>& keys)
 {
-    struct Armed {
-        bool armed = false;
-        bool seen = false;
-        qsizetype start = 0;
-    };
-    QList<Armed> state(keys.size());
-    for (qsizetype p = 0; p < text.size(); ++p) {
-        for (qsizetype k = 0; k < keys.size(); ++k) {
-            const KeyTarget& key = keys[k];
-            Armed& s = state[k];
-            if (net::at(text, p, key.key) && !(key.firstOnly && s.seen)) {
-                s.armed = true;
-                s.seen = true;
-                s.start = p + key.key.size();
+    for (const KeyTarget& key : keys) {
+        const qsizetype length = key.key.size();
+        if (length == 0)
+            continue;
+        qsizetype from = 0;
+        for (qsizetype found = text.indexOf(key.key, from); found >= 0; found = text.indexOf(key.key, from)) {
+            qsizetype start = found + length;
+            const qsizetype close = text.indexOf(u'&', start);
+            if (close < 0)
+                break;
+            if (!key.firstOnly) {
+                for (qsizetype again = text.indexOf(key.key, found + 1); again >= 0 && again < close;
+                     again = text.indexOf(key.key, again + 1))
+                    start = again + length;
             }
-            if (s.armed && text[p] == u'&') {
-                const QStringView value = text.mid(s.start, p - s.start);
-                for (QStringView item : value.split(u','))
-                    key.list->append(item.toString());
-                s.armed = false;
-            }
+            for (QStringView item : text.sliced(start, close - start).split(u','))
+                key.list->append(item.toString());
+            if (key.firstOnly)
+                break;
+            from = close + 1;
         }
     }
 }

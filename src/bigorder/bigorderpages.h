@@ -34,9 +34,10 @@ struct KeyTarget {
     bool firstOnly = false;
 };
 
-// One pass over `text`: at every position each key, in the given order, is armed where the text
-// starts with it; an armed key meeting "&" appends the items before it (split at ",", empty items
-// kept) to its list and is disarmed. A key that occurs again appends again.
+// Each key is armed where the text holds it; an armed key meeting "&" appends the items before it
+// (split at ",", empty items kept) to its list and is disarmed. A key that occurs again appends
+// again; met again before its "&", it starts its value again. Keys hold no "&", an empty key
+// matches nothing, and each key has a list of its own.
 void extractKeys(QStringView text, const QList<KeyTarget>& keys);
 
 // Hourly page: empties both hourly lists, then fills them unless the text holds "values=&" (no

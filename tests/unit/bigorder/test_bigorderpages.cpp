@@ -52,6 +52,38 @@ private Q_SLOTS:
         QCOMPARE(b, values2);
     }
 
+    // The key reader against the rule read one character at a time: every key tested at every
+    // position, on random texts built from keys, parts of keys, self-overlapping keys, "&" and ",".
+    void keyExtractionMatchesCharacterRule()
+    {
+        const QList<QStringView> pieces{u"values=", u"values_2=", u"aa", u"a", u"val", u"&", u",", u"1", u"="};
+        QRandomGenerator rng(11);
+        for (int round = 0; round < 3000; ++round) {
+            QString text;
+            for (int i = int(rng.bounded(30)); i > 0; --i)
+                text += pieces[rng.bounded(pieces.size())];
+            const bool firstOnly = rng.bounded(2) == 0;
+            QStringList fast[3], slow[3];
+            const QStringView keys[3] = {u"values=", u"values_2=", u"aa"};
+            extractKeys(text, {{keys[0], &fast[0], firstOnly}, {keys[1], &fast[1]}, {keys[2], &fast[2]}});
+            for (int k = 0; k < 3; ++k) {
+                bool armed = false, seen = false;
+                qsizetype start = 0;
+                for (qsizetype p = 0; p < text.size(); ++p) {
+                    if (QStringView(text).sliced(p).startsWith(keys[k]) && !(k == 0 && firstOnly && seen)) {
+                        armed = seen = true;
+                        start = p + keys[k].size();
+                    }
+                    if (armed && text[p] == u'&') {
+                        slow[k] += text.mid(start, p - start).split(u',');
+                        armed = false;
+                    }
+                }
+                QVERIFY2(fast[k] == slow[k], qPrintable(text));
+            }
+        }
+    }
+
     void hourPage()
     {
         BigOrderLists lists;
