@@ -20,6 +20,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # the TV viewer use when present (Wayland, Chinese fonts, stream playback).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "qt6-qpa-plugins, fonts-noto-cjk | fonts-wqy-microhei, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
+    "qt6-qpa-plugins, fonts-wqy-microhei | fonts-noto-cjk, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${HUILAN_HOMEPAGE}")
 include(CPack)

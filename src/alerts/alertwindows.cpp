@@ -257,11 +257,10 @@ BroadcastWindow::BroadcastWindow(QWidget* parent)
     m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_grid->setFocusPolicy(Qt::NoFocus);
-    // A narrow face at 11 px fits "名称(代码)" in 108 px and a seven-digit volume in 49 px,
-    // within the 16 px rows.
+    // The program's Chinese face at 11 px fits "名称(代码)" in 108 px and a seven-digit volume
+    // in 49 px, within the 16 px rows.
     QFont gridFont = m_grid->font();
-    gridFont.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Microsoft YaHei"),
-                          gridFont.family()});
+    gridFont.setFamilies(app::chineseFontFamilies() << gridFont.family());
     gridFont.setPixelSize(11);
     m_grid->setFont(gridFont);
 

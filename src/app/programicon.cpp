@@ -1,5 +1,7 @@
 #include "app/programicon.h"
 
+#include "widgets/widgets.h"
+
 #include <QApplication>
 #include <QFont>
 
@@ -19,8 +21,7 @@ QIcon programIcon()
 void useChineseDefaultFont()
 {
     QFont font = QApplication::font();
-    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Microsoft YaHei"), font.family()});
+    font.setFamilies(chineseFontFamilies() << font.family());
     QApplication::setFont(font);
 }
 

@@ -13,8 +13,8 @@ QIcon programIcon();
 // Makes a font with Chinese glyphs the application's default (call after QApplication exists).
 // Nearly every caption is Chinese: with a Latin-only default, every size and weight first loads
 // the Latin font and then searches the installed fonts for a fallback, which made fonts the
-// largest cost of the start-up. Where none of the fonts asked for is installed the system
-// default stays.
+// largest cost of the start-up. The faces are chineseFontFamilies(); where none of them is
+// installed the system default stays.
 void useChineseDefaultFont();
 
 } // namespace app

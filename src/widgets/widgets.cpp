@@ -102,6 +102,12 @@ QString plainHint(const QString& text)
     return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
 }
 
+QStringList chineseFontFamilies()
+{
+    return {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+            QStringLiteral("Microsoft YaHei")};
+}
+
 void centreOnScreen(QWidget* window)
 {
     const QScreen* screen = QGuiApplication::primaryScreen();

@@ -5,6 +5,12 @@
 #include "app/tray.h"
 #include "appfixture.h"
 
+#include "widgets/widgets.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QSystemTrayIcon>
 
 class TestProgramIcon : public QObject {
@@ -21,6 +27,26 @@ private Q_SLOTS:
             QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
             QCOMPARE(image.pixelColor(size / 2, size / 8).alpha(), 255);
         }
+    }
+
+    // The default font is the first installed face of the program's list (setup installs the
+    // first), and it draws Chinese itself rather than through a fallback search.
+    void defaultFontIsTheFirstInstalledChineseFace()
+    {
+        const QFont before = QApplication::font();
+        app::useChineseDefaultFont();
+        const QStringList installed = QFontDatabase::families();
+        QString expected;
+        for (const QString& family : app::chineseFontFamilies()) {
+            if (installed.contains(family)) {
+                expected = family;
+                break;
+            }
+        }
+        QVERIFY2(!expected.isEmpty(), "no Chinese face of the list is installed");
+        QCOMPARE(QFontInfo(QApplication::font()).family(), expected);
+        QVERIFY(QFontMetrics(QApplication::font()).inFontUcs4(U'汇'));
+        QApplication::setFont(before);
     }
 
     void windowAndTrayShowIt()
