@@ -6,6 +6,7 @@
 // the environment.
 #include "figure.h"
 #include "app/programicon.h"
+#include "core/startupheap.h"
 #include "app/context.h"
 #include "app/mainwindow.h"
 #include "app/tray.h"
@@ -82,6 +83,7 @@ quint16 freePort()
 
 int main(int argc, char** argv)
 {
+    app::reserveStartupHeap(app::kStartupHeapBytes);   // as main() does
     QApplication application(argc, argv);
     app::useChineseDefaultFont();
     QApplication::setQuitOnLastWindowClosed(false);
@@ -143,6 +145,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the program ended at start-up\n");
         return 1;
     }
+    QTimer::singleShot(app::kStartupHeapSeconds * 1000, [] { app::releaseStartupHeap(); });
     std::printf("watched stocks: %d\n", context.alerts.watchedCount());
     runFor(5000);   // the first pages arrive
 
