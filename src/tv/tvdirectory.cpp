@@ -32,17 +32,25 @@ Fields splitRecord(const QString& record)
         start = p + 2;
         return first;
     };
-    for (qsizetype p = 0; p < record.size(); ++p) {
-        if (net::at(record, p, u"&1")) {
+    // Every token is "&" and a digit: only the places of "&" need a look.
+    for (qsizetype p = record.indexOf(u'&'); p >= 0 && p + 1 < record.size(); p = record.indexOf(u'&', p + 1)) {
+        switch (record[p + 1].unicode()) {
+        case u'1':
             take(f.name, p);
-        } else if (net::at(record, p, u"&2")) {
+            break;
+        case u'2':
             if (take(f.address, p))
                 f.address = descrambleAddress(*f.address);
-        } else if (net::at(record, p, u"&3")) {
+            break;
+        case u'3':
             take(f.categoryId, p);
-        } else if (net::at(record, p, u"&4")) {
+            break;
+        case u'4':
             if (take(f.groupId, p))
                 f.leaf = record.mid(p + 2);
+            break;
+        default:
+            break;
         }
     }
     return f;
@@ -91,18 +99,19 @@ bool isStreamAddress(const QString& address)
 QStringList tvRecords(const QString& page)
 {
     QStringList records;
-    bool armed = false;
-    qsizetype start = 0;
-    for (qsizetype p = 0; p < page.size(); ++p) {
-        if (net::at(page, p, kBodyTail)) {
-            armed = true;
-            start = p + kBodyTail.size();
-        }
-        if (armed && net::at(page, p, kRecordEnd)) {
-            // A "***" that overlaps the one before ends an empty record.
-            records.append(p > start ? net::trimBlanks(QStringView(page).mid(start, p - start)) : QString());
-            start = p + kRecordEnd.size();
-        }
+    // Records start after the body tag's tail; one met again starts the record again. The markers
+    // share no character, so neither can start inside the other.
+    qsizetype tail = page.indexOf(kBodyTail);
+    if (tail < 0)
+        return records;
+    qsizetype start = tail + kBodyTail.size();
+    tail = page.indexOf(kBodyTail, tail + 1);
+    for (qsizetype p = page.indexOf(kRecordEnd, start); p >= 0; p = page.indexOf(kRecordEnd, p + 1)) {
+        for (; tail >= 0 && tail < p; tail = page.indexOf(kBodyTail, tail + 1))
+            start = tail + kBodyTail.size();
+        // A "***" that overlaps the one before ends an empty record.
+        records.append(p > start ? net::trimBlanks(QStringView(page).mid(start, p - start)) : QString());
+        start = p + kRecordEnd.size();
     }
     return records;
 }

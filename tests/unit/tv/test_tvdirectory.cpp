@@ -2,6 +2,7 @@
 #include "tv/tvdirectory.h"
 #include "tv/tvlists.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace tv;
@@ -79,6 +80,64 @@ private Q_SLOTS:
         QFETCH(QString, body);
         QFETCH(QStringList, expected);
         QCOMPARE(tvRecords(body), expected);
+    }
+
+    // The record reader and the field splitter against their rules read one character at a time,
+    // on random pages built from the markers, the tokens, parts of them and text.
+    void readingMatchesCharacterRules()
+    {
+        const QString tail = QStringLiteral("text=\"#000000\">");
+        const QList<QString> pieces{tail, "text=", "***", "*", "&1", "&2", "&3", "&4", "&", "&&", "0", "ab", " "};
+        QRandomGenerator rng(5);
+        for (int round = 0; round < 3000; ++round) {
+            QString text;
+            for (int i = int(rng.bounded(40)); i > 0; --i)
+                text += pieces[rng.bounded(pieces.size())];
+
+            QStringList records;
+            bool armed = false;
+            qsizetype start = 0;
+            for (qsizetype p = 0; p < text.size(); ++p) {
+                if (QStringView(text).sliced(p).startsWith(tail)) {
+                    armed = true;
+                    start = p + tail.size();
+                }
+                if (armed && QStringView(text).sliced(p).startsWith(u"***")) {
+                    records.append(p > start ? text.mid(start, p - start).trimmed() : QString());
+                    start = p + 3;
+                }
+            }
+            QCOMPARE(tvRecords(text), records);
+
+            // One record's fields: each token ends the field before it, the first of each counts.
+            if (text.contains(u'*') || text.contains(tail) || text.trimmed().isEmpty())
+                continue;   // not exactly one record
+            text = text.trimmed();
+            QString fields[5];
+            bool seen[4] = {};
+            start = 0;
+            for (qsizetype p = 0; p + 1 < text.size(); ++p) {
+                const int token = text[p] == u'&' ? text[p + 1].unicode() - u'1' : -1;
+                if (token < 0 || token > 3)
+                    continue;
+                if (!seen[token]) {
+                    seen[token] = true;
+                    fields[token] = text.mid(start, p - start);
+                    if (token == 1)
+                        fields[1] = descrambleAddress(fields[1]);
+                    if (token == 3)
+                        fields[4] = text.mid(p + 2);
+                }
+                start = p + 2;
+            }
+            const TvDirectory d = parseTvDirectory(tail + text + QStringLiteral("***"));
+            QVERIFY2(d.names.size() == 1, qPrintable(text));
+            QCOMPARE(d.names[0], fields[0]);
+            QCOMPARE(d.addresses[0], fields[1]);
+            QCOMPARE(d.categoryIds[0], fields[2]);
+            QCOMPARE(d.groupIds[0], fields[3]);
+            QCOMPARE(d.leafFlags[0], fields[4]);
+        }
     }
 
     void directoryDerivesCategoriesGroupsAndChannels()
