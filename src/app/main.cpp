@@ -45,6 +45,7 @@ int main(int argc, char** argv)
     // The window system, the fonts and the first show allocate about 10 MiB of heap; backed in
     // one call it costs a tenth of what page faults one page at a time cost on a virtual machine.
     app::reserveStartupHeap(app::kStartupHeapBytes);
+    app::FontConfigLoader fontConfig;
 
     app::Settings settings;
     const QString configPath = cli.configPath.isEmpty() ? app::Settings::defaultPath() : cli.configPath;
@@ -77,6 +78,7 @@ int main(int argc, char** argv)
     net::DesktopUrlOpener opener;
     app::AppContext context(settings, *clock, prompter, opener);
 
+    fontConfig.wait();   // the splash's caption is the first text drawn
     app::SingleCopy singleCopy(app::kAppTitle);
     if (!singleCopy.acquire())
         return 0;   // another copy is running: end without a window

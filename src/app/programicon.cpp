@@ -6,6 +6,10 @@
 #include <QFont>
 #include <QPixmap>
 
+#ifdef HUILAN_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
 namespace app {
 
 QIcon programIcon()
@@ -32,6 +36,24 @@ void useChineseDefaultFont()
     QFont font = QApplication::font();
     font.setFamilies(chineseFontFamilies() << font.family());
     QApplication::setFont(font);
+}
+
+FontConfigLoader::FontConfigLoader()
+{
+#ifdef HUILAN_HAVE_FONTCONFIG
+    m_thread = std::thread([] { FcInit(); });
+#endif
+}
+
+FontConfigLoader::~FontConfigLoader()
+{
+    wait();
+}
+
+void FontConfigLoader::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 } // namespace app
