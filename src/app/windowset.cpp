@@ -43,11 +43,10 @@ bool WindowSet::startUp()
                                                           m_ctx.clock, m_ctx.prompter);
     QObject::connect(m_main.get(), &MainWindow::indexSummaryUpdated, m_ticker.get(),
                      &ticker::TickerController::showIndices);
-    m_announcements = std::make_unique<info::AnnouncementsWindow>(m_main->stockNews().announcements(),
-                                                                 m_ctx.opener);
-    m_main->stockNews().setAnnouncementsWindow(m_announcements.get());
+    m_main->stockNews().setAnnouncementsWindow([this] { return &announcementsWindow(); });
 
-    settings::SettingsHost host;
+    m_settingsHost = std::make_unique<settings::SettingsHost>();
+    settings::SettingsHost& host = *m_settingsHost;
     host.mainWindow = m_main.get();
     host.alertTimer = m_main->alertTimer();
     host.blogTimer = m_main->blogTimer();
@@ -55,10 +54,7 @@ bool WindowSet::startUp()
     host.pauseTicker = [this] { m_ticker->pause(); };
     host.resumeTicker = [this] { m_ticker->resume(); };
     host.rebuildTicker = [this] { m_ticker->rebuildRows(); };
-    m_settings = std::make_unique<settings::SettingsDialog>(m_ctx.store, m_ctx.alerts, m_ctx.settings,
-                                                           m_ctx.prompter, m_ctx.opener, host);
-    QObject::connect(m_main.get(), &MainWindow::settingsRequested, m_settings.get(),
-                     &settings::SettingsDialog::open);
+    QObject::connect(m_main.get(), &MainWindow::settingsRequested, m_main.get(), [this] { settingsDialog().open(); });
 
     m_broadcast = std::make_unique<alerts::BroadcastWindow>();
     for (alerts::AlertKind kind : {alerts::AlertKind::Limit, alerts::AlertKind::LargeTrade,
@@ -126,6 +122,22 @@ bool WindowSet::startUp()
                      [this, rc] { guarded(m_ctx.prompter, [rc] { rc->N14Click(); }); });
     QObject::connect(&tray, &Tray::recommendResumed, rc, &recommend::RecommendController::N15Click);
     return true;
+}
+
+settings::SettingsDialog& WindowSet::settingsDialog()
+{
+    if (!m_settings)
+        m_settings = std::make_unique<settings::SettingsDialog>(m_ctx.store, m_ctx.alerts, m_ctx.settings,
+                                                               m_ctx.prompter, m_ctx.opener, *m_settingsHost);
+    return *m_settings;
+}
+
+info::AnnouncementsWindow& WindowSet::announcementsWindow()
+{
+    if (!m_announcements)
+        m_announcements = std::make_unique<info::AnnouncementsWindow>(m_main->stockNews().announcements(),
+                                                                     m_ctx.opener);
+    return *m_announcements;
 }
 
 alerts::AlertWindow& WindowSet::alertWindow(alerts::AlertKind kind)

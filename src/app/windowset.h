@@ -1,4 +1,5 @@
-// Every window of the program, created once in a fixed order and kept for the whole run.
+// Every window of the program, kept for the whole run: most created at start-up in a fixed order,
+// the two that only a click opens at their first use.
 #pragma once
 
 #include "alerts/alertwindows.h"
@@ -6,7 +7,10 @@
 
 #include <memory>
 
-namespace settings { class SettingsDialog; }
+namespace settings {
+class SettingsDialog;
+struct SettingsHost;
+}
 namespace info { class AnnouncementsWindow; }
 namespace recommend { class RecommendController; }
 namespace ticker { class TickerController; }
@@ -23,14 +27,16 @@ public:
 
     // Shows the splash, then the main window (whose first show prepares everything), then
     // creates the other windows hidden. False when a start-up step decided the program ends.
+    // The settings dialog and the announcements window, which only a click opens, are made at
+    // their first use.
     bool startUp();
 
     SplashWindow& splash() { return *m_splash; }
     MainWindow& main() { return *m_main; }
-    settings::SettingsDialog& settingsDialog() { return *m_settings; }
+    settings::SettingsDialog& settingsDialog();
     // The desktop ticker (TForm15 with its refresh timer), switched by the tray item N13.
     ticker::TickerController& ticker() { return *m_ticker; }
-    info::AnnouncementsWindow& announcementsWindow() { return *m_announcements; }
+    info::AnnouncementsWindow& announcementsWindow();
     alerts::BroadcastWindow& broadcastWindow() { return *m_broadcast; }
     // TForm6 to TForm9 by kind.
     alerts::AlertWindow& alertWindow(alerts::AlertKind kind);
@@ -49,6 +55,7 @@ private:
     std::unique_ptr<MainWindow> m_main;
     std::unique_ptr<ticker::TickerController> m_ticker;
     std::unique_ptr<info::AnnouncementsWindow> m_announcements;   // TForm2
+    std::unique_ptr<settings::SettingsHost> m_settingsHost;
     std::unique_ptr<settings::SettingsDialog> m_settings;
     alerts::NoticePauses m_pauses;
     std::unique_ptr<alerts::BroadcastWindow> m_broadcast;

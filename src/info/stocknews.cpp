@@ -123,9 +123,9 @@ void StockNewsController::placeInvestorLine(QWidget* line, QWidget* marker, QWid
     foundAt->setGeometry(6 + kHeadingWidth + kLineWidth - 94, 0, 94, kLineHeight);
 }
 
-void StockNewsController::setAnnouncementsWindow(AnnouncementsWindow* window)
+void StockNewsController::setAnnouncementsWindow(std::function<AnnouncementsWindow*()> window)
 {
-    TForm2 = window;
+    TForm2 = std::move(window);
 }
 
 void StockNewsController::getyg(const QString& code)
@@ -205,12 +205,13 @@ void StockNewsController::getgg(const QString& code)
 
 void StockNewsController::Label15Click()
 {
-    if (m_state.CurrentName.isEmpty() || !TForm2)
+    AnnouncementsWindow* window = TForm2 ? TForm2() : nullptr;
+    if (m_state.CurrentName.isEmpty() || !window)
         return;
-    TForm2->ggggdraw();
+    window->ggggdraw();
     Image3->hide();
-    TForm2->setStock(m_state.CurrentName, m_state.CurrentCode);
-    TForm2->showOver(Label15->window());
+    window->setStock(m_state.CurrentName, m_state.CurrentCode);
+    window->showOver(Label15->window());
 }
 
 void StockNewsController::openLink(const QString& link)

@@ -10,6 +10,8 @@
 #include "info/announcements.h"
 
 #include <QObject>
+
+#include <functional>
 #include <QPointer>
 
 class QGroupBox;
@@ -40,8 +42,9 @@ public:
     // the time it was found go into GroupBox6 here.
     void placeInvestorLine(QWidget* line, QWidget* marker, QWidget* foundAt);
 
-    // The all-announcements window the announcement line opens.
-    void setAnnouncementsWindow(AnnouncementsWindow* window);
+    // The all-announcements window the announcement line opens, asked for at the first click
+    // (the window is made only when someone opens it).
+    void setAnnouncementsWindow(std::function<AnnouncementsWindow*()> window);
     const AnnouncementLists& announcements() const { return m_lists; }
 
     // Read the company page of `code`: the latest rumour and research report. Aborts silently on
@@ -73,7 +76,7 @@ private:
     AnnouncementLists m_lists;
     QString m_rumourLink;
     QString m_reportLink;
-    QPointer<AnnouncementsWindow> TForm2;
+    std::function<AnnouncementsWindow*()> TForm2;
     QPointer<QGroupBox> m_ownedBox2, m_ownedBox6;
 
     QGroupBox* GroupBox2;

@@ -80,7 +80,7 @@ private Q_SLOTS:
         news->commentaryBox()->setParent(window.get());
         news->newsBox()->setParent(window.get());
         all = std::make_unique<info::AnnouncementsWindow>(news->announcements(), fx->opener);
-        news->setAnnouncementsWindow(all.get());
+        news->setAnnouncementsWindow([w = all.get()] { return w; });
         window->show();
         useStock(QStringLiteral("600000"));
     }
