@@ -56,10 +56,6 @@ bool WindowSet::startUp()
     host.rebuildTicker = [this] { m_ticker->rebuildRows(); };
     QObject::connect(m_main.get(), &MainWindow::settingsRequested, m_main.get(), [this] { settingsDialog().open(); });
 
-    m_broadcast = std::make_unique<alerts::BroadcastWindow>();
-    for (alerts::AlertKind kind : {alerts::AlertKind::Limit, alerts::AlertKind::LargeTrade,
-                                   alerts::AlertKind::LargeOrder, alerts::AlertKind::RiseFall})
-        m_alertWindows[int(kind)] = std::make_unique<alerts::AlertWindow>(kind);
     m_flow = std::make_unique<alerts::FlowNoticeWindow>(m_pauses);
     m_blog = std::make_unique<alerts::BlogNoticeWindow>(m_pauses, m_ctx.opener);
     m_main->alerts().setAlertSink([this](const alerts::TickResult& result) { showAlerts(result); });
@@ -140,9 +136,19 @@ info::AnnouncementsWindow& WindowSet::announcementsWindow()
     return *m_announcements;
 }
 
+alerts::BroadcastWindow& WindowSet::broadcastWindow()
+{
+    if (!m_broadcast)
+        m_broadcast = std::make_unique<alerts::BroadcastWindow>();
+    return *m_broadcast;
+}
+
 alerts::AlertWindow& WindowSet::alertWindow(alerts::AlertKind kind)
 {
-    return *m_alertWindows[int(kind)];
+    std::unique_ptr<alerts::AlertWindow>& window = m_alertWindows[int(kind)];
+    if (!window)
+        window = std::make_unique<alerts::AlertWindow>(kind);
+    return *window;
 }
 
 void WindowSet::showAlerts(const alerts::TickResult& result)
@@ -150,7 +156,7 @@ void WindowSet::showAlerts(const alerts::TickResult& result)
     const QDateTime now = m_ctx.clock.now();
     if (result.broadcast) {
         logEvent(now, QStringLiteral("broadcast"), result.broadcast->title);
-        m_broadcast->showBroadcast(result.broadcast->title, result.broadcast->heading, result.broadcast->rows);
+        broadcastWindow().showBroadcast(result.broadcast->title, result.broadcast->heading, result.broadcast->rows);
     }
     for (const alerts::AlertShow& a : result.alerts) {
         logEvent(now, QStringLiteral("alert"), a.line1);

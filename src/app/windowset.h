@@ -1,5 +1,5 @@
 // Every window of the program, kept for the whole run: most created at start-up in a fixed order,
-// the two that only a click opens at their first use.
+// those that only a click or an alert opens at their first use.
 #pragma once
 
 #include "alerts/alertwindows.h"
@@ -27,8 +27,8 @@ public:
 
     // Shows the splash, then the main window (whose first show prepares everything), then
     // creates the other windows hidden. False when a start-up step decided the program ends.
-    // The settings dialog and the announcements window, which only a click opens, are made at
-    // their first use.
+    // The settings dialog and the announcements window, which only a click opens, and the
+    // broadcast and alert pop-ups, which only an alert opens, are made at their first use.
     bool startUp();
 
     SplashWindow& splash() { return *m_splash; }
@@ -37,7 +37,7 @@ public:
     // The desktop ticker (TForm15 with its refresh timer), switched by the tray item N13.
     ticker::TickerController& ticker() { return *m_ticker; }
     info::AnnouncementsWindow& announcementsWindow();
-    alerts::BroadcastWindow& broadcastWindow() { return *m_broadcast; }
+    alerts::BroadcastWindow& broadcastWindow();
     // TForm6 to TForm9 by kind.
     alerts::AlertWindow& alertWindow(alerts::AlertKind kind);
     alerts::FlowNoticeWindow& flowNotice() { return *m_flow; }
