@@ -48,7 +48,7 @@ QString plainHint(const QString& text);
 
 // The faces with Chinese glyphs the program draws with, the one it prefers first. WenQuanYi Micro
 // Hei comes first: a screen face of one 5 MB file whose bold is drawn from the regular outlines,
-// where Noto Sans CJK opens a second 15 MB file for bold and spreads the common glyphs over far
+// where Noto Sans CJK opens a second 20 MB file for bold and spreads the common glyphs over far
 // more of its files, which cost the program about 9 MiB of memory and a sixth of its start-up
 // page faults.
 QStringList chineseFontFamilies();
