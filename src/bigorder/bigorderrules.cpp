@@ -2,6 +2,9 @@
 
 #include "core/calendar.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace bigorder {
 
 std::optional<qint64> shareCount(QStringView item)
@@ -258,6 +261,26 @@ bool inReloadHours(const QTime& time)
 {
     const QTime t = app::wholeSeconds(time);
     return t > QTime(10, 30) && t < QTime(15, 30);
+}
+
+ValueAxis valueAxis(const QList<double>& values, int parts)
+{
+    double lo = 0, hi = 0;
+    for (double v : values) {
+        if (std::isfinite(v)) {
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+    }
+    const double span = hi - lo;
+    if (!(span > 0) || !std::isfinite(span))
+        return {lo, lo + 1, 1};
+    const double raw = span / std::max(parts, 1);
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    // The tolerance keeps a quotient like 2.0000000000000004 on its round step.
+    const double f = raw / magnitude - 1e-9;
+    const double step = (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10) * magnitude;
+    return {std::floor(lo / step) * step, std::ceil(hi / step) * step, step};
 }
 
 } // namespace bigorder

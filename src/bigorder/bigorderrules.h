@@ -94,6 +94,16 @@ struct PieData {
 // table gives a grey slice labelled with the code; values without a colour code are left out.
 PieData pieChart(const QString& name, const QString& code, const QDate& today, const BigOrderLists& lists);
 
+// The value axis of a bar chart: from `low` to `high` in `parts` or a few more steps of `step`,
+// a round number (1, 2 or 5 times a power of ten); it covers every value and 0. Values that are
+// not finite are left out.
+struct ValueAxis {
+    double low = 0;
+    double high = 1;
+    double step = 1;
+};
+ValueAxis valueAxis(const QList<double>& values, int parts);
+
 // The announcement state of the hourly flow: how many trading hours were announced, which ones,
 // and the trading day they belong to.
 struct FlowState {

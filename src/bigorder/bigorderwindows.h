@@ -1,45 +1,15 @@
-// The big-order charts: the bar chart used on the main window (hourly and daily) and in the
-// ten-day window (TForm13), and the pie window of today's trade sizes (TForm14).
+// The big-order windows: the ten-day window (TForm13) and the pie window of today's trade sizes
+// (TForm14). The main window's two bar charts are built by the controller.
 #pragma once
 
-#include "bigorder/bigorderrules.h"
+#include "bigorder/chartwidgets.h"
 
-#include <QChartView>
 #include <QWidget>
 
-class QBarSeries;
 class QCheckBox;
 class QLabel;
-class QPieSeries;
 
 namespace bigorder {
-
-// A two-series bar chart (buy red, sell green, side by side, no value marks) on white.
-class BarChart : public QChartView {
-    Q_OBJECT
-public:
-    // `legend`: the series titles are listed above the chart; `valueLabels`: the value axis is
-    // labelled (a chart as small as the main window's has no room for it; its grid stays).
-    BarChart(const char* name, bool legend, bool valueLabels, QWidget* parent = nullptr);
-
-    // Removes every series and axis.
-    void clearSeries();
-    // Removes every series, then adds the buy and the sell series with the points of `data`; the
-    // buy points' labels are the category axis labels.
-    void showBars(const BarChartData& data);
-    // The chart's bar series, null after clearSeries().
-    QBarSeries* bars() const;
-
-Q_SIGNALS:
-    void mouseMoved();
-
-protected:
-    void mouseMoveEvent(QMouseEvent* event) override;
-    bool event(QEvent* event) override;
-
-private:
-    bool m_valueLabels;
-};
 
 // Closing one of the two windows only hides it and tells the controller.
 class ChartWindow : public QWidget {
@@ -63,7 +33,7 @@ public:
     // Removes the series; sets the totals line and the title when the rebuild got that far; adds
     // the points it holds.
     void fill(const TenDayData& data);
-    BarChart* chartView() const { return m_chart; }
+    BarChart* chart() const { return m_chart; }
     QLabel* totalsLabel() const { return m_totals; }
 
 private:
@@ -80,8 +50,7 @@ public:
 
     // Empties the pie, sets the title and adds the slices of `data`.
     void fill(const PieData& data);
-    QPieSeries* series() const { return m_series; }
-    QChartView* chartView() const { return m_view; }
+    PieChart* chart() const { return m_chart; }
 
     bool paused() const { return m_paused; }
     // The tray item resumes the pie: clears the pause and unticks the box without reporting it.
@@ -92,8 +61,7 @@ Q_SIGNALS:
     void pauseChanged(bool paused);
 
 private:
-    QChartView* m_view;
-    QPieSeries* m_series;
+    PieChart* m_chart;
     QCheckBox* m_pauseBox;
     bool m_paused = false;
 };

@@ -105,7 +105,7 @@ private Q_SLOTS:
         f.box->setSilent("/stock/sh/600036/single-bar.htm");
         w.ChangeStock();
         QVERIFY(big.lists().HourBuyList.isEmpty());
-        QVERIFY(big.hourlyChart()->chart()->series().isEmpty());
+        QVERIFY(big.hourlyChart()->series().isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(w.findChild<QGroupBox*>("GroupBox3")->title(),
                                   QStringLiteral("招商银行(600036)近5日大单成交分布图"), 20000);
     }

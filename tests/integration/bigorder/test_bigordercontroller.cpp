@@ -5,14 +5,9 @@
 #include "net/codecs.h"
 #include "net/pageloader.h"
 
-#include <QBarCategoryAxis>
-#include <QBarSeries>
-#include <QBarSet>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPieSeries>
-#include <QPieSlice>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -67,12 +62,6 @@ struct Rig {
     std::unique_ptr<BigOrderController> controller;
 };
 
-QStringList categories(BarChart* chart)
-{
-    const auto axes = chart->chart()->axes(Qt::Horizontal);
-    return axes.isEmpty() ? QStringList() : qobject_cast<QBarCategoryAxis*>(axes.first())->categories();
-}
-
 const QString kHourPath = QStringLiteral("/stock/sz/000001/single-bar.htm");
 const QString kDayPath = QStringLiteral("/stock/sz/000001/single-barDay.htm");
 const QString kPiePath = QStringLiteral("/stock/sz/000001/single-pie.htm");
@@ -100,18 +89,17 @@ private Q_SLOTS:
         QCOMPARE(rig.box("GroupBox4")->title(), QStringLiteral("平安银行(000001)今日每小时大单成交分布图"));
         QCOMPARE(rig.box("GroupBox3")->title(), QStringLiteral("平安银行(000001)近5日大单成交分布图"));
         BarChart* hourly = rig.controller->hourlyChart();
-        QCOMPARE(categories(hourly), (QStringList{"10:30", "11:30", "14:00"}));
-        QBarSeries* bars = hourly->bars();
-        QCOMPARE(bars->count(), 2);
-        QCOMPARE(bars->barSets()[0]->label(), QStringLiteral("大单买入"));
-        QCOMPARE(bars->barSets()[0]->color(), QColor(255, 0, 0));
-        QCOMPARE(bars->barSets()[1]->label(), QStringLiteral("大单卖出"));
-        QCOMPARE(bars->barSets()[1]->color(), QColor(0, 128, 0));
-        QCOMPARE(bars->barSets()[0]->at(0), double(today.hourBuy[0]) / 100.0);
-        QVERIFY(!bars->isLabelsVisible());
-        QVERIFY(hourly->chart()->legend()->isVisible());
-        QVERIFY(!rig.controller->dayChart()->chart()->legend()->isVisible());
-        QCOMPARE(categories(rig.controller->dayChart()).size(), 5);
+        QCOMPARE(hourly->categories(), (QStringList{"10:30", "11:30", "14:00"}));
+        const QList<BarSeries>& bars = hourly->series();
+        QCOMPARE(bars.size(), 2);
+        QCOMPARE(bars[0].title, QStringLiteral("大单买入"));
+        QCOMPARE(bars[0].colour, QColor(255, 0, 0));
+        QCOMPARE(bars[1].title, QStringLiteral("大单卖出"));
+        QCOMPARE(bars[1].colour, QColor(0, 128, 0));
+        QCOMPARE(bars[0].points[0].value, double(today.hourBuy[0]) / 100.0);
+        QVERIFY(hourly->legendVisible());
+        QVERIFY(!rig.controller->dayChart()->legendVisible());
+        QCOMPARE(rig.controller->dayChart()->categories().size(), 5);
         QVERIFY(rig.fx.prompter.boxes.isEmpty());
     }
 
@@ -122,7 +110,7 @@ private Q_SLOTS:
         QVERIFY(rig.loadAll());
         QVERIFY(rig.controller->lists().HourBuyList.isEmpty());
         QCOMPARE(rig.box("GroupBox4")->title(), QStringLiteral("大单成交分时图"));
-        QVERIFY(rig.controller->hourlyChart()->chart()->series().isEmpty());
+        QVERIFY(rig.controller->hourlyChart()->series().isEmpty());
         QCOMPARE(rig.controller->lists().DayBuyList.size(), 10);
     }
 
@@ -138,7 +126,8 @@ private Q_SLOTS:
         QVERIFY(rig.controller->lists().HourBuyList.isEmpty());
         // The charts are rebuilt with two empty series.
         QCOMPARE(rig.box("GroupBox3")->title(), QStringLiteral("平安银行(000001)近0日大单成交分布图"));
-        QCOMPARE(rig.controller->hourlyChart()->bars()->barSets()[0]->count(), 0);
+        QCOMPARE(rig.controller->hourlyChart()->series().size(), 2);
+        QCOMPARE(rig.controller->hourlyChart()->series()[0].points.size(), 0);
         QVERIFY(rig.fx.prompter.boxes.isEmpty());
 
         // A page that completes after the stock changed is dropped.
@@ -162,7 +151,7 @@ private Q_SLOTS:
             "<body>&x_labels=a,b,c&values=100,2x0,300&values_2=1,2,3&</body>")));
         QVERIFY(rig.loadAll());
         QCOMPARE(rig.fx.prompter.texts(), QStringList{"'2x0' is not a valid integer value"});
-        QCOMPARE(rig.controller->dayChart()->bars()->barSets()[0]->count(), 1);
+        QCOMPARE(rig.controller->dayChart()->series()[0].points.size(), 1);
     }
 
     void tenDayWindow()
@@ -175,8 +164,8 @@ private Q_SLOTS:
         TenDayWindow& w = rig.controller->tenDayWindow();
         QVERIFY(w.isVisible());
         QVERIFY(!rig.main.isEnabled());
-        QCOMPARE(w.chartView()->chart()->title(), QStringLiteral("平安银行(000001)近10日大单成交分布图"));
-        QCOMPARE(w.chartView()->bars()->barSets()[0]->count(), 10);
+        QCOMPARE(w.chart()->title(), QStringLiteral("平安银行(000001)近10日大单成交分布图"));
+        QCOMPARE(w.chart()->series()[0].points.size(), 10);
         QVERIFY(w.totalsLabel()->text().startsWith(QStringLiteral("近10日 大单流入:")));
         w.close();
         QVERIFY(!w.isVisible());
@@ -203,9 +192,9 @@ private Q_SLOTS:
         PieWindow& pie = rig.controller->pieWindow();
         QVERIFY(pie.isVisible());
         QVERIFY(!rig.main.isEnabled());
-        QCOMPARE(pie.series()->count(), 2);
-        QCOMPARE(pie.series()->slices()[0]->label(), QStringLiteral("单笔买入50万以下(60%)"));
-        QCOMPARE(pie.chartView()->chart()->title(), QStringLiteral("平安银行(000001)今日(2026-12-9)大单进出成交分布图"));
+        QCOMPARE(pie.chart()->slices().size(), 2);
+        QCOMPARE(pie.chart()->slices()[0].label, QStringLiteral("单笔买入50万以下(60%)"));
+        QCOMPARE(pie.chart()->title(), QStringLiteral("平安银行(000001)今日(2026-12-9)大单进出成交分布图"));
 
         // The pie stays open: the next hour neither rebuilds nor reopens it. The flow pause keeps
         // the pop-up hidden but its lines are still written.
@@ -219,7 +208,7 @@ private Q_SLOTS:
         QCOMPARE(rig.flow.shows, 1);
         QCOMPARE(rig.flow.message, QStringLiteral("在 10:30-11:30 之间大单净流出2手"));
         QCOMPARE(rig.flow.messageColour, QColor(0, 128, 0));
-        QCOMPARE(pie.series()->count(), 2);
+        QCOMPARE(pie.chart()->slices().size(), 2);
 
         // Closed, the pie opens with the next hour even while the pop-up is paused.
         pie.close();
@@ -229,7 +218,7 @@ private Q_SLOTS:
         rig.fx.clock.setTime(QTime(14, 0));
         rig.controller->Timer7Timer();
         QVERIFY(pie.isVisible());
-        QCOMPARE(pie.series()->count(), 1);
+        QCOMPARE(pie.chart()->slices().size(), 1);
         pie.close();
 
         // A code change empties the hourly lists and the announcement state.

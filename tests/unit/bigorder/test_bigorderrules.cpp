@@ -320,6 +320,30 @@ private Q_SLOTS:
         QFETCH(bool, reload);
         QCOMPARE(inReloadHours(time), reload);
     }
+
+    // The value axis covers every value and 0 with a few round steps.
+    void valueAxisSteps()
+    {
+        const ValueAxis a = valueAxis({1234.5, 876, 0.5}, 4);
+        QCOMPARE(a.step, 500.0);
+        QCOMPARE(a.low, 0.0);
+        QCOMPARE(a.high, 1500.0);
+        const ValueAxis neg = valueAxis({-0.3, 0.1}, 4);
+        QCOMPARE(neg.step, 0.1);
+        QVERIFY(neg.low <= -0.3 && neg.low > -0.31);
+        QVERIFY(neg.high >= 0.1 && neg.high < 0.11);
+        // No values, only zeros, or values that are not finite: the unit range.
+        for (const QList<double>& vs : {QList<double>{}, QList<double>{0, 0},
+                                        QList<double>{qQNaN(), qInf()}}) {
+            const ValueAxis e = valueAxis(vs, 4);
+            QCOMPARE(e.low, 0.0);
+            QCOMPARE(e.high, 1.0);
+        }
+        // The largest share counts a page can give stay a handful of steps.
+        const ValueAxis big = valueAxis({9.2e16, -9.2e16}, 3);
+        QVERIFY((big.high - big.low) / big.step <= 5);
+        QVERIFY(big.low <= -9.2e16 && big.high >= 9.2e16);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestBigOrderRules)

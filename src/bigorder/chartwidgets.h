@@ -1,0 +1,87 @@
+// The two chart controls the big-order windows use, painted with QPainter: a bar chart of two
+// series side by side, and a pie with a label beside each slice. Every text is drawn as plain
+// text (category labels and unknown colour codes come from the remote pages).
+#pragma once
+
+#include "bigorder/bigorderrules.h"
+
+#include <QColor>
+#include <QFont>
+#include <QWidget>
+
+namespace bigorder {
+
+// One bar series: the title the legend lists, the bars' colour and the points.
+struct BarSeries {
+    QString title;
+    QColor colour;
+    QList<BarPoint> points;
+};
+
+// A bar chart on white: optional title and legend above, horizontal grid lines, the category
+// labels under the bars, the value axis labelled only when there is room for it. No value marks
+// above the bars.
+class BarChart : public QWidget {
+    Q_OBJECT
+public:
+    // `legend`: the series titles are listed above the chart; `valueLabels`: the value axis is
+    // labelled (a chart as small as the main window's has no room for it; its grid stays).
+    BarChart(const char* name, bool legend, bool valueLabels, QWidget* parent = nullptr);
+
+    // Removes every series.
+    void clearSeries();
+    // Removes every series, then adds the buy series (red) and the sell series (green) with the
+    // points of `data`. The buy points' labels label the categories; where the sell series has
+    // more points, its labels label the rest.
+    void showBars(const BarChartData& data);
+
+    void setTitle(const QString& title);
+    void setTitleStyle(const QFont& font, const QColor& colour);
+
+    QString title() const { return m_title; }
+    const QList<BarSeries>& series() const { return m_series; }
+    QStringList categories() const;
+    bool legendVisible() const { return m_legend; }
+
+Q_SIGNALS:
+    void mouseMoved();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    bool m_legend;
+    bool m_valueLabels;
+    QString m_title;
+    QFont m_titleFont;
+    QColor m_titleColour;
+    QList<BarSeries> m_series;
+};
+
+// A pie on white under an optional title: slices clockwise from twelve o'clock, each labelled
+// beside the pie with a short leader line. Slices of size 0 or less take no room and no label.
+class PieChart : public QWidget {
+    Q_OBJECT
+public:
+    explicit PieChart(const char* name, QWidget* parent = nullptr);
+
+    void clear();
+    void append(const PieSlice& slice);
+    void setTitle(const QString& title);
+    void setTitleStyle(const QFont& font, const QColor& colour);
+
+    QString title() const { return m_title; }
+    const QList<PieSlice>& slices() const { return m_slices; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_title;
+    QFont m_titleFont;
+    QColor m_titleColour;
+    QList<PieSlice> m_slices;
+};
+
+} // namespace bigorder
