@@ -67,6 +67,7 @@ int main(int argc, char** argv)
     // last visible window (a pop-up, with the main window in the tray) was closed.
     QApplication::setQuitOnLastWindowClosed(false);
     app::useChineseDefaultFont();
+    const std::jthread fontList = fontConfig.listFonts();
 
     std::unique_ptr<app::Clock> clock;
     if (cli.clockStart.isValid() || cli.speed != 1.0)
@@ -78,7 +79,6 @@ int main(int argc, char** argv)
     net::DesktopUrlOpener opener;
     app::AppContext context(settings, *clock, prompter, opener);
 
-    fontConfig.wait();   // the splash's caption is the first text drawn
     app::SingleCopy singleCopy(app::kAppTitle);
     if (!singleCopy.acquire())
         return 0;   // another copy is running: end without a window

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontDatabase>
 #include <QImageReader>
 #include <QPixmap>
 
@@ -58,6 +59,12 @@ void FontConfigLoader::wait()
 {
     if (m_thread.joinable())
         m_thread.join();
+}
+
+std::jthread FontConfigLoader::listFonts()
+{
+    wait();
+    return std::jthread([] { QFontDatabase::families(); });
 }
 
 } // namespace app

@@ -11,11 +11,27 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QSystemTrayIcon>
 
 class TestProgramIcon : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // First, before anything here uses a font: the installed fonts are listed on the loader's
+    // thread while this thread draws Chinese text, and both end with the same list.
+    void fontsListedBesideTheFirstCaption()
+    {
+        app::FontConfigLoader loader;
+        std::jthread list = loader.listFonts();
+        QLabel label(QStringLiteral("汇澜股票情报系统"));
+        label.setFont(QFont(app::chineseFontFamilies()));
+        QVERIFY(!label.grab().isNull());
+        list.join();
+        const QStringList families = QFontDatabase::families();
+        QVERIFY(families.contains(QFontInfo(label.font()).family()));
+        QVERIFY(QFontMetrics(label.font()).inFontUcs4(U'汇'));
+    }
+
     void windowAndTraySizesAreCompiledIn()
     {
         const QIcon icon = app::programIcon();
