@@ -9,6 +9,7 @@
 #include "core/settings.h"
 #include "core/startupheap.h"
 #include "app/singlecopy.h"
+#include "app/startuploader.h"
 #include "net/desktopurlopener.h"
 
 #include <QApplication>
@@ -45,7 +46,7 @@ int main(int argc, char** argv)
     // The window system, the fonts and the first show allocate about 10 MiB of heap; backed in
     // one call it costs a tenth of what page faults one page at a time cost on a virtual machine.
     app::reserveStartupHeap(app::kStartupHeapBytes);
-    app::FontConfigLoader fontConfig;
+    app::StartupLoader loader;
 
     app::Settings settings;
     const QString configPath = cli.configPath.isEmpty() ? app::Settings::defaultPath() : cli.configPath;
@@ -67,7 +68,7 @@ int main(int argc, char** argv)
     // last visible window (a pop-up, with the main window in the tray) was closed.
     QApplication::setQuitOnLastWindowClosed(false);
     app::useChineseDefaultFont();
-    const std::jthread fontList = fontConfig.listFonts();
+    const std::jthread loading = loader.loadAfterApplication();
 
     std::unique_ptr<app::Clock> clock;
     if (cli.clockStart.isValid() || cli.speed != 1.0)

@@ -4,13 +4,8 @@
 
 #include <QApplication>
 #include <QFont>
-#include <QFontDatabase>
 #include <QImageReader>
 #include <QPixmap>
-
-#ifdef HUILAN_HAVE_FONTCONFIG
-#include <fontconfig/fontconfig.h>
-#endif
 
 namespace app {
 
@@ -41,30 +36,6 @@ void useChineseDefaultFont()
     QFont font = QApplication::font();
     font.setFamilies(chineseFontFamilies() << font.family());
     QApplication::setFont(font);
-}
-
-FontConfigLoader::FontConfigLoader()
-{
-#ifdef HUILAN_HAVE_FONTCONFIG
-    m_thread = std::thread([] { FcInit(); });
-#endif
-}
-
-FontConfigLoader::~FontConfigLoader()
-{
-    wait();
-}
-
-void FontConfigLoader::wait()
-{
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-std::jthread FontConfigLoader::listFonts()
-{
-    wait();
-    return std::jthread([] { QFontDatabase::families(); });
 }
 
 } // namespace app

@@ -5,8 +5,6 @@
 
 #include <QIcon>
 
-#include <thread>
-
 namespace app {
 
 // The icon at the sizes windows and trays use, so each place picks the sharpest one.
@@ -18,28 +16,5 @@ QIcon programIcon();
 // largest cost of the start-up. The faces are chineseFontFamilies(); where none of them is
 // installed the system default stays.
 void useChineseDefaultFont();
-
-// Loads the system's font configuration on a thread of its own from construction, while the
-// program reads its settings and opens the window system. Fontconfig reading its configuration
-// files is about a sixth of the start-up's processor time, and the first caption would otherwise
-// wait for it. Does nothing where Qt does not draw text through fontconfig.
-class FontConfigLoader {
-public:
-    FontConfigLoader();
-    ~FontConfigLoader();
-    FontConfigLoader(const FontConfigLoader&) = delete;
-    FontConfigLoader& operator=(const FontConfigLoader&) = delete;
-    // Waits until the configuration is loaded.
-    void wait();
-    // Once the application object exists: waits for the configuration, then lists the installed
-    // fonts into Qt's font database on a thread while the program builds its windows (about
-    // another twelfth of the start-up). The first caption waits for the list if it comes first:
-    // Qt guards the font database with its own lock. Keep the returned thread until the
-    // application object goes; it joins when destroyed.
-    [[nodiscard]] std::jthread listFonts();
-
-private:
-    std::thread m_thread;
-};
 
 } // namespace app

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUuid>
 #include <QVariant>
 #include <algorithm>
@@ -13,6 +14,8 @@
 namespace store {
 
 namespace {
+
+const QString kDriver = QStringLiteral("QSQLITE");
 
 const char* const kCreateStatements[] = {
     "create table 手机(ID INTEGER PRIMARY KEY AUTOINCREMENT,手机号码 char(11),本地发 char(1),"
@@ -102,6 +105,13 @@ bool AlertStore::isOpen() const
     return QSqlDatabase::contains(m_connection) && QSqlDatabase::database(m_connection, false).isOpen();
 }
 
+void AlertStore::loadDriver()
+{
+    const QString connection = QStringLiteral("huilan-driver-%1").arg(quintptr(QThread::currentThreadId()));
+    QSqlDatabase::addDatabase(kDriver, connection);
+    QSqlDatabase::removeDatabase(connection);
+}
+
 void AlertStore::makeDatabase(const QString& path)
 {
     // The new database is made under another name and renamed into place once its tables are
@@ -112,7 +122,7 @@ void AlertStore::makeDatabase(const QString& path)
     QFile::remove(building + QStringLiteral("-journal"));
     QString problem;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, m_connection);
         db.setDatabaseName(building);
         if (!db.open()) {
             problem = db.lastError().text();
@@ -157,7 +167,7 @@ Switches AlertStore::createbase(const QString& path)
         makeDatabase(path);
     }
 
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, m_connection);
     db.setDatabaseName(path);
     if (!db.open()) {
         const QString reason = db.lastError().text();

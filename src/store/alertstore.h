@@ -35,6 +35,10 @@ public:
     AlertStore(const AlertStore&) = delete;
     AlertStore& operator=(const AlertStore&) = delete;
 
+    // Loads the database driver plug-in and the SQLite library, which the first connection would
+    // otherwise load; safe on any thread. The start-up does it on a thread of its own.
+    static void loadDriver();
+
     // Opens the database at `path`, creating it with its four empty tables when the file does
     // not exist. A file that exists but is not a usable database is left untouched and
     // reported. Returns the stored switches (both off for a new file).

@@ -2,8 +2,10 @@
 // tray show it, so the task bar, the tray and the menu entry all show one picture.
 #include "app/mainwindow.h"
 #include "app/programicon.h"
+#include "app/startuploader.h"
 #include "app/tray.h"
 #include "appfixture.h"
+#include "store/alertstore.h"
 
 #include "widgets/widgets.h"
 
@@ -13,16 +15,18 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 
 class TestProgramIcon : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // First, before anything here uses a font: the installed fonts are listed on the loader's
-    // thread while this thread draws Chinese text, and both end with the same list.
+    // thread while this thread draws Chinese text, and both end with the same list; the
+    // database driver the thread loaded opens databases here.
     void fontsListedBesideTheFirstCaption()
     {
-        app::FontConfigLoader loader;
-        std::jthread list = loader.listFonts();
+        app::StartupLoader loader;
+        std::jthread list = loader.loadAfterApplication();
         QLabel label(QStringLiteral("汇澜股票情报系统"));
         label.setFont(QFont(app::chineseFontFamilies()));
         QVERIFY(!label.grab().isNull());
@@ -30,6 +34,10 @@ private Q_SLOTS:
         const QStringList families = QFontDatabase::families();
         QVERIFY(families.contains(QFontInfo(label.font()).family()));
         QVERIFY(QFontMetrics(label.font()).inFontUcs4(U'汇'));
+        QTemporaryDir dir;
+        store::AlertStore store;
+        store.createbase(dir.filePath(QStringLiteral("gpbd0856.dat")));
+        QVERIFY(store.isOpen());
     }
 
     void windowAndTraySizesAreCompiledIn()
