@@ -166,11 +166,17 @@ void BarChart::paintEvent(QPaintEvent*)
     if (labels.isEmpty())
         return;
     const double slot = double(plot.width()) / labels.size();
-    const double bar = slot * 0.7 / std::max<qsizetype>(1, m_series.size());
+    const double bar = std::max(1.0, slot * 0.7 / std::max<qsizetype>(1, m_series.size()));
     const double zero = yOf(std::clamp(0.0, axis.low, axis.high));
+    // A page can give hundreds of thousands of points: past one pixel per bar and 40 pixels per
+    // label only every n-th is drawn, so that a paint stays quick.
+    const qsizetype width = plot.width();
+    const qsizetype pixelsPerGroup = std::max<qsizetype>(1, m_series.size());
+    const qsizetype barStride = std::max<qsizetype>(1, (labels.size() * pixelsPerGroup + width - 1) / width);
+    const qsizetype labelStride = std::max<qsizetype>(1, (labels.size() * 40 + width - 1) / width);
     for (qsizetype s = 0; s < m_series.size(); ++s) {
         const BarSeries& series = m_series[s];
-        for (qsizetype i = 0; i < series.points.size(); ++i) {
+        for (qsizetype i = 0; i < series.points.size(); i += barStride) {
             const double v = series.points[i].value;
             if (!std::isfinite(v))
                 continue;
@@ -180,8 +186,8 @@ void BarChart::paintEvent(QPaintEvent*)
         }
     }
     p.setPen(kText);
-    for (qsizetype i = 0; i < labels.size(); ++i) {
-        const QRect cell(int(plot.left() + i * slot), plot.bottom() + 2, int(slot), fm.height());
+    for (qsizetype i = 0; i < labels.size(); i += labelStride) {
+        const QRect cell(int(plot.left() + i * slot), plot.bottom() + 2, int(slot * labelStride), fm.height());
         p.drawText(cell, Qt::AlignHCenter | Qt::AlignTop, fm.elidedText(labels[i], Qt::ElideRight, cell.width()));
     }
 }
@@ -247,8 +253,12 @@ void PieChart::paintEvent(QPaintEvent*)
         if (s.size <= 0)
             continue;
         const double span = double(s.size) / total * 360;
-        p.setBrush(QColor(s.colour));
-        p.drawPie(circle, int(std::lround(start * 16)), -int(std::lround(span * 16)));
+        // QPainter draws whole sixteenths of a degree: a slice smaller than that (only a page with
+        // thousands of them has one) draws nothing and gets no label.
+        if (std::lround(span * 16) > 0) {
+            p.setBrush(QColor(s.colour));
+            p.drawPie(circle, int(std::lround(start * 16)), -int(std::lround(span * 16)));
+        }
         start -= span;
     }
 
@@ -268,6 +278,8 @@ void PieChart::paintEvent(QPaintEvent*)
         const double span = double(s.size) / total * 360;
         const double mid = (start - span / 2) * std::numbers::pi / 180;
         start -= span;
+        if (std::lround(span * 16) == 0)
+            continue;
         const QPointF dir(std::cos(mid), -std::sin(mid));
         const QPointF elbow = centre + dir * (radius + 14);
         labels.append({centre + dir * radius, elbow, elbow.y(), dir.x() >= 0, &s.label});
@@ -283,6 +295,8 @@ void PieChart::paintEvent(QPaintEvent*)
             side[i]->y = std::max(side[i]->y, side[i - 1]->y + fm.height());
     }
     for (const Label& l : labels) {
+        if (l.y > area.bottom())
+            continue;   // pushed below the chart by the labels above it
         const QPointF end(l.elbow.x() + (l.right ? 12 : -12), l.y);
         p.setPen(kAxis);
         p.drawPolyline(QList<QPointF>{l.edge, l.elbow, end});

@@ -79,6 +79,13 @@ private Q_SLOTS:
         chart.showBars(d);
         QCOMPARE(chart.categories().size(), 2);
         QCOMPARE(chart.grab().size(), QSize(276, 120));
+
+        // Far more points than pixels: the bars still fill the plot from left to right.
+        QList<double> many(200000, 5.0);
+        chart.showBars(bars(many, many));
+        const Extent red = extentOf(chart.grab().toImage(), QColor(255, 0, 0));
+        QVERIFY(red.found());
+        QVERIFY(red.right - red.left > 200);
     }
 
     // Slices go clockwise from twelve o'clock; a slice of size 0 takes no room.
@@ -97,6 +104,12 @@ private Q_SLOTS:
         QVERIFY(!extentOf(image, QColor(0, 0, 255)).found());
         QVERIFY(red.right > green.right);   // 60 % from twelve o'clock covers the right half
         QVERIFY(green.left < red.left);
+
+        // Thousands of slices: the ones too small to draw are left out, the large one stays.
+        for (int i = 0; i < 100000; ++i)
+            pie.append(PieSlice{1, QStringLiteral("x%1").arg(i), rgb(0, 0, 255)});
+        pie.append(PieSlice{100000, QStringLiteral("大"), rgb(255, 0, 17)});
+        QVERIFY(extentOf(pie.grab().toImage(), QColor(255, 0, 17)).found());
 
         pie.clear();
         QVERIFY(!extentOf(pie.grab().toImage(), QColor(255, 0, 17)).found());
