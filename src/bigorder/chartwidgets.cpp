@@ -25,20 +25,6 @@ QFont chartFont()
     return f;
 }
 
-// Draws `title` centred on the top line of `area` and returns the room left under it.
-QRect drawTitle(QPainter& p, QRect area, const QString& title, const QFont& font, const QColor& colour)
-{
-    if (title.isEmpty())
-        return area;
-    p.setFont(font);
-    p.setPen(colour);
-    const QFontMetrics fm(font);
-    const QRect line(area.left(), area.top(), area.width(), fm.height());
-    p.drawText(line, Qt::AlignCenter, fm.elidedText(title, Qt::ElideRight, line.width()));
-    area.setTop(line.bottom() + 1 + kMargin);
-    return area;
-}
-
 QString tickText(double v)
 {
     // Round steps of 1 and more are whole numbers; smaller ones need their decimals.
@@ -47,9 +33,8 @@ QString tickText(double v)
 
 } // namespace
 
-BarChart::BarChart(const char* name, bool legend, bool valueLabels, QWidget* parent)
-    : QWidget(parent), m_legend(legend), m_valueLabels(valueLabels), m_titleFont(chartFont()),
-      m_titleColour(kText)
+Chart::Chart(const char* name, QWidget* parent)
+    : QWidget(parent), m_titleFont(chartFont()), m_titleColour(kText)
 {
     setObjectName(QString::fromLatin1(name));
     setFont(chartFont());
@@ -57,6 +42,38 @@ BarChart::BarChart(const char* name, bool legend, bool valueLabels, QWidget* par
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
+}
+
+void Chart::setTitle(const QString& title)
+{
+    m_title = title;
+    update();
+}
+
+void Chart::setTitleStyle(const QFont& font, const QColor& colour)
+{
+    m_titleFont = font;
+    m_titleColour = colour;
+    update();
+}
+
+QRect Chart::drawTitle(QPainter& p) const
+{
+    QRect area = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    if (m_title.isEmpty())
+        return area;
+    p.setFont(m_titleFont);
+    p.setPen(m_titleColour);
+    const QFontMetrics fm(m_titleFont);
+    const QRect line(area.left(), area.top(), area.width(), fm.height());
+    p.drawText(line, Qt::AlignCenter, fm.elidedText(m_title, Qt::ElideRight, line.width()));
+    area.setTop(line.bottom() + 1 + kMargin);
+    return area;
+}
+
+BarChart::BarChart(const char* name, bool legend, bool valueLabels, QWidget* parent)
+    : Chart(name, parent), m_legend(legend), m_valueLabels(valueLabels)
+{
     setMouseTracking(true);
 }
 
@@ -70,19 +87,6 @@ void BarChart::showBars(const BarChartData& data)
 {
     m_series = {BarSeries{kBuySeriesTitle, QColor(kRed), data.buy},
                 BarSeries{kSellSeriesTitle, QColor(kGreen), data.sell}};
-    update();
-}
-
-void BarChart::setTitle(const QString& title)
-{
-    m_title = title;
-    update();
-}
-
-void BarChart::setTitleStyle(const QFont& font, const QColor& colour)
-{
-    m_titleFont = font;
-    m_titleColour = colour;
     update();
 }
 
@@ -105,8 +109,7 @@ void BarChart::mouseMoveEvent(QMouseEvent* event)
 void BarChart::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    QRect area = drawTitle(p, rect().adjusted(kMargin, kMargin, -kMargin, -kMargin), m_title,
-                           m_titleFont, m_titleColour);
+    QRect area = drawTitle(p);
     p.setFont(font());
     const QFontMetrics fm = fontMetrics();
 
@@ -192,16 +195,7 @@ void BarChart::paintEvent(QPaintEvent*)
     }
 }
 
-PieChart::PieChart(const char* name, QWidget* parent)
-    : QWidget(parent), m_titleFont(chartFont()), m_titleColour(kText)
-{
-    setObjectName(QString::fromLatin1(name));
-    setFont(chartFont());
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
-}
+PieChart::PieChart(const char* name, QWidget* parent) : Chart(name, parent) {}
 
 void PieChart::clear()
 {
@@ -215,24 +209,10 @@ void PieChart::append(const PieSlice& slice)
     update();
 }
 
-void PieChart::setTitle(const QString& title)
-{
-    m_title = title;
-    update();
-}
-
-void PieChart::setTitleStyle(const QFont& font, const QColor& colour)
-{
-    m_titleFont = font;
-    m_titleColour = colour;
-    update();
-}
-
 void PieChart::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    const QRect area = drawTitle(p, rect().adjusted(kMargin, kMargin, -kMargin, -kMargin), m_title,
-                                 m_titleFont, m_titleColour);
+    const QRect area = drawTitle(p);
     double total = 0;
     for (const PieSlice& s : m_slices)
         total += double(std::max<qint64>(0, s.size));

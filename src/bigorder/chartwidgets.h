@@ -9,6 +9,8 @@
 #include <QFont>
 #include <QWidget>
 
+class QPainter;
+
 namespace bigorder {
 
 // One bar series: the title the legend lists, the bars' colour and the points.
@@ -18,10 +20,30 @@ struct BarSeries {
     QList<BarPoint> points;
 };
 
+// What both charts share: a white background, the small chart font, and a title drawn centred
+// on the top line in its own font and colour.
+class Chart : public QWidget {
+    Q_OBJECT
+public:
+    void setTitle(const QString& title);
+    void setTitleStyle(const QFont& font, const QColor& colour);
+    QString title() const { return m_title; }
+
+protected:
+    Chart(const char* name, QWidget* parent);
+    // Draws the title at the top of the widget, inside its margin, and returns the room left.
+    QRect drawTitle(QPainter& painter) const;
+
+private:
+    QString m_title;
+    QFont m_titleFont;
+    QColor m_titleColour;
+};
+
 // A bar chart on white: optional title and legend above, horizontal grid lines, the category
 // labels under the bars, the value axis labelled only when there is room for it. No value marks
 // above the bars.
-class BarChart : public QWidget {
+class BarChart : public Chart {
     Q_OBJECT
 public:
     // `legend`: the series titles are listed above the chart; `valueLabels`: the value axis is
@@ -35,10 +57,6 @@ public:
     // more points, its labels label the rest.
     void showBars(const BarChartData& data);
 
-    void setTitle(const QString& title);
-    void setTitleStyle(const QFont& font, const QColor& colour);
-
-    QString title() const { return m_title; }
     const QList<BarSeries>& series() const { return m_series; }
     QStringList categories() const;
     bool legendVisible() const { return m_legend; }
@@ -53,34 +71,25 @@ protected:
 private:
     bool m_legend;
     bool m_valueLabels;
-    QString m_title;
-    QFont m_titleFont;
-    QColor m_titleColour;
     QList<BarSeries> m_series;
 };
 
 // A pie on white under an optional title: slices clockwise from twelve o'clock, each labelled
 // beside the pie with a short leader line. Slices of size 0 or less take no room and no label.
-class PieChart : public QWidget {
+class PieChart : public Chart {
     Q_OBJECT
 public:
     explicit PieChart(const char* name, QWidget* parent = nullptr);
 
     void clear();
     void append(const PieSlice& slice);
-    void setTitle(const QString& title);
-    void setTitleStyle(const QFont& font, const QColor& colour);
 
-    QString title() const { return m_title; }
     const QList<PieSlice>& slices() const { return m_slices; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QString m_title;
-    QFont m_titleFont;
-    QColor m_titleColour;
     QList<PieSlice> m_slices;
 };
 
