@@ -16,9 +16,6 @@ public:
     StartupLoader(const StartupLoader&) = delete;
     StartupLoader& operator=(const StartupLoader&) = delete;
 
-    // Waits until the font configuration is loaded.
-    void wait();
-
     // Once the application object exists: waits for the configuration, then, on a thread, lists
     // the installed fonts into Qt's font database and loads the database driver, while the
     // program builds its windows. Together another eighth of the start-up, which the first
@@ -28,6 +25,9 @@ public:
     [[nodiscard]] std::jthread loadAfterApplication();
 
 private:
+    // Waits until the font configuration is loaded.
+    void wait();
+
     std::thread m_fontConfig;
 };
 
