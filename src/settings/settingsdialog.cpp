@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -272,10 +273,38 @@ void SettingsDialog::delclick()
     m_intervalBox->setCurrentText(m_lists.AlertInterval.value(row));
 }
 
+// While a lookup or a save waits on the network, events keep running, so without this a click on
+// another button would run inside the wait: a stock added during the save's mirror requests would
+// be dropped by the reload after it, and leaving during a lookup would let its reply add an unsaved
+// stock to the lists the alert check reads. The dialog therefore takes no input until the request
+// is over (its controls greyed, the pointer busy), and every action refuses to start meanwhile.
+class SettingsDialog::NetworkWait {
+public:
+    explicit NetworkWait(SettingsDialog& dialog) : m_dialog(dialog), m_wasEnabled(dialog.isEnabled())
+    {
+        m_dialog.m_waiting = true;
+        m_dialog.setEnabled(false);
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~NetworkWait()
+    {
+        QGuiApplication::restoreOverrideCursor();
+        m_dialog.setEnabled(m_wasEnabled);
+        m_dialog.m_waiting = false;
+    }
+    NetworkWait(const NetworkWait&) = delete;
+    NetworkWait& operator=(const NetworkWait&) = delete;
+
+private:
+    SettingsDialog& m_dialog;
+    bool m_wasEnabled;
+};
+
 bool SettingsDialog::getvt(const QString& code)
 {
     QByteArray body;
     try {
+        const NetworkWait wait(*this);
         body = m_http->get(market::quoteAddress(m_settings.QuoteServiceBase, code));
     } catch (const net::HttpFailure&) {
         m_prompter.error(QStringLiteral("获取股票信息失败，请检查网络!"));
@@ -307,10 +336,8 @@ bool SettingsDialog::getvt(const QString& code)
 
 void SettingsDialog::addStock()
 {
-    // A second click while the lookup waits does nothing: the stock is added once.
-    if (m_addBusy)
+    if (m_waiting)
         return;
-    const QScopedValueRollback busy(m_addBusy, true);
     const QString code = m_codeEdit->text();
     if (!app::isStockCode(code)) {
         m_prompter.error(QStringLiteral("必须输入六位股票代码!"));
@@ -346,6 +373,8 @@ void SettingsDialog::addStock()
 
 void SettingsDialog::removeSelected()
 {
+    if (m_waiting)
+        return;
     if (SettingsRow == -1) {
         m_prompter.error(QStringLiteral("请选择要删除的股票"));
         return;
@@ -361,11 +390,10 @@ void SettingsDialog::removeSelected()
 
 void SettingsDialog::save()
 {
-    // A second click while the save waits on the network does nothing: one save, one mirror.
-    if (m_saveBusy)
+    if (m_waiting)
         return;
-    const QScopedValueRollback busy(m_saveBusy, true);
     try {
+        const NetworkWait wait(*this);
         m_store.SaveAlerts(m_lists);
         store::MirrorAlerts(*m_http, m_settings.ServerBase, m_phoneLabel->text(), m_toPhone->isChecked(),
                             m_lists);
@@ -397,6 +425,8 @@ void SettingsDialog::finishEditing()
 
 bool SettingsDialog::leaveWithoutSaving()
 {
+    if (m_waiting)
+        return false;
     if (!m_prompter.question(QStringLiteral(" 确实不要保存所作的修改吗？")))
         return false;
     // The alert check must not run on unsaved edits: the settings go back to what is stored. The

@@ -86,6 +86,7 @@ private:
     bool getvt(const QString& code);
     void finishEditing();
     void storeCheck(QCheckBox* box, int flagPosition);
+    class NetworkWait;
 
     store::AlertStore& m_store;
     store::AlertLists& m_lists;
@@ -96,8 +97,7 @@ private:
     net::HttpClient* m_http;
     std::unique_ptr<PhoneWindow> m_phone;   // a window of its own, living as long as the dialog
     bool m_updating = false;   // the list selection is being set by the dialog itself
-    bool m_addBusy = false;    // BitBtn1's lookup is waiting on the network
-    bool m_saveBusy = false;   // BitBtn3's save is waiting on the network
+    bool m_waiting = false;    // a lookup or a save is waiting on the network
 
     app::DigitEdit* m_codeEdit;   // Edit1
     QLabel* m_nameLabel;          // Label12

@@ -401,17 +401,26 @@ private Q_SLOTS:
         QVERIFY(tick->isActive());
     }
 
-    // A button whose request is still waiting does nothing when clicked again.
-    void secondClicksWhileWaitingDoNothing()
+    // While a lookup or a save waits on the network the dialog takes no input: a second click,
+    // leaving, closing, removing or adding does nothing, and the wait ends with the dialog as before.
+    void nothingRunsWhileARequestWaits()
     {
         DialogFixture f;
         f.openDialog();
         f.box->holdReplies(kQuotePath + "?type=z&fav=600036&hick=zhou", kHeldQuote);
         whenHeld(*f.box, [&] {
-            f.click("BitBtn1");
+            QVERIFY(!f.dialog().isEnabled());
+            for (const char* button : {"BitBtn1", "BitBtn2", "BitBtn3", "BitBtn4"})
+                f.click(button);
+            f.dialog().close();
+            f.dialog().removeSelected();
+            QVERIFY(!f.dialog().leaveWithoutSaving());
             f.box->releaseHeld();
         });
         f.addCode("600036");
+        QVERIFY(f.dialog().isVisible());
+        QVERIFY(f.dialog().isEnabled());
+        QCOMPARE(f.prompter.texts(), QStringList{});   // not even the question of leaving
         QCOMPARE(f.items().size(), 1);
         QCOMPARE(f.context->alerts.watchedCount(), 1);
 
@@ -419,11 +428,17 @@ private Q_SLOTS:
         f.box->holdReplies("/gpycf.asp", "<body text=\"#000000\">ok</body>");
         whenHeld(*f.box, [&] {
             f.click("BitBtn3");
+            f.addCode("000001");
+            f.dialog().addStock();
             f.box->releaseHeld();
         });
         f.click("BitBtn3");
         QCOMPARE(f.requestCount("/gpycf.asp"), 1);
-        QCOMPARE(f.prompter.texts().count(QStringLiteral("所有记录保存成功！")), 1);
+        for (const auto& request : f.box->requestsTo(kQuotePath))
+            QVERIFY(!request.query.contains(QStringLiteral("000001")));
+        QCOMPARE(f.prompter.texts(), QStringList{QStringLiteral("所有记录保存成功！")});
+        QVERIFY(!f.dialog().isVisible());
+        QCOMPARE(f.context->alerts.watchedCount(), 1);
     }
 
     void authorLinksOpenThroughTheOpener()
