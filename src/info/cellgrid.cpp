@@ -1,6 +1,7 @@
 #include "info/cellgrid.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 
 namespace info {
 
@@ -29,6 +30,29 @@ CellGrid::CellGrid(const QString& name, const QList<int>& widths, int rowHeight,
     setPalette(p);
     headerColour = p.color(QPalette::Button);
 
+    m_headerView = new QTableView(this);
+    m_headerView->setObjectName(name + QStringLiteral("Header"));
+    m_headerView->setModel(model());
+    m_headerView->setFocusPolicy(Qt::NoFocus);
+    m_headerView->setSelectionMode(QAbstractItemView::NoSelection);
+    m_headerView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_headerView->setFrameShape(QFrame::NoFrame);
+    m_headerView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_headerView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_headerView->horizontalHeader()->hide();
+    m_headerView->verticalHeader()->hide();
+    m_headerView->verticalHeader()->setMinimumSectionSize(rowHeight);
+    m_headerView->verticalHeader()->setDefaultSectionSize(rowHeight);
+    m_headerView->setWordWrap(false);
+    m_headerView->setTextElideMode(Qt::ElideNone);
+    for (int c = 0; c < widths.size(); ++c)
+        m_headerView->setColumnWidth(c, widths[c]);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, m_headerView,
+            [this](int column, int, int width) { m_headerView->setColumnWidth(column, width); });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, m_headerView->horizontalScrollBar(),
+            &QScrollBar::setValue);
+    viewport()->stackUnder(m_headerView);
+
     connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int column, int, int) {
         if (m_quiet || row < 1)
             return;
@@ -47,6 +71,45 @@ void CellGrid::mousePressEvent(QMouseEvent* event)
 {
     m_reported = false;   // set again if this press moves the current cell
     QTableWidget::mousePressEvent(event);
+}
+
+void CellGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableWidget::resizeEvent(event);
+    placeHeaderView();
+}
+
+void CellGrid::updateGeometries()
+{
+    QTableWidget::updateGeometries();
+    placeHeaderView();
+}
+
+void CellGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    QTableWidget::scrollTo(index, hint);
+    // A row brought into view at the very top would lie under the header row: scroll on until it
+    // shows below it.
+    QScrollBar* bar = verticalScrollBar();
+    while (index.row() > 0 && visualRect(index).top() < rowHeight(0) && bar->value() > bar->minimum())
+        bar->setValue(bar->value() - 1);
+}
+
+QModelIndex CellGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex next = QTableWidget::moveCursor(action, modifiers);
+    // The header row is never the current row: the keyboard stops at the first data row.
+    if (next.isValid() && next.row() == 0 && rowCount() > 1)
+        return model()->index(1, next.column());
+    return next;
+}
+
+void CellGrid::placeHeaderView()
+{
+    if (!m_headerView)
+        return;   // a geometry update from the table's own construction
+    const QRect area = viewport()->geometry();
+    m_headerView->setGeometry(area.left(), area.top(), area.width(), rowHeight(0));
 }
 
 void CellGrid::fillRow(int row)

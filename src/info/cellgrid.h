@@ -1,6 +1,7 @@
-// A text grid whose first row is a fixed header and whose rows are selected whole. It reports each
-// selection the user makes, by mouse or keyboard, once; selections made by the program are not
-// reported.
+// A text grid whose first row is a fixed header and whose rows are selected whole. The header row
+// stays in sight when the grid scrolls: a view of the same row lies over the top of the grid, and
+// the rows scrolled past slide under it. The grid reports each selection the user makes, by mouse
+// or keyboard, once; selections made by the program are not reported.
 #pragma once
 
 #include <QColor>
@@ -33,9 +34,15 @@ Q_SIGNALS:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void updateGeometries() override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void fillRow(int row);
+    void placeHeaderView();
+    QTableView* m_headerView = nullptr;   // shows row 0 only, over the top of the viewport
     bool m_quiet = false;
     bool m_reported = false;   // the press that moved the current cell was reported already
 };

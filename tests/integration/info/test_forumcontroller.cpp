@@ -12,6 +12,7 @@
 #include "widgets/widgets.h"
 
 #include <QLabel>
+#include <QScrollBar>
 #include <QTest>
 
 using info::ForumController;
@@ -142,6 +143,43 @@ private Q_SLOTS:
         forum->showposts();
         for (int r = 1; r <= 3; ++r)
             QCOMPARE(rowColour(r), kLavender);
+    }
+
+    // More posts than the box shows: the header row stays at the top while the posts scroll under
+    // it, and a post the keyboard reaches is never hidden beneath it.
+    void headerRowStaysInSightWhenScrolled()
+    {
+        QList<int> many;
+        for (int n = 1; n <= 30; ++n)
+            many << n;
+        fx->box->setFixedPage("/topic,600000.html", forumPage(many));
+        info::CellGrid* grid = forum->grid();
+        grid->setGeometry(0, 0, 516, 140);
+        QVERIFY(read());
+        forum->showposts();
+        QVERIFY(grid->verticalScrollBar()->value() > 0);   // scrolled down to the empty last row
+
+        const QImage shot = grid->grab().toImage();
+        const QPoint topLeft = grid->viewport()->geometry().topLeft();
+        const QPoint headerCell = topLeft + QPoint(28 + 10, 2);
+        QCOMPARE(shot.pixelColor(headerCell), QColor(255, 251, 240));
+        const QPoint firstShownRow = topLeft + QPoint(28 + 10, grid->rowHeight(0) + 2);
+        QCOMPARE(shot.pixelColor(firstShownRow), kLavender);
+        QVERIFY(grid->rowAt(grid->rowHeight(0) + 2) > 1);
+
+        grid->setFocus();
+        grid->setCurrentCell(1, 1);
+        QVERIFY(grid->visualItemRect(grid->item(1, 1)).top() >= grid->rowHeight(0));
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(grid, Qt::Key_PageUp);
+        const int reached = grid->currentRow();
+        QVERIFY(reached > 1 && reached < 31);
+        QVERIFY(grid->visualItemRect(grid->item(reached, 1)).top() >= grid->rowHeight(0));
+        // The keyboard stops at the first post; the header row never becomes the current row.
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(grid, Qt::Key_Up);
+        QCOMPARE(grid->currentRow(), 1);
+        QCOMPARE(grid->verticalScrollBar()->value(), 0);
     }
 
     void latestLineKeepsTheFirstThenTakesTheNewest()
