@@ -121,8 +121,8 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     connect(Timer6, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer6Timer);
     m_bigOrder = new bigorder::BigOrderController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
                                                   *this, this);
-    m_bigOrder->dayBox()->setGeometry(374, 342, 276, 150);      // GroupBox3
-    m_bigOrder->hourlyBox()->setGeometry(654, 342, 276, 150);   // GroupBox4
+    m_bigOrder->dayBox()->setGeometry(406, 342, 260, 150);      // GroupBox3
+    m_bigOrder->hourlyBox()->setGeometry(670, 342, 260, 150);   // GroupBox4
     // Chart1MouseMove, Chart2MouseMove.
     connect(m_bigOrder, &bigorder::BigOrderController::chartMouseMoved, this, [this] { m_tv->Image24MouseMove(); });
     connect(Timer7, &QTimer::timeout, this, [this] {
@@ -155,15 +155,15 @@ void MainWindow::buildControls()
     m_tv = new tv::TvController(m_state, m_ctx.prompter, m_ctx.opener, *IdHTTP1,
                                 [this](const QString& text) { setStatusPanel(3, text); }, this);
     m_tv->panel()->setParent(this);
-    m_tv->panel()->setGeometry(2, 28, 368, 366);
+    m_tv->panel()->setGeometry(2, 28, 400, 366);
 
-    m_ratingsCaption = label(this, "Label21", QStringLiteral("各大网站的评价"), {4, 398, 364, 18});
-    m_companion->ComboBox1()->setGeometry(4, 418, 364, 24);
-    m_blogCaption = label(this, "Label26", QStringLiteral("知名博客提及的有"), {4, 446, 364, 18});
-    m_blogs->ComboBox2()->setGeometry(4, 466, 364, 24);
-    m_blogs->Label41()->setGeometry(4, 492, 340, 18);
+    m_ratingsCaption = label(this, "Label21", QStringLiteral("在各大网站对该股的综合评价："), {4, 398, 396, 18});
+    m_companion->ComboBox1()->setGeometry(4, 418, 396, 24);
+    m_blogCaption = label(this, "Label26", QStringLiteral("当前知名博客提及该股："), {4, 446, 396, 18});
+    m_blogs->ComboBox2()->setGeometry(4, 466, 396, 24);
+    m_blogs->Label41()->setGeometry(4, 492, 372, 18);
     for (QLabel* picture : {m_blogs->Image9(), m_blogs->Image10(), m_blogs->Image12()})
-        picture->move(346, 491);
+        picture->move(378, 491);
 
     m_companion->Label31()->setGeometry(4, 514, 110, 20);
     m_companion->Label32()->setGeometry(120, 514, 110, 20);
@@ -186,34 +186,36 @@ void MainWindow::buildControls()
             [this] { m_ctx.opener.open(m_ctx.settings.FetionHomeUrl); });
 
     m_adStrip = new app::WebPane(QStringLiteral("WebBrowser6"), m_ctx.opener, this);
-    m_adStrip->setGeometry(2, 566, 368, 36);
+    m_adStrip->setGeometry(2, 566, 400, 36);
     m_adStrip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     // Right part, first row: code entry and quote panel beside the stock page.
-    label(this, "Label17", QStringLiteral("输入股票代码："), {374, 30, 100, 24});
+    label(this, "Label17", QStringLiteral("输入股票代码："), {406, 30, 100, 24});
     m_codeEdit = new DigitEdit(QStringLiteral("Edit1"), 6, this);
-    m_codeEdit->setGeometry(474, 30, 120, 24);
+    m_codeEdit->setGeometry(506, 30, 120, 24);
     auto* search = new ClickLabel(QStringLiteral("Image17"), QString(), ClickLabel::Hover::None, this);
     search->setPixmap(glyph('s', 24));
     search->setToolTip(QStringLiteral("查询"));
     search->setAccessibleName(QStringLiteral("查询"));
-    search->setGeometry(600, 30, 26, 24);
+    search->setGeometry(632, 30, 26, 24);
     connect(search, &ClickLabel::clicked, this, &MainWindow::ChangeStock);
 
     m_quotePanel = new market::QuotePanel(this);
-    m_quotePanel->setGeometry(374, 56, 340, 126);
+    m_quotePanel->setGeometry(406, 56, 324, 126);
 
     auto* panel10 = new QFrame(this);
     panel10->setObjectName(QStringLiteral("Panel10"));
     panel10->setFrameShape(QFrame::StyledPanel);
-    panel10->setGeometry(718, 28, 212, 154);
+    panel10->setGeometry(734, 28, 196, 154);
     auto* p10 = new QVBoxLayout(panel10);
     p10->setContentsMargins(1, 1, 1, 1);
     m_stockPage = new app::WebPane(QStringLiteral("WebBrowser1"), m_ctx.opener, panel10);
     p10->addWidget(m_stockPage);
 
     // Forum posts.
-    m_forumBox = groupBox(this, "GroupBox1", QStringLiteral("网民最新热评"), {374, 184, 556, 156});
+    m_forumBox = groupBox(this, "GroupBox1",
+                          QStringLiteral("网民对该股的最新热评（所有数据来自于各大股票论坛，仅供参考）"),
+                          {406, 184, 524, 156});
     auto* fl = new QVBoxLayout(m_forumBox);
     fl->setContentsMargins(4, 2, 4, 4);
     fl->addWidget(m_forum->grid());
@@ -221,16 +223,16 @@ void MainWindow::buildControls()
     // Stock news: rumours, reports, announcements and the latest investor comment; commentary.
     QGroupBox* news = m_news->newsBox();
     news->setParent(this);
-    news->setGeometry(374, 494, 324, 82);
+    news->setGeometry(406, 494, 308, 82);
     m_news->placeInvestorLine(m_forum->latestLine(), m_forum->newMarker(), m_forum->foundAt());
     QGroupBox* commentary = m_news->commentaryBox();
     commentary->setParent(this);
-    commentary->setGeometry(700, 494, 230, 82);
+    commentary->setGeometry(716, 494, 214, 82);
 
     auto* panel8 = new QFrame(this);
     panel8->setObjectName(QStringLiteral("Panel8"));
     panel8->setFrameShape(QFrame::StyledPanel);
-    panel8->setGeometry(374, 578, 556, 24);
+    panel8->setGeometry(406, 578, 524, 24);
     // The news-flash line and its two icons (at one place) sit inside the panel.
     for (QLabel* control : {m_blogs->Image1(), m_blogs->Image19(), static_cast<QLabel*>(m_blogs->Label48())}) {
         const bool hidden = control->isHidden();
@@ -239,7 +241,7 @@ void MainWindow::buildControls()
     }
     m_blogs->Image1()->move(4, 2);
     m_blogs->Image19()->move(4, 2);
-    m_blogs->Label48()->setGeometry(26, 2, 526, 20);
+    m_blogs->Label48()->setGeometry(26, 2, 494, 20);
 
     // Status bar: five panels.
     m_statusBar = new QStatusBar(this);

@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kLineHeight = 16;
 constexpr int kHeadingWidth = 88;
-constexpr int kLineWidth = 224;   // from the heading to the box's right edge
+constexpr int kLineWidth = 208;   // from the heading to the box's right edge
 
 int lineTop(int line)
 {

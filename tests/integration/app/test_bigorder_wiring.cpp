@@ -33,7 +33,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(big.lists().DayBuyList.size(), 10, 20000);
         QCOMPARE(f.requestCount(kHourPath), 1);
         QVERIFY(w.findChild<QTimer*>("Timer7")->isActive());
-        QCOMPARE(w.findChild<QGroupBox*>("GroupBox3")->geometry(), QRect(374, 342, 276, 150));
+        QCOMPARE(w.findChild<QGroupBox*>("GroupBox3")->geometry(), QRect(406, 342, 260, 150));
 
         // Timer7 announces the first hour within one period.
         alerts::FlowNoticeWindow& flow = windows.flowNotice();

@@ -79,6 +79,7 @@ private Q_SLOTS:
             QCOMPARE(w.findChild<net::HttpClient*>(c)->readTimeout(), 6000);
         QCOMPARE(w.windowTitle(), QStringLiteral("汇澜股票情报系统V2.8"));
         QCOMPARE(w.size(), QSize(932, 628));
+        QCOMPARE(w.findChild<QWidget*>("Panel7")->size(), QSize(400, 366));
         QCOMPARE(labelText(w, "Label33"), QStringLiteral("(今天是2026-12-9)"));
         QCOMPARE(f.prompter.texts(), QStringList{});
     }
@@ -109,6 +110,11 @@ private Q_SLOTS:
         QVERIFY(f.context->state.FirstShowDone);
         for (const char* t : {"Timer1", "Timer4", "Timer5", "Timer7"})
             QVERIFY2(!timer(w, t)->isActive(), t);
+        // No stock was shown, so the two drop-downs keep their general headings.
+        QCOMPARE(labelText(w, "Label21"), QStringLiteral("在各大网站对该股的综合评价："));
+        QCOMPARE(labelText(w, "Label26"), QStringLiteral("当前知名博客提及该股："));
+        QCOMPARE(w.findChild<QGroupBox*>("GroupBox1")->title(),
+                 QStringLiteral("网民对该股的最新热评（所有数据来自于各大股票论坛，仅供参考）"));
     }
 
     void startFetchesByDayAndTime_data()
