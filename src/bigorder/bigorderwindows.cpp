@@ -88,10 +88,8 @@ PieWindow::PieWindow(QWidget* parent) : ChartWindow(parent)
 
 void PieWindow::fill(const PieData& data)
 {
-    m_chart->clear();
     m_chart->setTitle(data.title);
-    for (const PieSlice& s : data.slices)
-        m_chart->append(s);
+    m_chart->setSlices(data.slices);
 }
 
 void PieWindow::resumeFromTray()

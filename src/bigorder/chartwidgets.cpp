@@ -47,6 +47,7 @@ Chart::Chart(const char* name, QWidget* parent)
 void Chart::setTitle(const QString& title)
 {
     m_title = title;
+    setAccessibleName(title);   // the painted texts are read out from the accessible name and description
     update();
 }
 
@@ -80,6 +81,7 @@ BarChart::BarChart(const char* name, bool legend, bool valueLabels, QWidget* par
 void BarChart::clearSeries()
 {
     m_series.clear();
+    setAccessibleDescription(QString());
     update();
 }
 
@@ -87,6 +89,15 @@ void BarChart::showBars(const BarChartData& data)
 {
     m_series = {BarSeries{kBuySeriesTitle, QColor(kRed), data.buy},
                 BarSeries{kSellSeriesTitle, QColor(kGreen), data.sell}};
+    const QStringList labels = categories();
+    QStringList lines;
+    for (const BarSeries& s : m_series) {
+        QStringList points;
+        for (qsizetype i = 0; i < s.points.size(); ++i)
+            points << labels.value(i) + u' ' + QString::number(s.points[i].value);
+        lines << s.title + u'：' + points.join(u'，');
+    }
+    setAccessibleDescription(lines.join(u'\n'));
     update();
 }
 
@@ -200,12 +211,18 @@ PieChart::PieChart(const char* name, QWidget* parent) : Chart(name, parent) {}
 void PieChart::clear()
 {
     m_slices.clear();
+    setAccessibleDescription(QString());
     update();
 }
 
-void PieChart::append(const PieSlice& slice)
+void PieChart::setSlices(const QList<PieSlice>& slices)
 {
-    m_slices.append(slice);
+    m_slices = slices;
+    // Every slice is listed, also one too small to be drawn with a label.
+    QStringList labels;
+    for (const PieSlice& s : m_slices)
+        labels << s.label;
+    setAccessibleDescription(labels.join(u'，'));
     update();
 }
 

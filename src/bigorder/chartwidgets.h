@@ -1,6 +1,7 @@
 // The two chart controls the big-order windows use, painted with QPainter: a bar chart of two
 // series side by side, and a pie with a label beside each slice. Every text is drawn as plain
-// text (category labels and unknown colour codes come from the remote pages).
+// text (category labels and unknown colour codes come from the remote pages); the title is the
+// widget's accessible name and the drawn labels its accessible description, for screen readers.
 #pragma once
 
 #include "bigorder/bigorderrules.h"
@@ -82,7 +83,8 @@ public:
     explicit PieChart(const char* name, QWidget* parent = nullptr);
 
     void clear();
-    void append(const PieSlice& slice);
+    // Shows `slices` in place of the ones shown.
+    void setSlices(const QList<PieSlice>& slices);
 
     const QList<PieSlice>& slices() const { return m_slices; }
 
