@@ -111,7 +111,7 @@ public:
     {
         for (qsizetype i = 0; i < lists_.AlertSendOpenClose.size(); ++i)
             if (lists_.AlertSendOpenClose.at(i) == u"1")
-                quoteOf(entry(lists_.AlertCodes, i));
+                gestockgj(entry(lists_.AlertCodes, i));
 
         Broadcast b;
         b.kind = kind;
@@ -143,13 +143,15 @@ public:
     {
         const qsizetype count = lists_.AlertFlags.size();
         for (qsizetype i = 0; i < count; ++i)
-            quoteOf(entry(lists_.AlertCodes, i));
+            gestockgj(entry(lists_.AlertCodes, i));
         for (qsizetype i = 0; i < count; ++i)
             check(i, quotes_.at(i));
     }
 
 private:
-    void quoteOf(QString code)   // a copy: the lists may change while the quote is awaited
+    // Fetches one stock's quote and appends it to the tick's quote table. `code` is a copy: the
+    // lists may change while the quote is awaited.
+    void gestockgj(QString code)
     {
         result_.fetched.append(code);
         quotes_.append(market::forAlertTable(fetch_(code)));
