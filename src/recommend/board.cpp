@@ -1,6 +1,7 @@
 #include "recommend/board.h"
 
 #include "core/companion.h"
+#include "net/codecs.h"
 #include "net/scan.h"
 
 namespace recommend {
@@ -133,6 +134,11 @@ bool isStockCode(QStringView code)
 PostOutcome postOutcome(QStringView reply)
 {
     return {reply.contains(u"超过"), reply.contains(u"成功")};
+}
+
+bool reasonFits(const QString& reason)
+{
+    return net::toGbk(reason).size() <= kMaxReasonBytes;
 }
 
 } // namespace recommend

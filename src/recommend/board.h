@@ -52,6 +52,10 @@ private:
 // At most this many lines are shown.
 inline constexpr int kMaxLines = 10;
 
+// A reason is at most 60 bytes as the form sends it (GBK): 30 Chinese characters, or 60 letters.
+inline constexpr int kMaxReasonBytes = 60;
+bool reasonFits(const QString& reason);
+
 // A line's caption: four blanks, the address, three blanks, the stock, three blanks, the reason.
 // Line breaks and other control characters become blanks, so a line stays one line.
 QString lineCaption(const Recommendation& r);

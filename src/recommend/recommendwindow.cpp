@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTextDocument>
+#include <QValidator>
 #include <algorithm>
 
 namespace recommend {
@@ -28,6 +29,13 @@ constexpr int kWindowHeight = 408;
 constexpr int kLinesTop = 120;
 constexpr int kLineHeight = 20;
 constexpr int kPostTimeoutMs = 30000;
+
+// Typing or pasting stops at the reason's limit in GBK bytes, so 30 Chinese characters fill it.
+class ReasonLimit : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override { return reasonFits(input) ? Acceptable : Invalid; }
+};
 
 void setTextColour(QWidget* w, const QColor& colour)
 {
@@ -135,7 +143,8 @@ void RecommendWindow::buildControls(net::UrlOpener& opener)
     setTextColour(notice, QColor(255, 0, 0));
     reasonEdit = new QLineEdit(this);
     reasonEdit->setObjectName(QStringLiteral("Edit2"));
-    reasonEdit->setMaxLength(60);
+    reasonEdit->setMaxLength(kMaxReasonBytes);
+    reasonEdit->setValidator(new ReasonLimit(reasonEdit));
     reasonEdit->setGeometry(10, 64, 390, 24);
     postButton = new QPushButton(QStringLiteral("确定"), this);
     postButton->setObjectName(QStringLiteral("BitBtn1"));

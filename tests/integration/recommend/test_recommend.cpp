@@ -177,6 +177,28 @@ private Q_SLOTS:
         QCOMPARE(f.window().focusWidget()->objectName(), focus);
     }
 
+    // The reason box takes 30 Chinese characters or 60 letters, as its caption says; typing stops
+    // there and a paste that would not fit is refused.
+    void reasonStopsAtSixtyGbkBytes()
+    {
+        RecommendFixture f;
+        QVERIFY(f.tryOpen());
+        QLineEdit* edit = f.window().reasonEdit;
+        const auto type = [edit](const QString& text) {
+            for (QChar c : text)
+                edit->insert(QString(c));   // as typing does: each key inserts and validates
+        };
+        type(QString(31, u'长'));
+        QCOMPARE(edit->text(), QString(30, u'长'));
+        edit->clear();
+        type(QString(59, u'a') + QStringLiteral("长b"));
+        QCOMPARE(edit->text(), QString(59, u'a') + u'b');
+        edit->clear();
+        edit->insert(QString(20, u'长'));
+        edit->insert(QString(11, u'长'));
+        QCOMPARE(edit->text(), QString(20, u'长'));
+    }
+
     void refusedOrFailedPostKeepsTheWindowOpenWithItsInput()
     {
         RecommendFixture f;
