@@ -5,6 +5,7 @@
 #include "market/quote.h"
 #include "net/httpclient.h"
 
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace alerts {
@@ -20,6 +21,11 @@ AlertController::AlertController(store::AlertLists& lists, const app::Settings& 
 
 void AlertController::Timer4Timer()
 {
+    // The settings dialog switches the timer on again when it closes, possibly while a tick still
+    // waits for its quotes: a second tick inside the first would fetch and announce everything twice.
+    if (m_ticking)
+        return;
+    const QScopedValueRollback ticking(m_ticking, true);
     const TickResult result = [this] {
         app::TimerPause pause(Timer4);
         return m_engine.Timer4Timer(m_clock.now(), m_lists, [this](const QString& code) {

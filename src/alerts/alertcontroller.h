@@ -44,6 +44,7 @@ private:
     AlertEngine m_engine;
     std::function<void(const TickResult&)> m_alertSink;
     bool m_timer1WeekendStop = false;   // the alert tick stopped Timer1 for the weekend
+    bool m_ticking = false;             // a Timer4 tick is under way
 };
 
 } // namespace alerts

@@ -109,9 +109,13 @@ public:
     // Fetches the broadcast's stocks and fills the broadcast grid; the caller marks it done.
     void broadcast(BroadcastKind kind)
     {
-        for (qsizetype i = 0; i < lists_.AlertSendOpenClose.size(); ++i)
-            if (lists_.AlertSendOpenClose.at(i) == u"1")
-                gestockgj(entry(lists_.AlertCodes, i));
+        QStringList codes = lists_.AlertCodes;
+        const QStringList chosen = lists_.AlertSendOpenClose;
+        for (qsizetype i = 0; i < chosen.size(); ++i)
+            if (chosen.at(i) == u"1")
+                gestockgj(entry(codes, i));
+        if (lists_.AlertCodes != codes || lists_.AlertSendOpenClose != chosen)
+            endTick();   // edited meanwhile: the next tick broadcasts the new list
 
         Broadcast b;
         b.kind = kind;
@@ -141,9 +145,14 @@ public:
     // Fetches every watched stock, then runs each stock's checks in list order.
     void perStockChecks()
     {
+        QStringList codes = lists_.AlertCodes;
         const qsizetype count = lists_.AlertFlags.size();
         for (qsizetype i = 0; i < count; ++i)
-            gestockgj(entry(lists_.AlertCodes, i));
+            gestockgj(entry(codes, i));
+        // Stocks added or removed in the settings while the quotes were awaited: the quotes no
+        // longer line up with the rows, so this tick decides nothing and the next one starts afresh.
+        if (lists_.AlertCodes != codes || lists_.AlertFlags.size() != count)
+            endTick();
         for (qsizetype i = 0; i < count; ++i)
             check(i, quotes_.at(i));
     }
@@ -301,7 +310,9 @@ TickResult AlertEngine::Timer4Timer(const QDateTime& now, store::AlertLists& lis
 
 void AlertEngine::Timer6Timer(store::AlertLists& lists)
 {
-    lists.realignStates();
+    // The state lists are counted as they are, not fitted to the rows: while the settings dialog
+    // edits the rows they still belong to the stocks the dialog opened with, and leaving it without
+    // saving brings those rows back. The next alert tick fits them before it reads them.
     for (QStringList* states : {&lists.TradeAlertState, &lists.OrderAlertState, &lists.PercentAlertState}) {
         for (QString& state : *states) {
             if (state == u"-1")

@@ -438,6 +438,34 @@ private Q_SLOTS:
         QCOMPARE(lists.LimitAlerted, QStringList{"1"});   // a limit alert has no clock
     }
 
+    // The settings remove the first stock while the tick waits for a quote: the quotes no longer
+    // line up with the rows, so the tick decides nothing, and the cooldown clock leaves the state
+    // lists to the stocks they belong to until the rows come back or are saved.
+    void rowsEditedDuringTheTick()
+    {
+        const Reply limit = stock("600036", "招商银行", "9.50%");
+        const Reply calm = stock("000651", "格力电器", "0.10%");
+        market.replies[limit.code] = limit;
+        market.replies[calm.code] = calm;
+        watch(lists, limit, "1000");
+        watch(lists, calm, "1000");
+        alerts::QuoteFetch fetch = market.fetch();
+        const alerts::QuoteFetch editing = [&](const QString& code) {
+            if (code == calm.code)
+                for (QStringList* list : {&lists.AlertCodes, &lists.AlertFlags, &lists.AlertNames})
+                    list->removeFirst();
+            return fetch(code);
+        };
+        const TickResult result = engine.Timer4Timer(at("10:00:00"), lists, editing);
+        QVERIFY(result.aborted);
+        QVERIFY(result.alerts.isEmpty());
+        QCOMPARE(lists.LimitAlerted, (QStringList{"0", "0"}));
+
+        lists.LimitAlerted = {"1", "0"};
+        engine.Timer6Timer(lists);
+        QCOMPARE(lists.LimitAlerted, (QStringList{"1", "0"}));
+    }
+
     void limitAlertBlocksLargeOrders()
     {
         Reply r = stock("600036", "招商银行", "9.50%");
@@ -531,10 +559,15 @@ private Q_SLOTS:
         QCOMPARE(lists.LimitAlerted, (QStringList{"1", "1"}));
         QCOMPARE(lists.PercentAlertState, (QStringList{"-1", "-1"}));
 
-        // A stock removed: the state lists shrink with the flags.
+        // A stock removed: the state lists shrink with the flags at the next tick (the cooldown
+        // clock leaves them as they are).
         lists.AlertFlags.removeLast();
+        lists.AlertCodes.removeLast();
         engine.Timer6Timer(lists);
+        QCOMPARE(lists.TradeAlertState.size(), 2);
+        engine.Timer4Timer(at("10:00:01"), lists, market.fetch());
         QCOMPARE(lists.TradeAlertState.size(), 1);
+        lists.AlertCodes << b.code;
 
         // Flags for a stock whose code is missing: the tick ends before any check.
         lists.LimitAlerted = {"0"};
