@@ -210,6 +210,13 @@ void SettingsDialog::setRightGroupEnabled(bool enabled)
 
 void SettingsDialog::open()
 {
+    // Opened again while it is open (the main window can be enabled again by another window's
+    // close): the edits under way stay, and so does a save that waits on the network.
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
     // stopTimer: an alert tick or blog search waiting on the network right now must not switch
     // its timer on again while the dialog is open.
     if (m_host.alertTimer)
@@ -533,11 +540,17 @@ void PhoneWindow::registerNumber()
         m_prompter.notice(number + QStringLiteral("手机号码保存成功,稍候您将收到 \"汇澜股票\" 字样的飞信邀请"));
     m_store.savePhoneNumber(number);
     m_dialog.phoneRegistered(number);
-    close();
+    hide();   // not close(): the close box is refused while this registration runs
 }
 
 void PhoneWindow::closeEvent(QCloseEvent* event)
 {
+    // Closing while the number is registered would enable the dialog, whose save would then
+    // mirror the alerts under the old number.
+    if (m_registerBusy) {
+        event->ignore();
+        return;
+    }
     event->accept();
     hide();
 }

@@ -251,6 +251,19 @@ private Q_SLOTS:
         QCOMPARE(f.prompter.texts().last(), QStringLiteral("13912345678手机号码已存在"));
         QCOMPARE(f.box->requestsTo("/gpaddsj.asp")[0].form, (net::Form{{"sn", "13912345678"}}));
         QVERIFY(!phone.isVisible());
+
+        // While a number is being registered the window cannot be closed.
+        f.click("Label14");
+        edit->setText(QStringLiteral("13912345678"));
+        f.box->holdReplies("/gpaddsj.asp", net::toGbk("<body>ok</body>"));
+        bool closed = true;
+        whenHeld(*f.box, [&] {
+            closed = phone.close();
+            f.box->releaseHeld();
+        });
+        QTest::mouseClick(child<QWidget>(phone, "BitBtn1"), Qt::LeftButton);
+        QVERIFY(!closed);
+        QVERIFY(!phone.isVisible());
         QVERIFY(f.dialog().isEnabled());
         QCOMPARE(f.context->store.phoneNumber(), QStringLiteral("13912345678"));
         QCOMPARE(child<QLabel>(f.dialog(), "Label1")->text(), QStringLiteral("13912345678"));
@@ -374,6 +387,44 @@ private Q_SLOTS:
         // The cooldown clock kept counting while the dialog was open; it was not re-armed.
         QCOMPARE(lists.TradeAlertState.size(), 1);
         QVERIFY(lists.TradeAlertState[0].toInt() >= 42);
+    }
+
+    // A stock removed and the dialog opened once more before leaving without saving: the edit stays
+    // until the user leaves, the cooldown clock meanwhile leaves each state with its stock, and a
+    // tick switched on again under a tick that still waits does not run inside it.
+    void statesStayWithTheirStocksAndTicksDoNotNest()
+    {
+        DialogFixture f;
+        f.openDialog();
+        f.addCode("600036");
+        f.addCode("000651");
+        f.click("CheckBox8");
+        f.click("BitBtn3");
+        store::AlertLists& lists = f.context->alerts;
+        lists.LimitAlerted = {"0", "1"};
+        f.openDialog();
+        child<QListWidget>(f.dialog(), "ListBox1")->setCurrentRow(0);
+        f.click("BitBtn2");
+        f.main().alerts().Timer6Timer();
+        f.dialog().open();
+        QCOMPARE(f.items().size(), 1);
+        f.click("BitBtn4");
+        QCOMPARE(lists.AlertCodes, (QStringList{"600036", "000651"}));
+        QCOMPARE(lists.LimitAlerted, (QStringList{"0", "1"}));
+
+        f.box->clearRequests();
+        f.box->holdReplies(kQuotePath + "?type=z&fav=600036&hick=zhou", kHeldQuote);
+        whenHeld(*f.box, [&] {
+            f.main().alerts().Timer4Timer();
+            f.box->releaseHeld();
+        });
+        f.main().alerts().Timer4Timer();
+        for (const QString code : {"600036", "000651"}) {
+            int asked = 0;
+            for (const auto& request : f.box->requestsTo(kQuotePath))
+                asked += request.query.contains(code) ? 1 : 0;
+            QCOMPARE(asked, 1);
+        }
     }
 
     // An alert tick that waited on the network when the dialog opened must not switch the tick
