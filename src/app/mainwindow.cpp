@@ -28,6 +28,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QThread>
@@ -327,8 +328,13 @@ void MainWindow::requestExit(int code)
 void MainWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // Shown again from the tray while the first show still waits on the network: that first show
+    // carries on; running its steps a second time would load the TV lists twice.
+    if (m_firstShowRunning)
+        return;
     bool ok = true;
     if (!m_state.FirstShowDone) {
+        const QScopedValueRollback running(m_firstShowRunning, true);
         ok = guarded(m_ctx.prompter, [this] { firstShowSteps(); });
         if (!m_state.FirstShowDone) {
             Timer8->start();
@@ -500,6 +506,10 @@ void MainWindow::ChangeStock()
     if (m_state.CodeChangeBusy)
         return;
     m_state.CodeChangeBusy = true;
+    // The window takes no clicks or keys until the new stock is loaded: the code box is read once
+    // more when it is written to the code file, and a link or check box of the stock panels would
+    // act on lists that are being replaced.
+    const InputBlock block(*this);
     bool found = false;
     guarded(m_ctx.prompter, [&] {
         const QString code = m_codeEdit->text();
@@ -651,6 +661,9 @@ void MainWindow::Timer9Timer()
     guarded(m_ctx.prompter, [this] {
         TimerPause pause(*Timer9);
         m_recommend->addlabel();
+        // Opened from the tray while the board loaded: the user is looking at it already.
+        if (m_recommend->windowVisible())
+            m_state.NewRecommendations = false;
         if (!m_state.RecommendPromptOff && m_state.NewRecommendations) {
             m_state.NewRecommendations = false;
             m_recommend->showPrompt();

@@ -155,6 +155,7 @@ private:
     std::function<void(const info::BlogNotice&)> m_blogNoticeSink;
     bigorder::BigOrderController* m_bigOrder;
     bool m_firstShowReachedStart = false;   // the first show got as far as loading the stock
+    bool m_firstShowRunning = false;        // the first show's steps are under way
     tv::TvController* m_tv;
     info::ForumController* m_forum;
     info::StockNewsController* m_news;

@@ -15,6 +15,7 @@
 
 #include <QComboBox>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace info {
@@ -159,6 +160,12 @@ void BlogController::Timer5Timer(QTimer& Timer5)
 {
     if (m_state.CurrentName.isEmpty() || m_state.CurrentCode.isEmpty())
         return;
+    // A tick that fires while the last one still waits (the timer switched on again from outside)
+    // or while a code change loads the new stock is skipped: the display it would mark is about
+    // to be reset, and the blog cursor would move past the mention.
+    if (m_ticking || m_state.CodeChangeBusy)
+        return;
+    const QScopedValueRollback ticking(m_ticking, true);
     app::TimerPause pause(Timer5);
     app::guarded(m_prompter, [this] { tick(); });
 }

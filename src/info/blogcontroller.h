@@ -109,6 +109,7 @@ private:
     QStringList m_seen;        // seen-flag list: "1" once the user opened the blog's mention
     int m_cursor = 0;          // the next blog to search
     int m_tickCount = 0;       // ticks that had a stock to search for
+    bool m_ticking = false;    // a Timer5 tick is under way
     QString m_lastNewsLink;
 
     QComboBox* m_combo;

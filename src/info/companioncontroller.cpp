@@ -15,6 +15,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
+#include <QScopedValueRollback>
 
 namespace info {
 
@@ -87,6 +88,10 @@ bool CompanionPagesController::eventFilter(QObject* watched, QEvent* event)
 
 void CompanionPagesController::Label11Click()
 {
+    // A second click while the count loads does nothing: one request, at most one error box.
+    if (m_refreshing)
+        return;
+    const QScopedValueRollback refreshing(m_refreshing, true);
     QByteArray reply;
     try {
         reply = m_IdHTTP6->get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));

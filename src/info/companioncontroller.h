@@ -68,6 +68,7 @@ private:
     net::HttpClient* m_IdHTTP6;
     const BlogController& m_blogs;
     std::function<void(const QString&)> m_showOnlineCount;
+    bool m_refreshing = false;   // Label11's request is waiting
 
     QStringList m_addresses;   // site address list
     QStringList m_names;       // site name list

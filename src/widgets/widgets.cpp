@@ -1,5 +1,6 @@
 #include "widgets/widgets.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -8,6 +9,29 @@
 #include <QTextDocument>
 
 namespace app {
+
+InputBlock::InputBlock(QWidget& window) : m_window(window)
+{
+    QCoreApplication::instance()->installEventFilter(this);   // removed again when destroyed
+}
+
+bool InputBlock::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+        if (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == &m_window)
+            return true;
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 DigitEdit::DigitEdit(const QString& name, int maxLength, QWidget* parent) : QLineEdit(parent)
 {

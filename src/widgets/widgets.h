@@ -39,6 +39,22 @@ private:
     Hover m_hover;
 };
 
+// While it lives, clicks, keys and wheel turns aimed at any control of `window` are dropped; other
+// windows, message boxes included, take input as usual. For a window that waits on the network for
+// work its own controls would change.
+class InputBlock : public QObject {
+public:
+    explicit InputBlock(QWidget& window);
+    InputBlock(const InputBlock&) = delete;
+    InputBlock& operator=(const InputBlock&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget& m_window;
+};
+
 // A label with an objectName (may be null) at a fixed place in its parent.
 QLabel* placedLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry);
 

@@ -328,6 +328,35 @@ private Q_SLOTS:
         QCOMPARE(f.context->state.CurrentCode, QStringLiteral("000001"));
     }
 
+    // While a new stock loads the window takes no keys or clicks, and the blog search waits for
+    // the new stock's display: the code written to the file is the one the panels load.
+    void aLoadingStockTakesNoInput()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        auto* edit = w.findChild<QLineEdit*>("Edit1");
+        edit->setText("600036");
+        const int blogTicks = w.blogs().tickCount();
+        f.box->holdReplies(kQuotePath + "?type=z&fav=600036&hick=zhou",
+                           "var q=[\"1,600036,招商银行,35.12,-2.15%,-0.74,35.11,120,35.12,88,456789,160234.5,"
+                           "34.50,35.86,35.50,34.40,1,35,2026-12-09 10:15:03\"]");
+        bool waited = false;
+        whenHeld(*f.box, [&] {
+            waited = true;
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            w.blogs().Timer5Timer(*w.blogTimer());
+            f.box->releaseHeld();
+        });
+        w.ChangeStock();
+        QVERIFY(waited);
+        QCOMPARE(edit->text(), QStringLiteral("600036"));
+        QCOMPARE(fileBytes(f.systemFile("gp06856.dat")), QByteArray("600036\r\n"));
+        QCOMPARE(w.blogs().tickCount(), blogTicks);
+        QTest::keyClick(edit, Qt::Key_Backspace);   // and afterwards it takes them again
+        QCOMPARE(edit->text(), QStringLiteral("60003"));
+    }
+
     void codeBoxTakesOnlyDigitsAndBackspace()
     {
         AppFixture f;

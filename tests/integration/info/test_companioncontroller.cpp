@@ -143,6 +143,18 @@ private Q_SLOTS:
         QCOMPARE(rig.counts, QStringList{"37"});
         QCOMPARE(rig.fx.prompter.boxes.size(), 1);
         QCOMPARE(rig.fx.prompter.boxes[0].text, QStringLiteral("刷新失败，请稍后再试!"));
+
+        // A second click while the count loads sends nothing.
+        rig.fx.box->clearOverrides();
+        rig.fx.box->clearRequests();
+        rig.fx.box->holdReplies(QStringLiteral("/gpreadall.asp"), "<body text=\"#000000\"> 5 </body>");
+        whenHeld(*rig.fx.box, [&] {
+            rig.pages->Label11Click();
+            rig.fx.box->releaseHeld();
+        });
+        rig.pages->Label11Click();
+        QCOMPARE(rig.fx.requestCount(QStringLiteral("/gpreadall.asp")), 1);
+        QCOMPARE(rig.counts.last(), QStringLiteral("5"));
         QCOMPARE(rig.fx.prompter.boxes[0].caption, QStringLiteral("错误"));
     }
 
