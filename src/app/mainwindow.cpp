@@ -530,6 +530,7 @@ void MainWindow::ChangeStock()
         m_forum->resetLatestPost();
         m_bigOrder->resetHourlyFlow();
         m_bigOrder->clearHourlyChart();
+        m_bigOrder->clearDayAndPie();
         m_bigOrder->loadpages(m_state.CurrentCode);
         m_stockPage->navigate(m_state.ServerBase + QStringLiteral("/gpgetstock.asp?name=")
                               + m_state.CurrentCode);

@@ -125,6 +125,13 @@ void BigOrderController::clearHourlyChart()
     m_hourlyChart->clearSeries();
 }
 
+void BigOrderController::clearDayAndPie()
+{
+    for (QStringList* list : {&m_lists.DayBuyList, &m_lists.DaySellList, &m_lists.DayLabelList,
+                              &m_lists.PieValueList, &m_lists.PieColourList})
+        list->clear();
+}
+
 void BigOrderController::completed(Page page, const QString& document)
 {
     // A page asked for another stock than the one now shown is dropped.

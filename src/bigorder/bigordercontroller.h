@@ -75,6 +75,9 @@ public:
     void resetHourlyFlow();
     // The code change empties the hourly chart at once.
     void clearHourlyChart();
+    // The code change empties the day and pie lists: until the new stock's pages arrive, the
+    // ten-day and pie windows show no figures rather than the old stock's under the new name.
+    void clearDayAndPie();
 
     // Page completions: parse the document's body into the page's lists, then redraw its chart.
     // The loaders call them only for a page of CurrentCode; a failed load passes an empty text.

@@ -93,7 +93,8 @@ private Q_SLOTS:
         QVERIFY(w.findChild<QTimer*>("Timer2")->isActive());
     }
 
-    // A code change empties the hourly chart and lists at once and loads the new stock's pages.
+    // A code change empties the hourly chart and the hourly, day and pie lists at once and loads
+    // the new stock's pages.
     void codeChange()
     {
         AppFixture f(QDateTime(QDate(2026, 12, 9), QTime(14, 30)));
@@ -101,10 +102,13 @@ private Q_SLOTS:
         w.show();
         bigorder::BigOrderController& big = w.bigOrder();
         QTRY_COMPARE_WITH_TIMEOUT(big.lists().HourBuyList.size(), 3, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!big.lists().PieValueList.isEmpty(), 20000);
         w.findChild<QLineEdit*>("Edit1")->setText("600036");
         f.box->setSilent("/stock/sh/600036/single-bar.htm");
+        f.box->setSilent("/stock/sh/600036/single-pie.htm");
         w.ChangeStock();
         QVERIFY(big.lists().HourBuyList.isEmpty());
+        QVERIFY(big.lists().PieValueList.isEmpty());
         QVERIFY(big.hourlyChart()->series().isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(w.findChild<QGroupBox*>("GroupBox3")->title(),
                                   QStringLiteral("招商银行(600036)近5日大单成交分布图"), 20000);
