@@ -208,13 +208,6 @@ void BarChart::paintEvent(QPaintEvent*)
 
 PieChart::PieChart(const char* name, QWidget* parent) : Chart(name, parent) {}
 
-void PieChart::clear()
-{
-    m_slices.clear();
-    setAccessibleDescription(QString());
-    update();
-}
-
 void PieChart::setSlices(const QList<PieSlice>& slices)
 {
     m_slices = slices;

@@ -82,7 +82,6 @@ class PieChart : public Chart {
 public:
     explicit PieChart(const char* name, QWidget* parent = nullptr);
 
-    void clear();
     // Shows `slices` in place of the ones shown.
     void setSlices(const QList<PieSlice>& slices);
 

@@ -13,6 +13,12 @@ namespace app {
 InputBlock::InputBlock(QWidget& window) : m_window(window)
 {
     QCoreApplication::instance()->installEventFilter(this);   // removed again when destroyed
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+InputBlock::~InputBlock()
+{
+    QGuiApplication::restoreOverrideCursor();
 }
 
 bool InputBlock::eventFilter(QObject* watched, QEvent* event)

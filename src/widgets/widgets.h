@@ -40,11 +40,13 @@ private:
 };
 
 // While it lives, clicks, keys and wheel turns aimed at any control of `window` are dropped; other
-// windows, message boxes included, take input as usual. For a window that waits on the network for
-// work its own controls would change.
+// windows, message boxes included, take input as usual, and the pointer shows the program busy. For
+// a window that waits on the network for work its own controls would change, without greying it
+// for what is mostly a moment.
 class InputBlock : public QObject {
 public:
     explicit InputBlock(QWidget& window);
+    ~InputBlock() override;
     InputBlock(const InputBlock&) = delete;
     InputBlock& operator=(const InputBlock&) = delete;
 

@@ -121,7 +121,7 @@ private Q_SLOTS:
         pie.setSlices(many);
         QVERIFY(extentOf(pie.grab().toImage(), QColor(255, 0, 17)).found());
 
-        pie.clear();
+        pie.setSlices({});
         QVERIFY(!extentOf(pie.grab().toImage(), QColor(255, 0, 17)).found());
     }
 };
