@@ -563,7 +563,9 @@ void MainWindow::buildInfoControllers()
 
 bool MainWindow::inSight() const
 {
-    return isVisible() && !isMinimized() && isActiveWindow();
+    // One of the program's own windows in front (a dialog, the pie window the hourly notice opens
+    // by itself) leaves the main window in sight; another program's window in front does not.
+    return isVisible() && !isMinimized() && QApplication::activeWindow() != nullptr;
 }
 
 QString MainWindow::yzgp(const QString& code)

@@ -70,7 +70,8 @@ public:
     info::CompanionPagesController& companionPages() { return *m_companion; }
     // Where a blog mention found while the window is out of sight goes to be shown.
     void setBlogNoticeSink(std::function<void(const info::BlogNotice&)> sink) { m_blogNoticeSink = std::move(sink); }
-    // True while the user can see the window: shown, not minimised, and in front.
+    // True while the user can see the window: shown, not minimised, and this program (any of its
+    // windows) in front.
     bool inSight() const;
     // The big-order pages, charts and hourly flow announcements.
     bigorder::BigOrderController& bigOrder() { return *m_bigOrder; }

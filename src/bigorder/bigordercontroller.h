@@ -73,7 +73,8 @@ public:
     // The code change: the announcement state is reset and the hourly lists emptied, so the old
     // stock's hours are never announced under the new stock's name.
     void resetHourlyFlow();
-    // The code change empties the hourly chart at once.
+    // The code change empties the hourly chart at once and gives its box the caption it has
+    // before any stock's hours are drawn, so the old stock's name does not stay over it.
     void clearHourlyChart();
     // The code change empties the day and pie lists: until the new stock's pages arrive, the
     // ten-day and pie windows show no figures rather than the old stock's under the new name.

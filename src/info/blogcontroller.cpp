@@ -93,8 +93,7 @@ BlogController::BlogController(app::AppState& state, const app::Settings& settin
       m_IdHTTP3(IdHTTP3), m_IdHTTP4(new net::HttpClient(QStringLiteral("IdHTTP4"), this)),
       m_hooks(std::move(hooks))
 {
-    m_combo = new QComboBox(parent);
-    m_combo->setObjectName(QStringLiteral("ComboBox2"));
+    m_combo = new app::ChoiceBox(QStringLiteral("ComboBox2"), parent);
     connect(m_combo, &QComboBox::activated, this, [this](int index) {
         app::guarded(m_prompter, [&] { ComboBox2Change(index); });
     });

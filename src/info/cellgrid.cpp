@@ -1,6 +1,7 @@
 #include "info/cellgrid.h"
 
 #include <QHeaderView>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 namespace info {
@@ -53,8 +54,10 @@ CellGrid::CellGrid(const QString& name, const QList<int>& widths, int rowHeight,
             &QScrollBar::setValue);
     viewport()->stackUnder(m_headerView);
 
+    // Only a move the user makes with the mouse or the keyboard is a selection; the view's own
+    // moves (the first data row becoming current when the grid gets the focus, rows removed) are not.
     connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int column, int, int) {
-        if (m_quiet || row < 1)
+        if (m_quiet || !m_userInput || row < 1)
             return;
         m_reported = true;
         Q_EMIT cellSelected(row, column);
@@ -70,7 +73,20 @@ CellGrid::CellGrid(const QString& name, const QList<int>& widths, int rowHeight,
 void CellGrid::mousePressEvent(QMouseEvent* event)
 {
     m_reported = false;   // set again if this press moves the current cell
+    const QScopedValueRollback user(m_userInput, true);
     QTableWidget::mousePressEvent(event);
+}
+
+void CellGrid::mouseMoveEvent(QMouseEvent* event)
+{
+    const QScopedValueRollback user(m_userInput, true);   // dragging over the rows with a button held
+    QTableWidget::mouseMoveEvent(event);
+}
+
+void CellGrid::keyPressEvent(QKeyEvent* event)
+{
+    const QScopedValueRollback user(m_userInput, true);
+    QTableWidget::keyPressEvent(event);
 }
 
 void CellGrid::resizeEvent(QResizeEvent* event)

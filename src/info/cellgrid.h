@@ -1,7 +1,8 @@
 // A text grid whose first row is a fixed header and whose rows are selected whole. The header row
 // stays in sight when the grid scrolls: a view of the same row lies over the top of the grid, and
 // the rows scrolled past slide under it. The grid reports each selection the user makes, by mouse
-// or keyboard, once; selections made by the program are not reported.
+// or keyboard, once; selections made by the program, or by the view itself when it gets the focus,
+// are not reported.
 #pragma once
 
 #include <QColor>
@@ -34,6 +35,8 @@ Q_SIGNALS:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void updateGeometries() override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
@@ -45,6 +48,7 @@ private:
     QTableView* m_headerView = nullptr;   // shows row 0 only, over the top of the viewport
     bool m_quiet = false;
     bool m_reported = false;   // the press that moved the current cell was reported already
+    bool m_userInput = false;  // a mouse or key event of the user is being handled
 };
 
 } // namespace info

@@ -29,8 +29,7 @@ CompanionPagesController::CompanionPagesController(app::AppState& state, const a
       m_IdHTTP3(IdHTTP3), m_IdHTTP6(new net::HttpClient(QStringLiteral("IdHTTP6"), this)),
       m_blogs(blogs), m_showOnlineCount(std::move(showOnlineCount))
 {
-    m_combo = new QComboBox(parent);
-    m_combo->setObjectName(QStringLiteral("ComboBox1"));
+    m_combo = new app::ChoiceBox(QStringLiteral("ComboBox1"), parent);
     m_combo->installEventFilter(this);
     m_combo->view()->installEventFilter(this);
     connect(m_combo, &QComboBox::activated, this, [this](int index) {

@@ -72,8 +72,16 @@ ForumController::~ForumController()
 
 void ForumController::fail()
 {
-    if (m_posts.PostTitleList.isEmpty())
+    if (m_posts.PostTitleList.isEmpty()) {
+        // The line no longer names a post: nothing of the post shown before (another stock's,
+        // after a code change) stays behind its error text, and a click opens nothing.
         Label45->setText(QStringLiteral("读取数据出错,或今日无新帖"));
+        Label45->setToolTip(QString());
+        m_posts.investorCommentLink.clear();
+        Image13->hide();
+        Label19->clear();
+        Label19->hide();
+    }
     throw SilentAbort{};
 }
 

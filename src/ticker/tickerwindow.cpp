@@ -1,6 +1,7 @@
 #include "ticker/tickerwindow.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -17,10 +18,25 @@ constexpr int kLeft = 6;
 // Stock columns: left edge and width of each cell, name first.
 constexpr int kColumnX[ColumnCount] = {kLeft, 68, 122, 176, 230, 284};
 constexpr int kColumnWidth[ColumnCount] = {TickerWindow::kNameWidth, 52, 52, 52, 52, 82};
-// Index columns: row title, value, change, change percent, amount.
+// Index columns: row title, value, change, change percent, amount. The top row holds Label20 over
+// the first two and the headings over the other three.
 constexpr int kIndexX[5] = {kLeft, 68, 130, 184, 238};
 constexpr int kIndexWidth[5] = {58, 60, 52, 52, 90};
 constexpr int kIndexTop[2] = {24, 44};
+constexpr int kHeadingGap = 4;   // between the end of the date and time and the first heading
+
+// The width of the longest date and time the ticker shows ("2026-12-19 10:30:00": four-digit
+// year, two-digit month, day and hour) written in the widest digit of `metrics`.
+int longestDateTimeWidth(const QFontMetrics& metrics)
+{
+    QChar widest = u'0';
+    for (char16_t d = u'1'; d <= u'9'; ++d)
+        if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widest))
+            widest = QChar(d);
+    QString text = QStringLiteral("0000-00-00 00:00:00");
+    text.replace(u'0', widest);
+    return metrics.horizontalAdvance(text);
+}
 
 const QColor kRise(255, 0, 0);
 const QColor kFall(0, 128, 0);
@@ -59,20 +75,31 @@ TickerWindow::TickerWindow()
     f.setPixelSize(12);
     setFont(f);
 
-    m_dateTime = cellLabel(this, QStringLiteral("Label20"), QString(), {kLeft, 4, 120, kCellHeight});
+    m_dateTime = cellLabel(this, QStringLiteral("Label20"), QString(), {});
+    const int dateWidth = longestDateTimeWidth(m_dateTime->fontMetrics());
+    m_dateTime->setGeometry(kLeft, 4, dateWidth, kCellHeight);
+    // When the date and time need more room than the title and value columns give, the value
+    // column widens and the three columns right of it, headings and all, move over.
+    const int shift = qMax(0, kLeft + dateWidth + kHeadingGap - kIndexX[2]);
+    int indexX[5], indexWidth[5];
+    for (int c = 0; c < 5; ++c) {
+        indexX[c] = kIndexX[c] + (c >= 2 ? shift : 0);
+        indexWidth[c] = kIndexWidth[c] + (c == 1 ? shift : 0);
+    }
+    m_width = qMax(kWidth, indexX[4] + indexWidth[4] + kLeft);
     const char* headings[] = {"涨跌", "幅度", "成交量"};
     for (int i = 0; i < 3; ++i)
-        cellLabel(this, {}, QString::fromUtf8(headings[i]), {kIndexX[i + 2], 4, kIndexWidth[i + 2], kCellHeight});
+        cellLabel(this, {}, QString::fromUtf8(headings[i]), {indexX[i + 2], 4, indexWidth[i + 2], kCellHeight});
     const char* titles[2] = {"上证指数", "深圳成指"};
     const char* titleNames[2] = {"Label6", "Label7"};
     const char* valueNames[2][4] = {{"Label8", "Label9", "Label11", "Label12"},
                                     {"Label16", "Label17", "Label18", "Label19"}};
     for (int r = 0; r < 2; ++r) {
         cellLabel(this, QString::fromLatin1(titleNames[r]), QString::fromUtf8(titles[r]),
-                  {kIndexX[0], kIndexTop[r], kIndexWidth[0], kCellHeight});
+                  {indexX[0], kIndexTop[r], indexWidth[0], kCellHeight});
         for (int c = 0; c < 4; ++c) {
             m_index[r][c] = cellLabel(this, QString::fromLatin1(valueNames[r][c]), QString(),
-                                      {kIndexX[c + 1], kIndexTop[r], kIndexWidth[c + 1], kCellHeight});
+                                      {indexX[c + 1], kIndexTop[r], indexWidth[c + 1], kCellHeight});
             paintValue(m_index[r][c], false);
         }
     }
@@ -80,7 +107,7 @@ TickerWindow::TickerWindow()
     auto* rule = new QFrame(this);
     rule->setObjectName(QStringLiteral("Bevel1"));
     rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    rule->setGeometry(kLeft, 66, kWidth - 2 * kLeft, 2);
+    rule->setGeometry(kLeft, 66, m_width - 2 * kLeft, 2);
     const char* columns[ColumnCount] = {"股票名称", "最新价", "涨跌幅", "最高价", "最低价", "成交量"};
     for (int c = 0; c < ColumnCount; ++c)
         cellLabel(this, {}, QString::fromUtf8(columns[c]), {kColumnX[c], 72, kColumnWidth[c], kCellHeight});
@@ -135,7 +162,7 @@ void TickerWindow::buildRows(int rows)
             TickerLabels.append(cell);
         }
     }
-    setFixedSize(kWidth, kFirstRowTop + rows * kRowPitch + 6);
+    setFixedSize(m_width, kFirstRowTop + rows * kRowPitch + 6);
 }
 
 QLabel* TickerWindow::cell(int row, Column column) const

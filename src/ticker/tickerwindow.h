@@ -18,7 +18,7 @@ class TickerWindow : public QFrame {
 public:
     // Window opacity: 80 of 255. Without a compositing window manager the window is opaque.
     static constexpr double kOpacity = 80.0 / 255.0;
-    static constexpr int kWidth = 372;
+    static constexpr int kWidth = 372;   // wider only when the font needs it
     static constexpr int kNameWidth = 58;
     static constexpr int kRowPitch = 20;
     static constexpr int kFirstRowTop = 92;   // just below the stock column headings
@@ -57,6 +57,7 @@ private:
     QList<QLabel*> TickerLabels;   // six cells per built row, in watched-list order
     QLabel* m_index[2][4] = {};    // value, change, change percent, amount
     QLabel* m_dateTime = nullptr;  // Label20
+    int m_width = kWidth;
     bool m_dragging = false;       // moving by hand where the platform cannot move the window
     QPoint m_grab;                 // press position inside the window
 };

@@ -7,6 +7,32 @@
 
 namespace tv {
 
+namespace {
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool isSchemeCharacter(QChar c)
+{
+    return isAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
+}
+
+// Does an address start right after the "&" at `amp`: a scheme (a letter, then letters, digits,
+// "+", "-" or ".") followed by "://"?
+bool addressFollows(const QString& line, qsizetype amp)
+{
+    qsizetype p = amp + 1;
+    if (p >= line.size() || !isAsciiLetter(line[p]))
+        return false;
+    while (p < line.size() && isSchemeCharacter(line[p]))
+        ++p;
+    return QStringView(line).mid(p).startsWith(u"://");
+}
+
+} // namespace
+
 QList<Programme> parseTvListFile(const QByteArray& content)
 {
     QList<Programme> entries;
@@ -14,9 +40,16 @@ QList<Programme> parseTvListFile(const QByteArray& content)
         if (line.endsWith('\r'))
             line.chop(1);
         const QString text = net::fromGbk(line);
-        const qsizetype amp = text.indexOf(u'&');
-        if (amp < 0)
+        const qsizetype first = text.indexOf(u'&');
+        if (first < 0)
             continue;
+        // The name ends at the first "&" that begins an address, so a name may hold "&" itself;
+        // a line with no such "&" splits at its first one.
+        qsizetype amp = first;
+        while (amp >= 0 && !addressFollows(text, amp))
+            amp = text.indexOf(u'&', amp + 1);
+        if (amp < 0)
+            amp = first;
         entries.append({text.left(amp), text.mid(amp + 1)});
     }
     return entries;

@@ -14,8 +14,10 @@ inline const QString kRecentFile = QStringLiteral("gpnew06858.dat");
 inline const QString kFavouritesFile = QStringLiteral("gpnew06857.dat");
 inline constexpr int kRecentSlots = 10;
 
-// Entries of a list file: every line holding "&" gives the text before its first "&" as the name
-// and the rest as the address; other lines are skipped. Lines end in CR LF (a bare LF is taken too).
+// Entries of a list file: every line holding "&" gives a name and an address. The name ends at
+// the first "&" that is followed by a scheme and "://" (so "沪&深快讯&http://…" keeps its name
+// whole), or at the first "&" when none is; the rest of the line, "&"s and all, is the address.
+// Other lines are skipped. Lines end in CR LF (a bare LF is taken too).
 QList<Programme> parseTvListFile(const QByteArray& content);
 // The file text for `entries`, GBK, each line ended by CR LF; empty for no entries.
 QByteArray tvListFileText(const QList<Programme>& entries);

@@ -7,6 +7,7 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QTextDocument>
+#include <QWheelEvent>
 
 namespace app {
 
@@ -61,6 +62,17 @@ void DigitEdit::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();   // discarded
+}
+
+ChoiceBox::ChoiceBox(const QString& name, QWidget* parent) : QComboBox(parent)
+{
+    setObjectName(name);
+}
+
+void ChoiceBox::wheelEvent(QWheelEvent* event)
+{
+    // The open list scrolls in its own view; this only sees turns over the closed box.
+    event->ignore();
 }
 
 ClickLabel::ClickLabel(const QString& name, const QString& text, Hover hover, QWidget* parent)

@@ -1,7 +1,8 @@
-// Small controls shared by the windows: a digits-only edit box, link labels with the hover
-// colours, and clickable pictures.
+// Small controls shared by the windows: a digits-only edit box, a drop-down the wheel does not
+// turn, link labels with the hover colours, and clickable pictures.
 #pragma once
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -15,6 +16,18 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+};
+
+// A drop-down list that a mouse wheel turned over it while it is closed leaves alone: the choice
+// stays and no choice is reported; the turn goes on to the window beneath. A choice made in the
+// open list, or with the keys, is reported through `activated` as usual.
+class ChoiceBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit ChoiceBox(const QString& name, QWidget* parent = nullptr);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
 };
 
 // A label that reacts to clicks. With the hover rule on: the background turns red and the text

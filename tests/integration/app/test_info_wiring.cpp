@@ -2,16 +2,22 @@
 // them: at the first show, on its Timer5, on a code change, and the notice window.
 #include "app/mainwindow.h"
 #include "app/windowset.h"
+#include "bigorder/bigordercontroller.h"
+#include "bigorder/bigorderwindows.h"
 #include "appfixture.h"
 #include "info/blogcontroller.h"
 #include "info/companioncontroller.h"
 #include "net/codecs.h"
 #include "widgets/widgets.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 namespace {
 
@@ -107,6 +113,72 @@ private Q_SLOTS:
         notice.Label2Click();
         QCOMPARE(f.opener.opened.last(), f.box->baseUrl() + QStringLiteral("/b1.html"));
         QVERIFY(!notice.isVisible());
+    }
+
+    // The program's own pie window in front leaves the main window in sight: the drop-down tells
+    // the user and no notice opens. Another program in front (no window of ours active) does.
+    void noNoticeWhileAWindowOfTheProgramIsInFront()
+    {
+        AppFixture f;
+        oneMentioningBlog(f);
+        app::WindowSet windows(*f.context);
+        QVERIFY(windows.startUp());
+        app::MainWindow& w = windows.main();
+        QWidget& pie = w.bigOrder().pieWindow();
+        pie.show();
+        pie.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&pie));
+        w.blogs().Timer5Timer(*w.blogTimer());
+        QCOMPARE(itemsOf(w, "ComboBox2"), QStringList{QStringLiteral("博客一【找到】")});
+        QVERIFY(!windows.blogNotice().isVisible());
+        QCOMPARE(w.blogs().seenFlags(), QStringList{"0"});
+
+        pie.hide();
+        QApplication::setActiveWindow(nullptr);
+        QVERIFY(w.isVisible() && !QApplication::activeWindow());
+        w.blogs().Timer5Timer(*w.blogTimer());   // past the last blog: a tick without a search
+        w.blogs().Timer5Timer(*w.blogTimer());
+        QVERIFY(windows.blogNotice().isVisible());
+        QCOMPARE(w.blogs().seenFlags(), QStringList{"1"});
+    }
+
+    // A wheel turned over a closed drop-down changes nothing and opens nothing; a choice from the
+    // open list opens its page.
+    void wheelOverAClosedListOpensNothing()
+    {
+        AppFixture f;
+        app::WindowSet windows(*f.context);
+        QVERIFY(windows.startUp());
+        app::MainWindow& w = windows.main();
+        const QStringList sites = w.companionPages().siteAddresses();
+        const QStringList blogs = w.blogs().addresses();
+        const qsizetype opened = f.opener.opened.size();
+        for (const char* name : {"ComboBox1", "ComboBox2"}) {
+            auto* combo = w.findChild<QComboBox*>(QString::fromLatin1(name));
+            QVERIFY(combo->count() >= 3);
+            combo->setCurrentIndex(1);
+            const QPointF centre = QRectF(combo->rect()).center();
+            for (int notch : {-120, -120, 120}) {
+                QWheelEvent wheel(centre, combo->mapToGlobal(centre), QPoint(), QPoint(0, notch), Qt::NoButton,
+                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(combo, &wheel);
+            }
+            QCOMPARE(combo->currentIndex(), 1);
+            QCOMPARE(f.opener.opened.size(), opened);
+        }
+        QCOMPARE(w.blogs().seenFlags().count(QStringLiteral("1")), 0);
+
+        for (const auto& [name, pages] : {std::pair{"ComboBox1", sites}, std::pair{"ComboBox2", blogs}}) {
+            auto* combo = w.findChild<QComboBox*>(QString::fromLatin1(name));
+            combo->showPopup();
+            QAbstractItemView* list = combo->view();
+            QTRY_VERIFY(list->isVisible());
+            QTest::qWait(QApplication::doubleClickInterval() + 50);   // a release this soon after opening is ignored
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(2, 0)).center());
+            QCOMPARE(f.opener.opened.last(), pages[2]);
+        }
+        QCOMPARE(f.opener.opened.size(), opened + 2);
+        QCOMPARE(w.blogs().seenFlags().value(2), QStringLiteral("1"));
     }
 };
 

@@ -114,6 +114,27 @@ private Q_SLOTS:
         QCOMPARE(rig.controller->lists().DayBuyList.size(), 10);
     }
 
+    // A code change before the new stock's first hour has ended: the emptied chart does not keep
+    // the old stock's name over it.
+    void codeChangeGivesTheHourlyCaptionBack()
+    {
+        Rig rig(QDateTime(QDate(2026, 12, 9), QTime(14, 30)));
+        QVERIFY(rig.loadAll());
+        QVERIFY(rig.box("GroupBox4")->title().startsWith(QStringLiteral("平安银行(000001)")));
+        rig.fx.box->setClock(QDateTime(QDate(2026, 12, 10), QTime(10, 0)));
+        app::AppState& s = rig.fx.context->state;
+        s.CurrentCode = QStringLiteral("600000");
+        s.CurrentName = rig.fx.box->market().nameOf(s.CurrentCode);
+        ++s.StockGeneration;
+        rig.controller->resetHourlyFlow();
+        rig.controller->clearHourlyChart();
+        QCOMPARE(rig.box("GroupBox4")->title(), QStringLiteral("大单成交分时图"));
+        QVERIFY(rig.loadAll());
+        QVERIFY(rig.controller->lists().HourBuyList.isEmpty());
+        QCOMPARE(rig.box("GroupBox4")->title(), QStringLiteral("大单成交分时图"));
+        QVERIFY(rig.controller->hourlyChart()->series().isEmpty());
+    }
+
     // Failing, unknown and stale pages.
     void badPages()
     {

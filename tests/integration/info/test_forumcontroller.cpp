@@ -228,6 +228,40 @@ private Q_SLOTS:
         QVERIFY(fx->prompter.boxes.isEmpty());
     }
 
+    // A new stock whose read fails, or finds nothing of today: the error line keeps nothing of the
+    // previous stock's post, and a click on it opens nothing.
+    void failedReadForANewStockClearsTheLatestPost_data()
+    {
+        QTest::addColumn<bool>("serverError");
+        QTest::newRow("server error") << true;
+        QTest::newRow("no post of today") << false;
+    }
+    void failedReadForANewStockClearsTheLatestPost()
+    {
+        QFETCH(bool, serverError);
+        fx->box->setFixedPage("/topic,600000.html", forumPage({1}));
+        QVERIFY(read());
+        QCOMPARE(forum->latestLine()->toolTip(), "帖子标题第1号");
+
+        state().CurrentCode = QStringLiteral("000001");
+        ++state().StockGeneration;
+        forum->resetLatestPost();
+        forum->resetposts();
+        if (serverError)
+            fx->box->setFixedPage("/topic,000001.html", "busy", "text/html", 500);
+        else
+            fx->box->setFixedPage("/topic,000001.html", forumPage({2}, QStringLiteral("12-08")));
+        QVERIFY(!read());
+        QCOMPARE(forum->latestLine()->text(), "读取数据出错,或今日无新帖");
+        QVERIFY(forum->latestLine()->toolTip().isEmpty());
+        QVERIFY(forum->posts().investorCommentLink.isEmpty());
+        QVERIFY(!forum->newMarker()->isVisibleTo(host.get()));
+        QVERIFY(forum->foundAt()->text().isEmpty());
+        QVERIFY(!forum->foundAt()->isVisibleTo(host.get()));
+        forum->latestLine()->clicked();
+        QVERIFY(fx->opener.opened.isEmpty());
+    }
+
     void garbageAndHugePagesFailQuietly()
     {
         QByteArray garbage(3 * 1024 * 1024, '\0');

@@ -12,6 +12,7 @@
 #include "net/httpclient.h"
 #include "widgets/widgets.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QTest>
@@ -118,8 +119,13 @@ private Q_SLOTS:
         link("Label39")->clicked();
         QCOMPARE(fx->opener.opened.last(), news->reportLink());
 
-        // The announcement line opens the window over a disabled main window.
+        // The announcement line opens the window over a disabled main window, and showing it
+        // opens no announcement: the grid taking the focus is no choice of a row.
+        const qsizetype before = fx->opener.opened.size();
         link("Label15")->clicked();
+        QVERIFY(QTest::qWaitForWindowActive(all.get()));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(all->grid()));
+        QCOMPARE(fx->opener.opened.size(), before);
         QVERIFY(all->isVisible());
         QVERIFY(!window->isEnabled());
         QCOMPARE(all->windowTitle(), state().CurrentName + "(600000) 的所有公告");
@@ -133,11 +139,20 @@ private Q_SLOTS:
         QTest::mouseClick(all->grid()->viewport(), Qt::LeftButton, {},
                           all->grid()->visualItemRect(all->grid()->item(2, 1)).center());
         QCOMPARE(fx->opener.opened.last(), lists.addresses[2]);
+        QCOMPARE(fx->opener.opened.size(), before + 1);
+        QTest::keyClick(all->grid(), Qt::Key_Up);   // a row chosen with the keyboard opens too
+        QCOMPARE(fx->opener.opened.last(), lists.addresses[1]);
         const qsizetype opened = fx->opener.opened.size();
         all->StringGrid1SelectCell(all->grid()->rowCount() - 1, 1);   // the trailing empty row
         QCOMPARE(fx->opener.opened.size(), opened);
         all->close();
         QVERIFY(window->isEnabled());
+
+        // Shown again, it opens nothing by itself either.
+        link("Label15")->clicked();
+        QVERIFY(QTest::qWaitForWindowActive(all.get()));
+        QCOMPARE(fx->opener.opened.size(), opened);
+        all->close();
     }
 
     void announcementLine_data()

@@ -5,9 +5,11 @@
 #include "market/indexsummary.h"
 #include "ticker/tickercontroller.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
@@ -91,6 +93,38 @@ private Q_SLOTS:
         QVERIFY(f.fetched().isEmpty());
         QCOMPARE(f.label("Label20")->text(), QStringLiteral("2026-12-9 10:00:00"));
         QVERIFY(f.ticker->timer().isActive());
+    }
+
+    // Label20 holds the longest date and time whole in the ticker's font (here one in which it is
+    // wider than 120 pixels); the headings and index cells right of it stay clear of it, over
+    // their columns, and inside the window.
+    void dateTimeCellHoldsTheLongestDateAndTime()
+    {
+        const QFont programFont = QApplication::font();
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
+        const auto restore = qScopeGuard([&] { QApplication::setFont(programFont); });
+        TickerFixture f;
+        TickerWindow& w = f.window();
+        QLabel* dateTime = f.label("Label20");
+        dateTime->setText(QStringLiteral("2026-12-19 10:30:00"));
+        QVERIFY(dateTime->contentsRect().width() >= dateTime->fontMetrics().horizontalAdvance(dateTime->text()));
+        auto heading = [&](const QString& text) -> QLabel* {
+            for (QLabel* l : w.findChildren<QLabel*>())
+                if (l->text() == text)
+                    return l;
+            return nullptr;
+        };
+        const char* columns[3][3] = {{"涨跌", "Label9", "Label17"}, {"幅度", "Label11", "Label18"},
+                                     {"成交量", "Label12", "Label19"}};
+        for (const auto& column : columns) {
+            QLabel* top = heading(QString::fromUtf8(column[0]));
+            QVERIFY(top);
+            QVERIFY(!top->geometry().intersects(dateTime->geometry()));
+            QCOMPARE(f.label(column[1])->x(), top->x());
+            QCOMPARE(f.label(column[2])->x(), top->x());
+            QVERIFY(w.rect().contains(f.label(column[1])->geometry()));
+        }
+        QVERIFY(!f.label("Label8")->geometry().intersects(f.label("Label9")->geometry()));
     }
 
     void threeStocksRefreshInOrderWithAnIdleSecond()

@@ -242,6 +242,36 @@ private Q_SLOTS:
                  net::toGbk(QStringLiteral("央视&http://h/a?x=1&y=2\r\n&\r\n东方&mms://h/b\r\n")));
         QVERIFY(tvListFileText({}).isEmpty());
     }
+
+    // A name may hold "&": it ends at the "&" that begins the address.
+    void listFileNameAndAddress_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("name with &") << "沪&深快讯&http://h/k" << "沪&深快讯" << "http://h/k";
+        QTest::newRow("name with & and query with &") << "A&B台&mms://h/s?x=1&y=http://z" << "A&B台" << "mms://h/s?x=1&y=http://z";
+        QTest::newRow("scheme with digits and dots") << "台&rtsp2.x+y://h/s" << "台" << "rtsp2.x+y://h/s";
+        QTest::newRow("& then a word that is no scheme") << "甲&乙://h&http://h/a" << "甲&乙://h" << "http://h/a";
+        QTest::newRow("no address: first &") << "甲&乙&丙" << "甲" << "乙&丙";
+        QTest::newRow("scheme without //") << "甲&mailto:x&y" << "甲" << "mailto:x&y";
+        QTest::newRow("& at the end") << "甲&" << "甲" << "";
+    }
+    void listFileNameAndAddress()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, name);
+        QFETCH(QString, address);
+        const QList<Programme> entries = parseTvListFile(net::toGbk(line + "\r\n"));
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries[0].name, name);
+        QCOMPARE(entries[0].address, address);
+        // What the program writes reads back the same.
+        const QList<Programme> again = parseTvListFile(tvListFileText(entries));
+        QCOMPARE(again.size(), 1);
+        QCOMPARE(again[0].name, name);
+        QCOMPARE(again[0].address, address);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTvDirectory)
