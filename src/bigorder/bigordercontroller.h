@@ -48,8 +48,8 @@ struct FlowNoticeHook {
 class BigOrderController : public QObject {
     Q_OBJECT
 public:
-    // `mainWindow` parents the two chart group boxes and is disabled while the ten-day or the
-    // pie window is open.
+    // `mainWindow` parents the two chart group boxes and is held disabled while the ten-day or
+    // the pie window is open.
     BigOrderController(app::AppState& state, const app::Settings& settings, app::Clock& clock,
                        app::Prompter& prompter, QWidget& mainWindow, QObject* parent = nullptr);
     ~BigOrderController() override;
