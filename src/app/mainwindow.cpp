@@ -336,6 +336,11 @@ void MainWindow::showEvent(QShowEvent* event)
     if (!m_state.FirstShowDone) {
         const QScopedValueRollback running(m_firstShowRunning, true);
         ok = guarded(m_ctx.prompter, [this] { firstShowSteps(); });
+        // Once the status check let the program run, a later step that failed (a flaky network)
+        // must not leave the quote refresh, the alert tick and the blog search off for the run:
+        // the failed step's own refresh (the next tick or click) tries it again.
+        if (m_statusChecked && !m_endRequested)
+            startRunTimers();
         if (!m_state.FirstShowDone) {
             Timer8->start();
             m_state.FirstShowDone = true;
@@ -356,6 +361,7 @@ void MainWindow::firstShowSteps()
     sendbase();
     getbase();
     getmail();
+    m_statusChecked = true;
     yzgp(m_state.CurrentCode);
     for (net::HttpClient* client : {IdHTTP1, IdHTTP2, IdHTTP5})
         client->setReadTimeout(6000);
@@ -364,9 +370,7 @@ void MainWindow::firstShowSteps()
     readtoday();
     m_tv->addtv();
     m_tv->showToday(dateText(m_ctx.clock.now().date()));
-    Timer1->start();
-    Timer4->start();
-    Timer5->start();
+    startRunTimers();
     findChild<QLabel*>(QStringLiteral("Label31"))->setText(QStringLiteral("今日重大信息"));
     findChild<QLabel*>(QStringLiteral("Label32"))->setText(QStringLiteral("昨日财经要闻"));
     m_tv->parkWaitingPage();
@@ -377,6 +381,17 @@ void MainWindow::firstShowSteps()
         m_firstShowReachedStart = true;
         start();
     }
+}
+
+void MainWindow::startRunTimers()
+{
+    // Once only: a tick under way keeps its timer off until it ends (TimerPause).
+    if (m_runTimersStarted)
+        return;
+    m_runTimersStarted = true;
+    Timer1->start();
+    Timer4->start();
+    Timer5->start();
 }
 
 void MainWindow::createbase()

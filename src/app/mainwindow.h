@@ -124,6 +124,8 @@ private:
     // Mouse moves over `widget` clear the TV channel column's highlight.
     void clearTvHoverOver(QWidget* widget);
     void firstShowSteps();
+    // The first show's Timer1, Timer4 and Timer5, started once.
+    void startRunTimers();
     void getbase();
     // Open or create the alert database and show its switches in the status bar.
     void createbase();
@@ -156,6 +158,8 @@ private:
     bigorder::BigOrderController* m_bigOrder;
     bool m_firstShowReachedStart = false;   // the first show got as far as loading the stock
     bool m_firstShowRunning = false;        // the first show's steps are under way
+    bool m_statusChecked = false;           // the status check let the program run
+    bool m_runTimersStarted = false;        // startRunTimers ran
     tv::TvController* m_tv;
     info::ForumController* m_forum;
     info::StockNewsController* m_news;

@@ -200,6 +200,56 @@ private Q_SLOTS:
         QVERIFY(f.context->state.FirstShowDone);
     }
 
+    // The first show stopped before it read the TV lists: closing leaves the user's files alone.
+    void listsNeverReadAreNotWrittenAtClose()
+    {
+        AppFixture f;
+        QDir().mkpath(f.systemFile(""));
+        const QByteArray favourites = net::toGbk(QStringLiteral("一台&mms://tv.test/1\r\n"));
+        const QByteArray recent = net::toGbk(QStringLiteral("二台&mms://tv.test/2\r\n"));
+        const auto put = [&](const QString& name, const QByteArray& bytes) {
+            QFile file(f.systemFile(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
+        put("gpbd0856.dat", "not a database");
+        put("gpnew06857.dat", recent);
+        put("gpnew06858.dat", favourites);
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        w.close();
+        const auto bytes = [&](const QString& name) {
+            QFile file(f.systemFile(name));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QCOMPARE(bytes("gpnew06857.dat"), recent);
+        QCOMPARE(bytes("gpnew06858.dat"), favourites);
+    }
+
+    // One step failing after the status check, whichever it is, leaves the program running: the
+    // quote refresh, the alert tick and the blog search are on.
+    void aFailingStepAfterTheStatusCheckKeepsTheTimers_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("stock name") << kQuotePath;
+        QTest::newRow("evaluation list") << "/gpreadzhpj.asp";
+        QTest::newRow("blog directory") << "/gpreadtoady1.asp";
+        QTest::newRow("online count") << "/gpreadall.asp";
+        QTest::newRow("TV directory") << "/gp1gettvdata.asp";
+    }
+    void aFailingStepAfterTheStatusCheckKeepsTheTimers()
+    {
+        QFETCH(QString, path);
+        AppFixture f;
+        f.box->setFixedPage(path, "busy", "text/html", 503);
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QVERIFY(!w.endRequested());
+        QVERIFY(f.requestCount(path) > 0);
+        for (const char* name : {"Timer1", "Timer4", "Timer5"})
+            QVERIFY2(timerActive(w, name), name);
+    }
+
     void onlineCountShowsTheTrimmedPayload()
     {
         AppFixture f;
