@@ -369,7 +369,8 @@ void MainWindow::firstShowSteps()
     m_companion->readzhpj();
     readtoday();
     m_tv->addtv();
-    m_tv->showToday(dateText(m_ctx.clock.now().date()));
+    m_today = m_ctx.clock.now().date();
+    m_tv->showToday(dateText(m_today));
     startRunTimers();
     findChild<QLabel*>(QStringLiteral("Label31"))->setText(QStringLiteral("今日重大信息"));
     findChild<QLabel*>(QStringLiteral("Label32"))->setText(QStringLiteral("昨日财经要闻"));
@@ -385,7 +386,8 @@ void MainWindow::firstShowSteps()
 
 void MainWindow::startRunTimers()
 {
-    // Once only: a tick under way keeps its timer off until it ends (TimerPause).
+    // Once only: a tick waiting on the network keeps its own timer off until it ends, and a
+    // second start here would let the next tick run inside that wait.
     if (m_runTimersStarted)
         return;
     m_runTimersStarted = true;
@@ -658,6 +660,10 @@ void MainWindow::Timer2Timer()
             }
         }
         ++m_state.MinuteTickCount;
+        // A code change under way empties the post lists and reads the new stock's posts itself;
+        // a read now would add them to the old stock's list and set the latest-post line from it.
+        if (m_state.CodeChangeBusy)
+            return;
         if (!m_state.HiddenInTray)
             m_forum->getgbdata(m_state.CurrentCode);
         m_forum->showposts();
@@ -666,6 +672,7 @@ void MainWindow::Timer2Timer()
 
 void MainWindow::Timer3Timer()
 {
+    rollDay();
     ++m_state.BannerTickCount;
     showBanner();
 }
@@ -685,6 +692,23 @@ void MainWindow::Timer9Timer()
             m_recommend->showPrompt();
         }
     });
+}
+
+void MainWindow::rollDay()
+{
+    // The first show and a code change set the date and reload the panels themselves: the roll
+    // waits for the tick after them.
+    const QDate today = m_ctx.clock.now().date();
+    if (today == m_today || m_firstShowRunning || m_state.CodeChangeBusy)
+        return;
+    const bool newDay = m_today.isValid();
+    m_today = today;
+    m_tv->showToday(dateText(today));
+    if (!newDay)
+        return;   // the first show ended before the date line: it is written now, nothing else
+    m_forum->newDay();
+    m_news->newDay();
+    m_bigOrder->newDay();
 }
 
 void MainWindow::showBanner()

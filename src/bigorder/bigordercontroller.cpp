@@ -133,6 +133,14 @@ void BigOrderController::clearDayAndPie()
         list->clear();
 }
 
+void BigOrderController::newDay()
+{
+    resetHourlyFlow();
+    clearHourlyChart();
+    m_lists.PieValueList.clear();
+    m_lists.PieColourList.clear();
+}
+
 void BigOrderController::completed(Page page, const QString& document)
 {
     // A page asked for another stock than the one now shown is dropped.
