@@ -20,8 +20,6 @@ public:
     // `holder` opens over the window: the window is disabled until `holder` hides. A holder that
     // takes a hold again while it holds one still holds one.
     void take(QWidget& holder);
-    // How many windows hold the window disabled.
-    int count() const { return int(m_holders.size()); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

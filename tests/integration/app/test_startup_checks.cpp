@@ -156,22 +156,7 @@ private Q_SLOTS:
     void storedSwitchesAndListsAreLoaded()
     {
         AppFixture f;
-        {
-            store::AlertStore s;
-            s.createbase(f.systemFile("gpbd0856.dat"));
-            store::AlertLists l;
-            l.AlertSendOpenClose = {"1"};
-            l.AlertCodes = {"600036"};
-            l.AlertNames = {"招商银行"};
-            l.AlertFlags = {"1111"};
-            l.AlertTradeDigits = {"5"};
-            l.AlertOrderDigits = {"5"};
-            l.AlertPercent = {"7"};
-            l.AlertInterval = {"20"};
-            l.AlertBroadcast = {"0"};
-            s.SaveAlerts(l);
-            s.SaveSwitches(true, false);
-        }
+        f.storeOneWatchedStock("1111", "5", "7", "20");
         MainWindow w(*f.context, nullptr);
         w.show();
         QCOMPARE(w.statusPanel(1)->text(), QStringLiteral("本机监视股价：启用  手机接收股价：停止"));
@@ -205,25 +190,21 @@ private Q_SLOTS:
     {
         AppFixture f;
         QDir().mkpath(f.systemFile(""));
-        const QByteArray favourites = net::toGbk(QStringLiteral("一台&mms://tv.test/1\r\n"));
-        const QByteArray recent = net::toGbk(QStringLiteral("二台&mms://tv.test/2\r\n"));
-        const auto put = [&](const QString& name, const QByteArray& bytes) {
+        const QByteArray line = net::toGbk(QStringLiteral("一台&mms://tv.test/1\r\n"));
+        const QStringList lists{"gpnew06857.dat", "gpnew06858.dat"};
+        for (const QString& name : QStringList{"gpbd0856.dat"} + lists) {
             QFile file(f.systemFile(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(bytes);
-        };
-        put("gpbd0856.dat", "not a database");
-        put("gpnew06857.dat", recent);
-        put("gpnew06858.dat", favourites);
+            file.write(lists.contains(name) ? line : QByteArray("not a database"));
+        }
         MainWindow w(*f.context, nullptr);
         w.show();
         w.close();
-        const auto bytes = [&](const QString& name) {
+        for (const QString& name : lists) {
             QFile file(f.systemFile(name));
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        QCOMPARE(bytes("gpnew06857.dat"), recent);
-        QCOMPARE(bytes("gpnew06858.dat"), favourites);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), line);
+        }
     }
 
     // One step failing after the status check, whichever it is, leaves the program running: the

@@ -8,7 +8,6 @@
 #include "bigorder/bigorderwindows.h"
 #include "recommend/recommendwindow.h"
 #include "settings/settingsdialog.h"
-#include "store/alertstore.h"
 #include "ticker/tickercontroller.h"
 
 #include <QAction>
@@ -88,22 +87,7 @@ private Q_SLOTS:
     void alertsDecidedDuringTheFirstShowAreShown()
     {
         AppFixture f;
-        {
-            store::AlertStore s;
-            s.createbase(f.systemFile("gpbd0856.dat"));
-            store::AlertLists l;
-            l.AlertSendOpenClose = {"1"};
-            l.AlertCodes = {"600036"};
-            l.AlertNames = {"招商银行"};
-            l.AlertFlags = {"0001"};
-            l.AlertTradeDigits = {"4"};
-            l.AlertOrderDigits = {"4"};
-            l.AlertPercent = {"2"};
-            l.AlertInterval = {"10"};
-            l.AlertBroadcast = {"0"};
-            s.SaveAlerts(l);
-            s.SaveSwitches(true, false);
-        }
+        f.storeOneWatchedStock("0001", "4", "2", "10");
         f.box->setFixedPage(kQuotePath + "?type=z&fav=600036&hick=zhou",
                             "x,600036,招商银行,38.50,3.01%,1.12,38.49,10,38.50,12,900,1000,37.4,37.38,38.6,37.3,1,5,t,",
                             "text/html; charset=utf-8");
