@@ -336,6 +336,11 @@ void MainWindow::showEvent(QShowEvent* event)
     if (!m_state.FirstShowDone) {
         const QScopedValueRollback running(m_firstShowRunning, true);
         ok = guarded(m_ctx.prompter, [this] { firstShowSteps(); });
+        // Once the status check let the program run, a later step that failed (a flaky network)
+        // must not leave the quote refresh, the alert tick and the blog search off for the run:
+        // the failed step's own refresh (the next tick or click) tries it again.
+        if (m_statusChecked && !m_endRequested)
+            startRunTimers();
         if (!m_state.FirstShowDone) {
             Timer8->start();
             m_state.FirstShowDone = true;
@@ -356,6 +361,7 @@ void MainWindow::firstShowSteps()
     sendbase();
     getbase();
     getmail();
+    m_statusChecked = true;
     yzgp(m_state.CurrentCode);
     for (net::HttpClient* client : {IdHTTP1, IdHTTP2, IdHTTP5})
         client->setReadTimeout(6000);
@@ -363,10 +369,9 @@ void MainWindow::firstShowSteps()
     m_companion->readzhpj();
     readtoday();
     m_tv->addtv();
-    m_tv->showToday(dateText(m_ctx.clock.now().date()));
-    Timer1->start();
-    Timer4->start();
-    Timer5->start();
+    m_today = m_ctx.clock.now().date();
+    m_tv->showToday(dateText(m_today));
+    startRunTimers();
     findChild<QLabel*>(QStringLiteral("Label31"))->setText(QStringLiteral("今日重大信息"));
     findChild<QLabel*>(QStringLiteral("Label32"))->setText(QStringLiteral("昨日财经要闻"));
     m_tv->parkWaitingPage();
@@ -377,6 +382,18 @@ void MainWindow::firstShowSteps()
         m_firstShowReachedStart = true;
         start();
     }
+}
+
+void MainWindow::startRunTimers()
+{
+    // Once only: a tick waiting on the network keeps its own timer off until it ends, and a
+    // second start here would let the next tick run inside that wait.
+    if (m_runTimersStarted)
+        return;
+    m_runTimersStarted = true;
+    Timer1->start();
+    Timer4->start();
+    Timer5->start();
 }
 
 void MainWindow::createbase()
@@ -645,6 +662,10 @@ void MainWindow::Timer2Timer()
             }
         }
         ++m_state.MinuteTickCount;
+        // A code change under way empties the post lists and reads the new stock's posts itself;
+        // a read now would add them to the old stock's list and set the latest-post line from it.
+        if (m_state.CodeChangeBusy)
+            return;
         if (!m_state.HiddenInTray)
             m_forum->getgbdata(m_state.CurrentCode);
         m_forum->showposts();
@@ -653,6 +674,7 @@ void MainWindow::Timer2Timer()
 
 void MainWindow::Timer3Timer()
 {
+    rollDay();
     ++m_state.BannerTickCount;
     showBanner();
 }
@@ -672,6 +694,23 @@ void MainWindow::Timer9Timer()
             m_recommend->showPrompt();
         }
     });
+}
+
+void MainWindow::rollDay()
+{
+    // The first show and a code change set the date and reload the panels themselves: the roll
+    // waits for the tick after them.
+    const QDate today = m_ctx.clock.now().date();
+    if (today == m_today || m_firstShowRunning || m_state.CodeChangeBusy)
+        return;
+    const bool newDay = m_today.isValid();
+    m_today = today;
+    m_tv->showToday(dateText(today));
+    if (!newDay)
+        return;   // the first show ended before the date line: it is written now, nothing else
+    m_forum->newDay();
+    m_news->newDay();
+    m_bigOrder->newDay();
 }
 
 void MainWindow::showBanner()

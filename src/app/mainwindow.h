@@ -12,6 +12,7 @@
 
 #include <memory>
 
+#include <QDate>
 #include <QWidget>
 
 class QGroupBox;
@@ -53,7 +54,10 @@ public:
     void getvtdate(const QString& code);
 
     void Timer1Timer();   // index summary every third tick, quote panel in trading hours
-    void Timer3Timer();   // alternate the two summary lines in the banner
+    // Alternate the two summary lines in the banner. Its first tick of a new day also moves the
+    // date line on and empties the panels that hold today (rollDay): this timer runs from creation
+    // and never waits on the network, so the day rolls within five seconds of midnight.
+    void Timer3Timer();
     // The minute tick: big-order page reloads in the session, the online count every tenth tick,
     // then the forum refresh.
     void Timer2Timer();
@@ -125,6 +129,8 @@ private:
     // Mouse moves over `widget` clear the TV channel column's highlight.
     void clearTvHoverOver(QWidget* widget);
     void firstShowSteps();
+    // The first show's Timer1, Timer4 and Timer5, started once.
+    void startRunTimers();
     void getbase();
     // Open or create the alert database and show its switches in the status bar.
     void createbase();
@@ -138,6 +144,7 @@ private:
     // The online-user count from the companion server into Label20; throws net::HttpFailure.
     void readOnlineCount(net::HttpClient& client);
     void showBanner();
+    void rollDay();
 
     AppContext& m_ctx;
     AppState& m_state;
@@ -157,6 +164,9 @@ private:
     bigorder::BigOrderController* m_bigOrder;
     bool m_firstShowReachedStart = false;   // the first show got as far as loading the stock
     bool m_firstShowRunning = false;        // the first show's steps are under way
+    bool m_statusChecked = false;           // the status check let the program run
+    bool m_runTimersStarted = false;        // startRunTimers ran
+    QDate m_today;                          // the day the date line and the "today" panels show
     tv::TvController* m_tv;
     info::ForumController* m_forum;
     info::StockNewsController* m_news;

@@ -34,6 +34,9 @@ bool WindowSet::startUp()
     centreOnScreen(m_splash.get());
     m_splash->show();
     m_main = std::make_unique<MainWindow>(m_ctx, m_splash.get());
+    // The first show starts the alert tick and then waits on the network: what a tick decides
+    // meanwhile goes to the pop-ups, not into the void.
+    m_main->alerts().setAlertSink([this](const alerts::TickResult& result) { showAlerts(result); });
     m_main->show();
     if (m_main->endRequested())
         return false;
@@ -58,7 +61,6 @@ bool WindowSet::startUp()
 
     m_flow = std::make_unique<alerts::FlowNoticeWindow>(m_pauses);
     m_blog = std::make_unique<alerts::BlogNoticeWindow>(m_pauses, m_ctx.opener);
-    m_main->alerts().setAlertSink([this](const alerts::TickResult& result) { showAlerts(result); });
 
     // The pause boxes and the tray's resume items mirror each other.
     Tray& tray = m_main->tray();
@@ -108,7 +110,7 @@ bool WindowSet::startUp()
     // The recommendation window, last: it disables the main window while it is open, and its
     // prompt switch mirrors the tray item N15.
     recommend::RecommendHooks hooks;
-    hooks.setMainWindowEnabled = [this](bool on) { m_main->setEnabled(on); };
+    hooks.mainWindow = m_main.get();
     hooks.setPromptItemChecked = [&tray](bool on) { tray.item("N15")->setChecked(on); };
     m_recommend = std::make_unique<recommend::RecommendController>(m_ctx.state, m_ctx.settings, m_ctx.prompter,
                                                                    m_ctx.opener, std::move(hooks));

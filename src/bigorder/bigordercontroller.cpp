@@ -7,6 +7,7 @@
 #include "core/settings.h"
 #include "net/pageloader.h"
 #include "widgets/widgets.h"
+#include "widgets/windowholds.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -136,6 +137,14 @@ void BigOrderController::clearDayAndPie()
         list->clear();
 }
 
+void BigOrderController::newDay()
+{
+    resetHourlyFlow();
+    clearHourlyChart();
+    m_lists.PieValueList.clear();
+    m_lists.PieColourList.clear();
+}
+
 void BigOrderController::completed(Page page, const QString& document)
 {
     // A page asked for another stock than the one now shown is dropped.
@@ -197,7 +206,7 @@ void BigOrderController::CheckBox1Click()
     if (!report(data.chart.error))
         return;
     app::centreOnScreen(m_tenDay.get());
-    m_main.setEnabled(false);
+    app::WindowHolds::of(m_main).take(*m_tenDay);
     m_tenDay->show();
     m_tenDay->raise();
 }
@@ -216,13 +225,12 @@ void BigOrderController::dbshow()
     app::centreOnScreen(m_pie.get());
     m_pie->show();
     m_pie->raise();
-    m_main.setEnabled(false);
+    app::WindowHolds::of(m_main).take(*m_pie);
 }
 
 void BigOrderController::windowClosed(QCheckBox* box)
 {
     box->setChecked(false);   // a programmatic change does not emit clicked(): nothing reopens
-    m_main.setEnabled(true);
 }
 
 void BigOrderController::Timer7Timer()

@@ -48,8 +48,8 @@ struct FlowNoticeHook {
 class BigOrderController : public QObject {
     Q_OBJECT
 public:
-    // `mainWindow` parents the two chart group boxes and is disabled while the ten-day or the
-    // pie window is open.
+    // `mainWindow` parents the two chart group boxes and is held disabled while the ten-day or
+    // the pie window is open.
     BigOrderController(app::AppState& state, const app::Settings& settings, app::Clock& clock,
                        app::Prompter& prompter, QWidget& mainWindow, QObject* parent = nullptr);
     ~BigOrderController() override;
@@ -79,6 +79,9 @@ public:
     // The code change empties the day and pie lists: until the new stock's pages arrive, the
     // ten-day and pie windows show no figures rather than the old stock's under the new name.
     void clearDayAndPie();
+    // A new day began: the hourly lists, chart and announcement state and the pie lists hold
+    // yesterday's trades; they are emptied until the minute tick reloads the pages.
+    void newDay();
 
     // Page completions: parse the document's body into the page's lists, then redraw its chart.
     // The loaders call them only for a page of CurrentCode; a failed load passes an empty text.

@@ -3,6 +3,7 @@
 #include "info/cellgrid.h"
 #include "net/urlopener.h"
 #include "widgets/widgets.h"
+#include "widgets/windowholds.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -44,9 +45,8 @@ void AnnouncementsWindow::setStock(const QString& name, const QString& code)
 
 void AnnouncementsWindow::showOver(QWidget* owner)
 {
-    m_owner = owner;
-    if (m_owner)
-        m_owner->setEnabled(false);
+    if (owner)
+        app::WindowHolds::of(*owner).take(*this);
     app::centreOnScreen(this);
     show();
     raise();
@@ -59,13 +59,6 @@ void AnnouncementsWindow::StringGrid1SelectCell(int row, int column)
         return;
     if (row >= 0 && row < m_lists.addresses.size())
         m_opener.open(m_lists.addresses[row]);
-}
-
-void AnnouncementsWindow::closeEvent(QCloseEvent* event)
-{
-    if (m_owner)
-        m_owner->setEnabled(true);
-    event->accept();
 }
 
 } // namespace info

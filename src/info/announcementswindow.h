@@ -4,7 +4,6 @@
 
 #include "info/announcements.h"
 
-#include <QPointer>
 #include <QWidget>
 
 class QGroupBox;
@@ -24,20 +23,16 @@ public:
     void ggggdraw();
     // Captions for the stock `name` (`code`).
     void setStock(const QString& name, const QString& code);
-    // Disable `owner`, centre on the screen and show; closing enables `owner` again.
+    // Hold `owner` disabled, centre on the screen and show; closing gives the hold back.
     void showOver(QWidget* owner);
 
     // A cell of row `row` was selected: an occupied cell opens that row's announcement.
     void StringGrid1SelectCell(int row, int column);
     CellGrid* grid() const { return StringGrid1; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     const AnnouncementLists& m_lists;
     net::UrlOpener& m_opener;
-    QPointer<QWidget> m_owner;
     QGroupBox* GroupBox1;
     CellGrid* StringGrid1;
 };

@@ -47,6 +47,13 @@ public:
     void showposts();
     // A new stock: the latest-post line takes the first post found for it.
     void resetLatestPost() { m_posts.latestPostFlag = false; }
+    // A new day began: yesterday's posts leave the grid, and the next read's first post of the
+    // day takes the latest-post line.
+    void newDay()
+    {
+        resetposts();
+        resetLatestPost();
+    }
 
     // The user selected a cell of grid row `row`: an occupied row opens its post.
     void StringGrid1SelectCell(int row, int column);

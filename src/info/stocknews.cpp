@@ -189,9 +189,22 @@ void StockNewsController::getgg(const QString& code)
     }
     ticket.ensureCurrent();
     scanNoticeList(net::fromGbk(body), m_settings.NoticeBase, m_lists);
+    if (!showAnnouncementLine())
+        throw SilentAbort{};
+}
+
+void StockNewsController::newDay()
+{
+    // The list read yesterday holds no announcement of the new day.
+    if (!m_lists.dates.isEmpty())
+        showAnnouncementLine();
+}
+
+bool StockNewsController::showAnnouncementLine()
+{
     const std::optional<bool> today = announcedToday(m_lists.dates, m_clock.now().date());
     if (!today)
-        throw SilentAbort{};
+        return false;
     if (*today) {
         Label15->setText(QStringLiteral("今日有公告,点击查看最新公告"));
         setTextColour(Label15, QColor(255, 0, 0));
@@ -201,6 +214,7 @@ void StockNewsController::getgg(const QString& code)
         setTextColour(Label15, QColor(0, 0, 128));
         Image3->hide();
     }
+    return true;
 }
 
 void StockNewsController::Label15Click()

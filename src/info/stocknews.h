@@ -57,6 +57,8 @@ public:
     // Read the notice list of `code` into the announcement lists and say whether one is dated
     // today. Aborts silently on failure, also when a date of the list is not a date.
     void getgg(const QString& code);
+    // A new day began: the announcement line says again whether the list holds one of today.
+    void newDay();
 
     void Label15Click();   // the all-announcements window
     void Label36Click();   // the rumour page
@@ -67,6 +69,9 @@ public:
 
 private:
     void openLink(const QString& link);
+    // Label15 and Image3 from the announcement lists and today's date; false when a date of the
+    // list is not a date (the line is left as it was).
+    bool showAnnouncementLine();
 
     app::AppState& m_state;
     const app::Settings& m_settings;

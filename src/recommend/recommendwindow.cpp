@@ -9,6 +9,7 @@
 #include "net/urlopener.h"
 #include "widgets/webpane.h"
 #include "widgets/widgets.h"
+#include "widgets/windowholds.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -263,7 +264,8 @@ void RecommendController::openWindow()
     w.show();
     w.raise();
     w.activateWindow();
-    m_hooks.setMainWindowEnabled(false);
+    if (m_hooks.mainWindow)
+        app::WindowHolds::of(*m_hooks.mainWindow).take(w);
 }
 
 void RecommendController::showPrompt()
@@ -390,7 +392,6 @@ void RecommendController::closeWindow()
 void RecommendController::FormCloseQuery()
 {
     m_window->hideLines();
-    m_hooks.setMainWindowEnabled(true);
 }
 
 } // namespace recommend

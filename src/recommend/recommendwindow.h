@@ -77,7 +77,7 @@ private:
 
 // What the window needs from the rest of the program.
 struct RecommendHooks {
-    std::function<void(bool)> setMainWindowEnabled = [](bool) {};
+    QWidget* mainWindow = nullptr;   // held disabled while the window is open
     std::function<void(bool)> setPromptItemChecked = [](bool) {};   // the tray item N15's check mark
 };
 

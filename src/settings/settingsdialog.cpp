@@ -3,6 +3,7 @@
 #include "core/guard.h"
 #include "core/stockcode.h"
 #include "widgets/widgets.h"
+#include "widgets/windowholds.h"
 #include "market/quote.h"
 #include "net/codecs.h"
 #include "net/httpclient.h"
@@ -228,7 +229,7 @@ void SettingsDialog::open()
     m_lists.clearConfiguration();
     setRightGroupEnabled(false);
     if (m_host.mainWindow)
-        m_host.mainWindow->setEnabled(false);
+        app::WindowHolds::of(*m_host.mainWindow).take(*this);
     m_codeEdit->clear();
     m_updating = true;
     m_list->clear();
@@ -425,9 +426,7 @@ void SettingsDialog::finishEditing()
         m_host.alertTimer->start();
     if (m_host.blogTimer)
         m_host.blogTimer->start();
-    hide();
-    if (m_host.mainWindow)
-        m_host.mainWindow->setEnabled(true);
+    hide();   // gives the main window back, unless another window still holds it
 }
 
 bool SettingsDialog::leaveWithoutSaving()
@@ -459,7 +458,7 @@ void SettingsDialog::closeEvent(QCloseEvent* event)
 
 void SettingsDialog::openPhoneWindow()
 {
-    setEnabled(false);
+    app::WindowHolds::of(*this).take(*m_phone);
     m_phone->openFor(PhoneStored, m_phoneLabel->text());
 }
 
@@ -553,12 +552,6 @@ void PhoneWindow::closeEvent(QCloseEvent* event)
     }
     event->accept();
     hide();
-}
-
-void PhoneWindow::hideEvent(QHideEvent* event)
-{
-    QWidget::hideEvent(event);
-    m_dialog.setEnabled(true);
 }
 
 } // namespace settings

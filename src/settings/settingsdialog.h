@@ -26,7 +26,7 @@ namespace settings {
 
 // What the dialog needs from the main window while it is open.
 struct SettingsHost {
-    QWidget* mainWindow = nullptr;   // disabled while the dialog is open
+    QWidget* mainWindow = nullptr;   // held disabled while the dialog is open
     QTimer* alertTimer = nullptr;    // the alert tick, stopped while the dialog is open
     QTimer* blogTimer = nullptr;     // the blog search, stopped likewise
     std::function<void(bool local, bool phone)> showAlertStatus;
@@ -123,7 +123,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     store::AlertStore& m_store;

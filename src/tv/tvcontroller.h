@@ -49,7 +49,8 @@ public:
     // Start-up: read both list files from SystemDir. A file that exists but cannot be read is
     // reported once, left as it is and not written back at close.
     void loadLists();
-    // Close: rewrite both list files. A failed write is reported; the old file stays whole.
+    // Close: rewrite both list files that loadLists read. A failed write is reported; the old
+    // file stays whole.
     void writeLists();
     // First show: the player stretches to fit and is 363 x 328.
     void preparePlayer();
@@ -129,8 +130,10 @@ private:
     TvDirectory m_directory;
     TvLists m_lists;
     Programme m_nowPlaying;
-    bool m_recentWritable = true;      // false when the file existed but could not be read
-    bool m_favouritesWritable = true;
+    // True once loadLists read the file or found none: a list never loaded (the first show ended
+    // before it) or a file that could not be read is never written over at close.
+    bool m_recentWritable = false;
+    bool m_favouritesWritable = false;
 
     QPointer<QFrame> Panel7;   // owned by the window that places it
     BackgroundPicture* Image24;

@@ -37,6 +37,27 @@ struct AppFixture {
 
     int requestCount(const QString& path) const { return int(box->requestsTo(path).size()); }
 
+    // An alert database in the data folder that watches 招商银行(600036) with these settings (trade
+    // and order digits alike), local alerts on and phone alerts off: what the first show loads.
+    void storeOneWatchedStock(const QString& flags, const QString& digits, const QString& percent,
+                              const QString& interval) const
+    {
+        store::AlertStore s;
+        s.createbase(systemFile("gpbd0856.dat"));
+        store::AlertLists l;
+        l.AlertSendOpenClose = {"1"};
+        l.AlertCodes = {"600036"};
+        l.AlertNames = {"招商银行"};
+        l.AlertFlags = {flags};
+        l.AlertTradeDigits = {digits};
+        l.AlertOrderDigits = {digits};
+        l.AlertPercent = {percent};
+        l.AlertInterval = {interval};
+        l.AlertBroadcast = {"0"};
+        s.SaveAlerts(l);
+        s.SaveSwitches(true, false);
+    }
+
     QTemporaryDir dir;
     app::FakeClock clock;
     RecordingPrompter prompter;

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "bigorder/chartwidgets.h"
 #include "core/stockcodefile.h"
 #include "appfixture.h"
 #include "net/failure.h"
@@ -20,6 +21,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <QTimer>
 
 using app::MainWindow;
@@ -108,8 +110,11 @@ private Q_SLOTS:
         w.show();
         QCOMPARE(f.prompter.texts(), QStringList{QStringLiteral("网络错误,请稍后再试。")});
         QVERIFY(f.context->state.FirstShowDone);
-        for (const char* t : {"Timer1", "Timer4", "Timer5", "Timer7"})
-            QVERIFY2(!timer(w, t)->isActive(), t);
+        // The stock was never loaded: no hourly announcements. The status check let the program
+        // run, so the quote refresh, the alert tick and the blog search are on.
+        QVERIFY(!timer(w, "Timer7")->isActive());
+        for (const char* t : {"Timer1", "Timer4", "Timer5"})
+            QVERIFY2(timer(w, t)->isActive(), t);
         // No stock was shown, so the two drop-downs keep their general headings.
         QCOMPARE(labelText(w, "Label21"), QStringLiteral("在各大网站对该股的综合评价："));
         QCOMPARE(labelText(w, "Label26"), QStringLiteral("当前知名博客提及该股："));
@@ -355,6 +360,70 @@ private Q_SLOTS:
         QCOMPARE(w.blogs().tickCount(), blogTicks);
         QTest::keyClick(edit, Qt::Key_Backspace);   // and afterwards it takes them again
         QCOMPARE(edit->text(), QStringLiteral("60003"));
+    }
+
+    // The minute tick that comes while a code change waits on the network reads no forum page:
+    // the post lists still belong to the stock being replaced.
+    void minuteTickLeavesTheForumToACodeChange()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        w.findChild<QLineEdit*>("Edit1")->setText("600036");
+        f.box->holdReplies(kQuotePath + "?type=z&fav=600036&hick=zhou",
+                           "var q=[\"1,600036,招商银行,35.12,-2.15%,-0.74,35.11,120,35.12,88,456789,160234.5,"
+                           "34.50,35.86,35.50,34.40,1,35,2026-12-09 10:15:03\"]");
+        int forumReads = -1;
+        whenHeld(*f.box, [&] {
+            f.box->clearRequests();
+            w.Timer2Timer();
+            forumReads = f.requestCount("/topic,000001.html") + f.requestCount("/topic,600036.html");
+            f.box->releaseHeld();
+        });
+        w.ChangeStock();
+        QCOMPARE(forumReads, 0);
+        QVERIFY(timer(w, "Timer2")->isActive());
+        QCOMPARE(f.requestCount("/topic,600036.html"), 1);   // the code change read them itself
+    }
+
+    // The program runs through midnight: the first banner tick of the new day shows the new date
+    // and empties what was today's (the posts, the announcement line, the hourly chart and the pie
+    // figures); the minute tick reads the new day's posts.
+    void midnightRollsTheDay()
+    {
+        AppFixture f(QDateTime(kWednesday, QTime(23, 59, 50)));
+        f.box->setFixedPage("/Notice/Notice_List.aspx",
+                            net::toGbk("<span class=\"caption\"><a href=\"#\">公告标题</a></span>"
+                                       "<span class=\"time\">公告时间</span><span class=\"caption\">"
+                                       "<a href=\"D.aspx?id=1\">平安银行公告</a></span>"
+                                       "<span class=\"time\">2026-12-09</span>"));
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        bigorder::BigOrderController& big = w.bigOrder();
+        QTRY_VERIFY_WITH_TIMEOUT(!big.lists().HourBuyList.isEmpty() && !big.lists().PieValueList.isEmpty(), 20000);
+        auto* date = w.findChild<QLabel*>("Label33");
+        auto* notice = w.findChild<QLabel*>("Label15");
+        const int posts = w.forum().posts().count();
+        QVERIFY(posts > 0);
+        QCOMPARE(date->text(), QStringLiteral("(今天是2026-12-9)"));
+        QCOMPARE(notice->text(), QStringLiteral("今日有公告,点击查看最新公告"));
+        w.Timer3Timer();   // the same day: nothing is dropped
+        QCOMPARE(w.forum().posts().count(), posts);
+        QVERIFY(!big.hourlyChart()->series().isEmpty());
+
+        f.clock.set(QDateTime(kWednesday.addDays(1), QTime(0, 0, 3)));
+        w.Timer3Timer();
+        QCOMPARE(date->text(), QStringLiteral("(今天是2026-12-10)"));
+        QCOMPARE(notice->text(), QStringLiteral("今日无公告,点击查看历史公告"));
+        QCOMPARE(w.forum().posts().count(), 0);
+        QCOMPARE(w.findChild<QTableWidget*>("StringGrid1")->rowCount(), 2);
+        QVERIFY(big.hourlyChart()->series().isEmpty());
+        QVERIFY(big.lists().HourBuyList.isEmpty());
+        QVERIFY(big.lists().PieValueList.isEmpty());
+        QVERIFY(!big.lists().DayBuyList.isEmpty());   // the last days' figures stay
+        f.box->clearRequests();
+        w.Timer2Timer();
+        QCOMPARE(f.requestCount("/topic,000001.html"), 1);
     }
 
     void codeBoxTakesOnlyDigitsAndBackspace()

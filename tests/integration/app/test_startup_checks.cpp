@@ -156,22 +156,7 @@ private Q_SLOTS:
     void storedSwitchesAndListsAreLoaded()
     {
         AppFixture f;
-        {
-            store::AlertStore s;
-            s.createbase(f.systemFile("gpbd0856.dat"));
-            store::AlertLists l;
-            l.AlertSendOpenClose = {"1"};
-            l.AlertCodes = {"600036"};
-            l.AlertNames = {"招商银行"};
-            l.AlertFlags = {"1111"};
-            l.AlertTradeDigits = {"5"};
-            l.AlertOrderDigits = {"5"};
-            l.AlertPercent = {"7"};
-            l.AlertInterval = {"20"};
-            l.AlertBroadcast = {"0"};
-            s.SaveAlerts(l);
-            s.SaveSwitches(true, false);
-        }
+        f.storeOneWatchedStock("1111", "5", "7", "20");
         MainWindow w(*f.context, nullptr);
         w.show();
         QCOMPARE(w.statusPanel(1)->text(), QStringLiteral("本机监视股价：启用  手机接收股价：停止"));
@@ -198,6 +183,52 @@ private Q_SLOTS:
         QCOMPARE(db.readAll(), QByteArray("not a database"));
         QCOMPARE(f.requestCount("/gplogin.asp"), 0);   // the first show stopped there
         QVERIFY(f.context->state.FirstShowDone);
+    }
+
+    // The first show stopped before it read the TV lists: closing leaves the user's files alone.
+    void listsNeverReadAreNotWrittenAtClose()
+    {
+        AppFixture f;
+        QDir().mkpath(f.systemFile(""));
+        const QByteArray line = net::toGbk(QStringLiteral("一台&mms://tv.test/1\r\n"));
+        const QStringList lists{"gpnew06857.dat", "gpnew06858.dat"};
+        for (const QString& name : QStringList{"gpbd0856.dat"} + lists) {
+            QFile file(f.systemFile(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(lists.contains(name) ? line : QByteArray("not a database"));
+        }
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        w.close();
+        for (const QString& name : lists) {
+            QFile file(f.systemFile(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), line);
+        }
+    }
+
+    // One step failing after the status check, whichever it is, leaves the program running: the
+    // quote refresh, the alert tick and the blog search are on.
+    void aFailingStepAfterTheStatusCheckKeepsTheTimers_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("stock name") << kQuotePath;
+        QTest::newRow("evaluation list") << "/gpreadzhpj.asp";
+        QTest::newRow("blog directory") << "/gpreadtoady1.asp";
+        QTest::newRow("online count") << "/gpreadall.asp";
+        QTest::newRow("TV directory") << "/gp1gettvdata.asp";
+    }
+    void aFailingStepAfterTheStatusCheckKeepsTheTimers()
+    {
+        QFETCH(QString, path);
+        AppFixture f;
+        f.box->setFixedPage(path, "busy", "text/html", 503);
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QVERIFY(!w.endRequested());
+        QVERIFY(f.requestCount(path) > 0);
+        for (const char* name : {"Timer1", "Timer4", "Timer5"})
+            QVERIFY2(timerActive(w, name), name);
     }
 
     void onlineCountShowsTheTrimmedPayload()

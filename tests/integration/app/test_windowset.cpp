@@ -5,6 +5,9 @@
 #include "app/windowset.h"
 #include "appfixture.h"
 #include "core/eventlog.h"
+#include "bigorder/bigorderwindows.h"
+#include "recommend/recommendwindow.h"
+#include "settings/settingsdialog.h"
 #include "ticker/tickercontroller.h"
 
 #include <QAction>
@@ -78,6 +81,61 @@ private Q_SLOTS:
                 found = found || w->objectName() == QLatin1String(name);
             QVERIFY2(found, name);
         }
+    }
+
+    // An alert tick that runs while the first show still waits on the network shows its pop-up.
+    void alertsDecidedDuringTheFirstShowAreShown()
+    {
+        AppFixture f;
+        f.storeOneWatchedStock("0001", "4", "2", "10");
+        f.box->setFixedPage(kQuotePath + "?type=z&fav=600036&hick=zhou",
+                            "x,600036,招商银行,38.50,3.01%,1.12,38.49,10,38.50,12,900,1000,37.4,37.38,38.6,37.3,1,5,t,",
+                            "text/html; charset=utf-8");
+        f.box->holdReplies("/topic,000001.html", QByteArray());   // start's forum read waits
+        app::WindowSet windows(*f.context);
+        bool ticked = false;
+        whenHeld(*f.box, [&] {
+            ticked = true;
+            windows.main().alerts().Timer4Timer();
+            f.box->releaseHeld();
+        });
+        QVERIFY(windows.startUp());
+        QVERIFY(ticked);
+        alerts::AlertWindow& rise = windows.alertWindow(alerts::AlertKind::RiseFall);
+        QVERIFY(rise.isVisible());
+        QCOMPARE(rise.findChild<QLabel*>("Label1")->text(), QStringLiteral("注意:招商银行(600036) 涨幅超过3.01%"));
+    }
+
+    // Windows that open by themselves over a dialog: the pie of the hourly announcement and the
+    // recommendation prompt over the settings dialog. The main window stays disabled until the
+    // last of them closes, whichever closes first.
+    void mainWindowComesBackWhenTheLastDialogCloses()
+    {
+        AppFixture f(QDateTime(QDate(2026, 12, 9), QTime(10, 30)));
+        app::WindowSet windows(*f.context);
+        QVERIFY(windows.startUp());
+        app::MainWindow& w = windows.main();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.bigOrder().lists().PieValueList.isEmpty(), 20000);
+        QTest::mouseClick(w.findChild<QWidget*>("Label18"), Qt::LeftButton);
+        settings::SettingsDialog& dialog = windows.settingsDialog();
+        QVERIFY(dialog.isVisible());
+        w.bigOrder().dbshow();
+        bigorder::PieWindow& pie = w.bigOrder().pieWindow();
+        QVERIFY(pie.isVisible());
+        w.Timer9Timer();
+        QWidget& board = windows.recommendations().window();
+        QVERIFY(board.isVisible());
+
+        pie.close();
+        QVERIFY(!w.isEnabled());
+        w.bigOrder().dbshow();   // the pie again, then the dialog goes first
+        dialog.close();          // leaving without saving: the question is answered OK
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!w.isEnabled());
+        board.close();
+        QVERIFY(!w.isEnabled());
+        pie.close();
+        QVERIFY(w.isEnabled());
     }
 
     void pauseBoxesAndTrayItemsFollowEachOther()

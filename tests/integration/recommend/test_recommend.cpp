@@ -29,10 +29,23 @@ QByteArray boardPage(int records, const QString& reasonPrefix = QStringLiteral("
     return net::toGbk(page + QStringLiteral("</body></html>"));
 }
 
+// Every change of a window's enabled state, in order.
+struct EnabledLog : QObject {
+    explicit EnabledLog(QWidget& window) { window.installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange)
+            changes.append(static_cast<QWidget*>(watched)->isEnabled());
+        return false;
+    }
+    QList<bool> changes;
+};
+
 struct RecommendFixture : AppFixture {
     RecommendFixture()
-        : controller(context->state, context->settings, prompter, opener,
-                     {[this](bool on) { mainEnabled.append(on); }, [this](bool on) { promptItem.append(on); }})
+        : mainLog(mainWindow),
+          controller(context->state, context->settings, prompter, opener,
+                     {&mainWindow, [this](bool on) { promptItem.append(on); }})
     {
         code = box->market().codes().first();
         name = box->market().nameOf(code);
@@ -54,8 +67,10 @@ struct RecommendFixture : AppFixture {
         return app::guarded(prompter, [this] { controller.N14Click(); });
     }
 
+    QWidget mainWindow;
+    EnabledLog mainLog;
     RecommendController controller;
-    QList<bool> mainEnabled;   // what the window did to the main window, in order
+    QList<bool>& mainEnabled = mainLog.changes;   // what the window did to the main window, in order
     QList<bool> promptItem;    // the check marks it gave the tray item
     QString code, name;
 };

@@ -309,6 +309,7 @@ private Q_SLOTS:
         // A save that cannot be written is reported; nothing else happens.
         f.context->settings.SystemDir = f.dir.filePath("gone");
         Viewer w(f);
+        w.tv->loadLists();
         QDir(f.dir.filePath("gone")).removeRecursively();
         w.tv->writeLists();
         QCOMPARE(f.prompter.boxes.size(), 3);
