@@ -88,7 +88,7 @@ int main(int argc, char** argv)
         return windows.main().exitCode();
     // The replies and paints that follow the first show still draw on the reserve; what is left
     // of it afterwards goes back to the system.
-    QTimer::singleShot(app::kStartupHeapSeconds * 1000, [] { app::releaseStartupHeap(); });
+    QTimer::singleShot(app::kStartupHeapSeconds * 1000, &application, [] { app::releaseStartupHeap(); });
     // The benchmark times start-up up to here: the first show is done and the windows made at
     // start-up exist.
     if (qEnvironmentVariableIsSet("HUILAN_STARTUP_MARK"))
