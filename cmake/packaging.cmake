@@ -4,7 +4,7 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME huilan)
 set(CPACK_PACKAGE_VENDOR "Huilan")
-set(CPACK_PACKAGE_CONTACT "Huilan developers <dev@huilan.local>")
+set(CPACK_PACKAGE_CONTACT "${HUILAN_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "A-share stock intelligence: quotes, large orders, news and alerts")
 set(CPACK_PACKAGE_DESCRIPTION "汇澜股票情报系统: type a six-digit stock code and Huilan gathers
 the live quote, large-order buying and selling, commentary, rumours, research
@@ -17,9 +17,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The SQLite driver is a plug-in the alert database needs; the others are what the windows and
-# the TV viewer use when present (Wayland, Chinese fonts, stream playback).
+# the TV viewer use when present (Wayland sessions without XWayland, Chinese fonts, stream playback).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "qt6-qpa-plugins, fonts-wqy-microhei | fonts-noto-cjk, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
+    "qt6-wayland, fonts-wqy-microhei | fonts-noto-cjk, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${HUILAN_HOMEPAGE}")
 include(CPack)

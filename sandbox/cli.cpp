@@ -115,7 +115,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         return out;
     }
     if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+        return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst()));
 
     Options& o = out.options;
     if (parser.isSet(port)) {

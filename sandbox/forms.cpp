@@ -10,23 +10,24 @@ namespace sandbox {
 
 namespace {
 
-bool matches(const QString& pattern, const QString& value)
+// What the whole of a mirrored row's field may hold; fields not listed (null) take any text, names
+// included. Each form is compiled once.
+const QRegularExpression* patternOf(const QString& field)
 {
-    return QRegularExpression(QStringLiteral("\\A(?:%1)\\z").arg(pattern)).match(value).hasMatch();
-}
-
-// What a field of a mirrored row may hold; fields not listed take any text, names included.
-QString patternOf(const QString& field)
-{
+    static const QRegularExpression switches(QStringLiteral("\\A[01]{4}\\z"));   // four on/off switches
+    // digit counts, empty while that switch is off
+    static const QRegularExpression counts(QStringLiteral("\\A[0-9]*\\z"));
+    static const QRegularExpression percentage(QStringLiteral("\\A(?:[-+]?[0-9]*\\.?[0-9]+)?\\z"));
+    static const QRegularExpression minutes(QStringLiteral("\\A[0-9]+\\z"));   // minutes between broadcasts
     if (field == QLatin1String("zh"))
-        return QStringLiteral("[01]{4}");   // four on/off switches
+        return &switches;
     if (field == QLatin1String("ddcj") || field == QLatin1String("ddmm"))
-        return QStringLiteral("[0-9]*");   // digit counts; empty while that switch is off
+        return &counts;
     if (field == QLatin1String("zdf"))
-        return QStringLiteral("([-+]?[0-9]*\\.?[0-9]+)?");   // a percentage
+        return &percentage;
     if (field == QLatin1String("sjjg"))
-        return QStringLiteral("[0-9]+");   // minutes between broadcasts
-    return {};
+        return &minutes;
+    return nullptr;
 }
 
 // "/gpdel2.asp" gives 2 for prefix "/gpdel"; 0 when the path is not of that form.
@@ -49,7 +50,8 @@ FormReply stored(bool ok, const QString& payload)
 
 bool isPhoneNumber(const QString& sn)
 {
-    return matches(QStringLiteral("[0-9]{11}"), sn);
+    static const QRegularExpression phoneNumber(QStringLiteral("\\A[0-9]{11}\\z"));
+    return phoneNumber.match(sn).hasMatch();
 }
 
 std::optional<FormReply> answerForm(CompanionStore& store, const QString& path,
@@ -87,8 +89,8 @@ std::optional<FormReply> answerForm(CompanionStore& store, const QString& path,
     QStringList values;
     for (const QString& name : CompanionStore::tableFields(addTo)) {
         const QString value = field(name);
-        const QString pattern = patternOf(name);
-        if (!pattern.isEmpty() && !matches(pattern, value))
+        const QRegularExpression* pattern = patternOf(name);
+        if (pattern && !pattern->match(value).hasMatch())
             return FormReply{companion::badFieldPayload(name), 200};
         values << value;
     }

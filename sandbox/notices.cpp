@@ -35,7 +35,7 @@ const QStringList& titles()
     return t;
 }
 
-const QString kPinnedTitle = QStringLiteral("关于公司重大资产重组的停牌公告（置顶）");
+constexpr QStringView kPinnedTitle = u"关于公司重大资产重组的停牌公告（置顶）";
 
 // Whether the stock published a notice on `day`, and which: the same answer every time it is asked.
 std::optional<Notice> noticeOn(quint64 seed, const QString& code, const QDate& day)
@@ -57,7 +57,7 @@ QList<Notice> noticesOf(Market& market, const QString& code, const QDate& today)
             list.append(*n);
     if (pagegen::stockTrait(seed, code, 0xA2, 2) == 0) {
         const QDate pinned = today.addDays(-20);
-        list.prepend({QStringLiteral("%1_%2_p").arg(code).arg(pinned.toJulianDay()), pinned, kPinnedTitle});
+        list.prepend({QStringLiteral("%1_%2_p").arg(code).arg(pinned.toJulianDay()), pinned, kPinnedTitle.toString()});
     }
     return list;
 }
@@ -92,7 +92,7 @@ SitePage detailPage(Market& market, const QString& id, const QDate& today)
     std::optional<Notice> notice;
     if (market.contains(code) && day.isValid() && day <= today) {
         if (parts.size() == 3 && parts[2] == u"p")
-            notice = Notice{id, day, kPinnedTitle};
+            notice = Notice{id, day, kPinnedTitle.toString()};
         else if (parts.size() == 2)
             notice = noticeOn(market.seed(), code, day);
     }

@@ -36,13 +36,13 @@ namespace sandbox {
 
 namespace {
 
-const QByteArray kGbkHtml = "text/html; charset=gbk";
-const QByteArray kUtf8Html = "text/html; charset=utf-8";
+constexpr char kGbkHtml[] = "text/html; charset=gbk";
+constexpr char kUtf8Html[] = "text/html; charset=utf-8";
 // A demo left polling for a day must not grow without bound; the oldest entries go first.
 constexpr qsizetype kMaxLoggedRequests = 50000;
 // The author's QQ number on the author's page: the one the application names by default.
-const QString kAuthorContact = QStringLiteral("10000");
-const QString kDatabaseFile = QStringLiteral("companion.db");
+constexpr QLatin1String kAuthorContact("10000");
+constexpr QLatin1String kDatabaseFile("companion.db");
 
 QByteArray methodName(QHttpServerRequest::Method m)
 {

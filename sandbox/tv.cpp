@@ -23,7 +23,7 @@ constexpr int kFramesPerSecond = 10;
 // the first picture; frames padded to 200 KB (2 MB/s) and four seconds sent ahead fill it at once.
 constexpr qsizetype kFrameBytes = 200 * 1024;
 constexpr qint64 kMaxQueuedBytes = 4 * 1024 * 1024;   // a client that stops reading is not fed
-const QByteArray kBoundary = "huilanframe";
+constexpr char kBoundary[] = "huilanframe";
 
 struct Entry {
     const char* name;
@@ -80,7 +80,7 @@ public:
     {
         QByteArray head = "HTTP/1.1 200 OK\r\nConnection: close\r\nCache-Control: no-cache\r\n";
         if (picture) {
-            head += "Content-Type: multipart/x-mixed-replace; boundary=" + kBoundary + "\r\n\r\n";
+            head += QByteArray("Content-Type: multipart/x-mixed-replace; boundary=") + kBoundary + "\r\n\r\n";
         } else {
             const QByteArray header = waveHeader(kToneRate, kMaxSeconds);
             head += "Content-Type: audio/x-wav\r\nContent-Length: "
@@ -127,7 +127,7 @@ private:
         buffer.open(QIODevice::WriteOnly);
         testPicture(n).save(&buffer, "JPEG", 80);
         jpeg = padJpeg(jpeg, kFrameBytes);
-        m_socket->write("--" + kBoundary + "\r\nContent-Type: image/jpeg\r\nContent-Length: "
+        m_socket->write(QByteArray("--") + kBoundary + "\r\nContent-Type: image/jpeg\r\nContent-Length: "
                         + QByteArray::number(jpeg.size()) + "\r\n\r\n" + jpeg + "\r\n");
     }
 

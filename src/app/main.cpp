@@ -2,6 +2,7 @@
 // show prepares everything, then the event loop.
 #include "core/clock.h"
 #include "app/context.h"
+#include "app/displayplatform.h"
 #include "app/mainwindow.h"
 #include "app/programicon.h"
 #include "app/windowset.h"
@@ -60,7 +61,17 @@ int main(int argc, char** argv)
         settings = *loaded;
     }
 
+    // In a Wayland session with XWayland the program runs on X11, where it places its pop-ups and
+    // the ticker itself; the variable is set for Qt's start only, so the programs the browser
+    // opener starts still choose their own window system.
+    const app::PlatformChoice platform = app::choosePlatform(app::currentDisplayEnvironment());
+    if (platform.placementNote)
+        std::fprintf(stderr, "huilan: %s\n", app::kPlacementNote);
+    if (!platform.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform.platform);
     QApplication application(argc, argv);
+    if (!platform.platform.isEmpty())
+        qunsetenv("QT_QPA_PLATFORM");
     // Every window shows the program icon; the desktop links the windows to the menu entry.
     QApplication::setWindowIcon(app::programIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("cn.huilan.Huilan"));
@@ -88,7 +99,7 @@ int main(int argc, char** argv)
         return windows.main().exitCode();
     // The replies and paints that follow the first show still draw on the reserve; what is left
     // of it afterwards goes back to the system.
-    QTimer::singleShot(app::kStartupHeapSeconds * 1000, [] { app::releaseStartupHeap(); });
+    QTimer::singleShot(app::kStartupHeapSeconds * 1000, &application, [] { app::releaseStartupHeap(); });
     // The benchmark times start-up up to here: the first show is done and the windows made at
     // start-up exist.
     if (qEnvironmentVariableIsSet("HUILAN_STARTUP_MARK"))

@@ -17,8 +17,6 @@ QFont smallFont(int pixels, bool bold = false)
     return f;
 }
 
-const QColor kTitleGreen(kGreen);
-
 } // namespace
 
 void ChartWindow::closeEvent(QCloseEvent* event)
@@ -37,7 +35,7 @@ TenDayWindow::TenDayWindow(QWidget* parent) : ChartWindow(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     m_chart = new BarChart("Chart2", true, true, this);
-    m_chart->setTitleStyle(smallFont(14, true), kTitleGreen);
+    m_chart->setTitleStyle(smallFont(14, true), QColor(kGreen));
     layout->addWidget(m_chart, 1);
     m_totals = new QLabel(this);
     m_totals->setObjectName(QStringLiteral("Label1"));
@@ -74,7 +72,7 @@ PieWindow::PieWindow(QWidget* parent) : ChartWindow(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     m_chart = new PieChart("Chart1", this);
-    m_chart->setTitleStyle(smallFont(14, true), kTitleGreen);
+    m_chart->setTitleStyle(smallFont(14, true), QColor(kGreen));
     layout->addWidget(m_chart, 1);
     m_pauseBox = new QCheckBox(QStringLiteral("暂停提示"), this);
     m_pauseBox->setObjectName(QStringLiteral("CheckBox1"));

@@ -103,7 +103,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         return result;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        result.error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+        result.error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst());
         return result;
     }
     result.help = parser.isSet(help);

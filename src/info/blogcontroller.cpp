@@ -22,9 +22,9 @@ namespace info {
 
 namespace {
 
-const QString kNoMention = QStringLiteral("目前没有发现任何博客提及该股");
-const QString kNotFound = QStringLiteral("(未找到)");
-const QString kFound = QStringLiteral("【找到】");
+constexpr QStringView kNoMention = u"目前没有发现任何博客提及该股";
+constexpr QStringView kNotFound = u"(未找到)";
+constexpr QStringView kFound = u"【找到】";
 constexpr int kNewsEvery = 20;   // the news flash on every twentieth counted tick
 
 enum class Picture { Neutral, Unseen, Seen, News, NewNews };
@@ -97,7 +97,7 @@ BlogController::BlogController(app::AppState& state, const app::Settings& settin
     connect(m_combo, &QComboBox::activated, this, [this](int index) {
         app::guarded(m_prompter, [&] { ComboBox2Change(index); });
     });
-    m_mention = new QLabel(kNoMention, parent);
+    m_mention = new QLabel(kNoMention.toString(), parent);
     m_mention->setObjectName(QStringLiteral("Label41"));
     m_mention->setTextFormat(Qt::PlainText);
     m_none = picture(parent, "Image9", Picture::Neutral, true);
@@ -136,7 +136,7 @@ void BlogController::fillCombo()
     QStringList items;
     items.reserve(m_names.size());
     for (const QString& name : std::as_const(m_names))
-        items.append(name + kNotFound);
+        items.append(name + kNotFound.toString());
     m_combo->clear();
     m_combo->addItems(items);
 }
@@ -146,7 +146,7 @@ void BlogController::resetDisplay()
     fillCombo();
     m_seen = QStringList(m_names.size(), QStringLiteral("0"));
     showPictures(m_none);
-    m_mention->setText(kNoMention);
+    m_mention->setText(kNoMention.toString());
 }
 
 void BlogController::showPictures(QLabel* visible)
@@ -224,7 +224,7 @@ void BlogController::searchStep()
         return;
 
     if (i < m_combo->count())
-        m_combo->setItemText(i, name + kFound);
+        m_combo->setItemText(i, name + kFound.toString());
     const bool unseen = m_seen.value(i) != QStringLiteral("1");
     showPictures(unseen ? m_unseen : m_seenPicture);
     m_mention->setText(QStringLiteral("《") + name + QStringLiteral("》提及该股"));

@@ -25,7 +25,7 @@ namespace settings {
 
 namespace {
 
-const QString kServerFault = QStringLiteral("当前服务器故障，请联系作者!");
+constexpr QStringView kServerFault = u"当前服务器故障，请联系作者!";
 
 QLabel* label(QWidget* parent, const QString& text, const QRect& geometry, const char* name = nullptr)
 {
@@ -410,7 +410,7 @@ void SettingsDialog::save()
             m_host.showAlertStatus(m_lists.LocalAlertsOn, m_lists.PhoneAlertsOn);
     } catch (const std::exception&) {
         // Database or network: the dialog stays open with its edits so the user can try again.
-        m_prompter.error(kServerFault);
+        m_prompter.error(kServerFault.toString());
         return;
     }
     m_prompter.notice(QStringLiteral("所有记录保存成功！"));
@@ -530,7 +530,7 @@ void PhoneWindow::registerNumber()
         reply = m_http->post(m_settings.ServerBase + QStringLiteral("/gpaddsj.asp"),
                              {{QStringLiteral("sn"), number}});
     } catch (const net::HttpFailure&) {
-        m_prompter.error(kServerFault);
+        m_prompter.error(kServerFault.toString());
         return;
     }
     if (net::fromGbk(reply).contains(QStringLiteral("存在")))

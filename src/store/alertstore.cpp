@@ -15,7 +15,7 @@ namespace store {
 
 namespace {
 
-const QString kDriver = QStringLiteral("QSQLITE");
+constexpr QLatin1String kDriver("QSQLITE");
 
 const char* const kCreateStatements[] = {
     "create table 手机(ID INTEGER PRIMARY KEY AUTOINCREMENT,手机号码 char(11),本地发 char(1),"

@@ -28,10 +28,10 @@ constexpr int kWaitingLeftOffset = 18; // the shown waiting page's left edge, fr
 constexpr int kParkedLeft = -1000;
 
 const QColor kLime(0, 255, 0);
-const QString kRecentCaption = QStringLiteral("最近观看");
-const QString kFavouritesCaption = QStringLiteral("收 藏 夹");
-const QString kDeleteAll = QStringLiteral("删除全部");
-const QString kPlayingPrefix = QStringLiteral("正在播放:");
+constexpr QStringView kRecentCaption = u"最近观看";
+constexpr QStringView kFavouritesCaption = u"收 藏 夹";
+constexpr QStringView kDeleteAll = u"删除全部";
+constexpr QStringView kPlayingPrefix = u"正在播放:";
 
 // A menu caption shown literally: Qt would read "&" as an accelerator mark.
 QString literalCaption(const QString& text)
@@ -271,7 +271,7 @@ void TvController::insertDeleteItem(int index, const QString& name)
 void TvController::addDeleteAllItems()
 {
     N9->addSeparator();
-    N9->addAction(menuItem(N9, kDeleteAll, [this](const QString& c) { nclick3(c); }));
+    N9->addAction(menuItem(N9, kDeleteAll.toString(), [this](const QString& c) { nclick3(c); }));
 }
 
 // ---- start screen and column ----
@@ -300,7 +300,7 @@ void TvController::addtv()
     QStringList captions;
     for (const Category& c : std::as_const(m_directory.categories))
         captions.append(c.name);
-    captions << kRecentCaption << kFavouritesCaption;
+    captions << kRecentCaption.toString() << kFavouritesCaption.toString();
     int top = 20;
     for (const QString& caption : std::as_const(captions)) {
         auto* label = new ColumnLabel(caption, Panel7);
@@ -386,7 +386,7 @@ void TvController::play(const Programme& programme)
     WindowsMediaPlayer1->show();
     Panel6->show();
     WindowsMediaPlayer1->setURL(programme.address);
-    m_showTvState(kPlayingPrefix + programme.name);
+    m_showTvState(kPlayingPrefix.toString() + programme.name);
 }
 
 void TvController::nclick(const QString& caption)

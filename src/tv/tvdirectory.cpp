@@ -9,8 +9,8 @@ namespace tv {
 
 namespace {
 
-const QString kBodyTail = QStringLiteral("text=\"#000000\">");
-const QString kRecordEnd = QStringLiteral("***");
+constexpr QLatin1String kBodyTail("text=\"#000000\">");
+constexpr QLatin1String kRecordEnd("***");
 constexpr qsizetype kScrambledBytes = 18;
 
 // The five fields of one record. Each record fills exactly one entry of every list, so a record
