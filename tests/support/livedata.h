@@ -36,10 +36,10 @@ struct StandIn {
         started = box->start();
         const QByteArray gbk = "text/html; charset=GBK";
         const QByteArray json = "application/json; charset=utf-8";
-        for (const QString& p : {kTencentBoth, QStringLiteral("/q=sh600036"), QStringLiteral("/q=sz000001"),
+        for (const QString& p : {kTencentBoth, QStringLiteral("/q=sh600036,sz000001"), QStringLiteral("/q=sh600036"), QStringLiteral("/q=sz000001"),
                                  QStringLiteral("/q=sh600999")})
             box->setFixedPage(p, liveData("tencent_quotes.txt"), gbk);
-        for (const QString& p : {kSinaBoth, QStringLiteral("/list=sh600036"), QStringLiteral("/list=sz000001"),
+        for (const QString& p : {kSinaBoth, QStringLiteral("/list=sh600036,sz000001"), QStringLiteral("/list=sh600036"), QStringLiteral("/list=sz000001"),
                                  QStringLiteral("/list=sh600999")})
             box->setFixedPage(p, liveData("sina_quotes.txt"), gbk);
         box->setFixedPage(kIndexApi, liveData("eastmoney_indices.json"), json);
