@@ -79,35 +79,11 @@ int main(int argc, char** argv)
     }
     QThread::msleep(1000);
 
-    app::Settings settings;
-    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
-    settings.ServerBase = settings.QuoteServiceBase = settings.BigOrderBase = settings.ForumBase =
-        settings.CommentaryBase = settings.NoticeBase = settings.CompanyPageBase =
-            settings.StockSiteBase = settings.QqFinanceBase = settings.ChatBase = base;
-    settings.SystemDir = dir.filePath("system");
-    QDir().mkpath(settings.SystemDir);
-
-    // Ten watched stocks with the settings a newly added stock gets, as the dialog saves them.
-    {
-        const QStringList codes = {"600000", "600036", "600030", "601318", "601398",
-                                   "000001", "000002", "000651", "002415", "300059"};
-        store::AlertLists lists;
-        for (const QString& code : codes) {
-            lists.AlertCodes << code;
-            lists.AlertNames << code;
-            lists.AlertSendOpenClose << "1";
-            lists.AlertFlags << "0000";
-            lists.AlertPercent << "5";
-            lists.AlertTradeDigits << "4";
-            lists.AlertOrderDigits << "4";
-            lists.AlertInterval << "10";
-            lists.AlertBroadcast << "0";
-        }
-        store::AlertStore db;
-        db.createbase(settings.SystemDir + u'/' + store::kAlertDatabaseFile);
-        db.SaveAlerts(lists);
-        db.SaveSwitches(true, false);
-    }
+    const app::Settings settings =
+        bench::settingsAt(QStringLiteral("http://127.0.0.1:%1").arg(port), dir.filePath("system"));
+    // Ten watched stocks.
+    bench::saveWatched(settings.SystemDir, {"600000", "600036", "600030", "601318", "601398", "000001", "000002",
+                                            "000651", "002415", "300059"});
 
     app::RunningClock clock(QDateTime::fromString(start, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     bench::PrintingPrompter prompter;

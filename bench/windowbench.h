@@ -2,9 +2,12 @@
 // instead of shown, so no window blocks a measurement, a free port and a plain wait.
 #pragma once
 
+#include "app/context.h"
 #include "core/prompter.h"
 #include "net/urlopener.h"
+#include "store/alertstore.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QTcpServer>
 #include <QTimer>
@@ -42,6 +45,40 @@ inline void runFor(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// Settings with every service at `base` and the system folder `systemDir` (created).
+inline app::Settings settingsAt(const QString& base, const QString& systemDir)
+{
+    app::Settings settings;
+    settings.ServerBase = settings.QuoteServiceBase = settings.BigOrderBase = settings.ForumBase =
+        settings.CommentaryBase = settings.NoticeBase = settings.CompanyPageBase =
+            settings.StockSiteBase = settings.QqFinanceBase = settings.ChatBase = base;
+    settings.SystemDir = systemDir;
+    QDir().mkpath(systemDir);
+    return settings;
+}
+
+// Watched stocks with the settings a newly added stock gets, as the dialog saves them, and local
+// alerts on.
+inline void saveWatched(const QString& systemDir, const QStringList& codes)
+{
+    store::AlertLists lists;
+    for (const QString& code : codes) {
+        lists.AlertCodes << code;
+        lists.AlertNames << code;
+        lists.AlertSendOpenClose << "1";
+        lists.AlertFlags << "0000";
+        lists.AlertPercent << "5";
+        lists.AlertTradeDigits << "4";
+        lists.AlertOrderDigits << "4";
+        lists.AlertInterval << "10";
+        lists.AlertBroadcast << "0";
+    }
+    store::AlertStore db;
+    db.createbase(systemDir + u'/' + store::kAlertDatabaseFile);
+    db.SaveAlerts(lists);
+    db.SaveSwitches(true, false);
 }
 
 } // namespace bench

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <functional>
 
 namespace sandbox::upstream {
 
@@ -160,94 +161,96 @@ QString noticeAddress(const QString& code, const QString& artCode)
     return QStringLiteral("https://data.eastmoney.com/notices/detail/%1/%2.html").arg(code, artCode);
 }
 
-std::optional<Snapshots> readTencent(const QByteArray& body, const QStringList& codes)
+namespace {
+
+using Fill = std::function<void(const QStringList& fields, Snapshot& snapshot)>;
+
+// The quote lines of `codes` in a reply of statements `LEADshCODE="f0Sf1S..."` with fields split
+// at `separator`; a code without a line, or with an empty one, is unknown. Nothing when a line
+// has fewer than `minFields` fields or one of the `numeric` ones is not a number.
+std::optional<Snapshots> readQuoteLines(const QByteArray& body, const QStringList& codes, const QString& lead,
+                                        QChar separator, qsizetype minFields, std::initializer_list<int> numeric,
+                                        const Fill& fill)
 {
-    const auto list = statements(body, QStringLiteral("v_"));
+    const auto list = statements(body, lead);
     if (!list)
         return std::nullopt;
     Snapshots out;
     for (const QString& c : codes)
         out.insert(c, std::nullopt);
     for (const auto& [key, value] : *list) {
-        if (key == QLatin1String("pv_none_match"))
-            continue;   // the service's word for codes it does not know
+        // Other statements (Tencent's v_pv_none_match for codes it does not know) name no code asked for.
         const QString code = key.mid(2);
-        if (!out.contains(code) || key.left(2) != prefixOf(code))
+        if (!out.contains(code) || key.left(2) != prefixOf(code) || value.isEmpty())
             continue;
-        const QStringList f = value.split(QLatin1Char('~'));
-        if (f.size() < 38)
+        const QStringList f = value.split(separator);
+        if (f.size() < minFields)
             return std::nullopt;
-        // 3 price, 4 previous close, 5 open, 6 volume (lots), 7 outer, 8 inner, 9/10 bid 1 and its
-        // lots, 19/20 ask 1 and its lots, 30 time, 33 high, 34 low, 37 amount (万元).
-        const int numeric[] = {3, 4, 5, 6, 7, 8, 9, 10, 19, 20, 33, 34, 37};
         for (int i : numeric)
             if (!number(f[i]))
                 return std::nullopt;
         Snapshot s;
-        StockQuote& q = s.quote;
-        q.code = code;
-        q.name = f[1].trimmed();
-        q.last = *number(f[3]);
-        q.prevClose = *number(f[4]);
-        q.open = *number(f[5]);
-        q.volume = qint64(*number(f[6]));
-        s.outer = qint64(*number(f[7]));
-        s.inner = qint64(*number(f[8]));
-        q.bidPrice1 = *number(f[9]);
-        q.bidVolume1 = qint64(*number(f[10]));
-        q.askPrice1 = *number(f[19]);
-        q.askVolume1 = qint64(*number(f[20]));
-        q.time = QDateTime::fromString(f[30], QStringLiteral("yyyyMMddHHmmss"));
-        q.high = *number(f[33]);
-        q.low = *number(f[34]);
-        q.amount = *number(f[37]);
-        q.hasLastTrade = false;
+        s.quote.code = code;
+        s.quote.hasLastTrade = false;
+        fill(f, s);
         out.insert(code, s);
     }
     return out;
 }
 
+double num(const QString& text)
+{
+    return *number(text);
+}
+
+} // namespace
+
+std::optional<Snapshots> readTencent(const QByteArray& body, const QStringList& codes)
+{
+    // 1 name, 3 price, 4 previous close, 5 open, 6 volume (lots), 7 outer, 8 inner, 9/10 bid 1 and
+    // its lots, 19/20 ask 1 and its lots, 30 time, 33 high, 34 low, 37 amount (万元).
+    return readQuoteLines(body, codes, QStringLiteral("v_"), QLatin1Char('~'), 38,
+                          {3, 4, 5, 6, 7, 8, 9, 10, 19, 20, 33, 34, 37}, [](const QStringList& f, Snapshot& s) {
+                              StockQuote& q = s.quote;
+                              q.name = f[1].trimmed();
+                              q.last = num(f[3]);
+                              q.prevClose = num(f[4]);
+                              q.open = num(f[5]);
+                              q.volume = qint64(num(f[6]));
+                              s.outer = qint64(num(f[7]));
+                              s.inner = qint64(num(f[8]));
+                              q.bidPrice1 = num(f[9]);
+                              q.bidVolume1 = qint64(num(f[10]));
+                              q.askPrice1 = num(f[19]);
+                              q.askVolume1 = qint64(num(f[20]));
+                              q.time = QDateTime::fromString(f[30], QStringLiteral("yyyyMMddHHmmss"));
+                              q.high = num(f[33]);
+                              q.low = num(f[34]);
+                              q.amount = num(f[37]);
+                          });
+}
+
 std::optional<Snapshots> readSina(const QByteArray& body, const QStringList& codes)
 {
-    const auto list = statements(body, QStringLiteral("var hq_str_"));
-    if (!list)
-        return std::nullopt;
-    Snapshots out;
-    for (const QString& c : codes)
-        out.insert(c, std::nullopt);
-    for (const auto& [key, value] : *list) {
-        const QString code = key.mid(2);
-        if (!out.contains(code) || key.left(2) != prefixOf(code) || value.isEmpty())
-            continue;   // an empty value is the service's word for a code it does not know
-        const QStringList f = value.split(QLatin1Char(','));
-        if (f.size() < 32)
-            return std::nullopt;
-        // 1 open, 2 previous close, 3 price, 4 high, 5 low, 8 volume (shares), 9 amount (yuan),
-        // 10/11 bid 1 shares and price, 20/21 ask 1 shares and price, 30 date, 31 time.
-        const int numeric[] = {1, 2, 3, 4, 5, 8, 9, 10, 11, 20, 21};
-        for (int i : numeric)
-            if (!number(f[i]))
-                return std::nullopt;
-        Snapshot s;
-        StockQuote& q = s.quote;
-        q.code = code;
-        q.name = f[0].trimmed();
-        q.open = *number(f[1]);
-        q.prevClose = *number(f[2]);
-        q.last = *number(f[3]);
-        q.high = *number(f[4]);
-        q.low = *number(f[5]);
-        q.volume = qint64(*number(f[8])) / 100;
-        q.amount = std::round(*number(f[9]) / 100.0) / 100.0;
-        q.bidVolume1 = qint64(*number(f[10])) / 100;
-        q.bidPrice1 = *number(f[11]);
-        q.askVolume1 = qint64(*number(f[20])) / 100;
-        q.askPrice1 = *number(f[21]);
-        q.time = QDateTime::fromString(f[30] + u' ' + f[31], QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        q.hasLastTrade = false;
-        out.insert(code, s);
-    }
-    return out;
+    // 0 name, 1 open, 2 previous close, 3 price, 4 high, 5 low, 8 volume (shares), 9 amount (yuan),
+    // 10/11 bid 1 shares and price, 20/21 ask 1 shares and price, 30 date, 31 time.
+    return readQuoteLines(body, codes, QStringLiteral("var hq_str_"), QLatin1Char(','), 32,
+                          {1, 2, 3, 4, 5, 8, 9, 10, 11, 20, 21}, [](const QStringList& f, Snapshot& s) {
+                              StockQuote& q = s.quote;
+                              q.name = f[0].trimmed();
+                              q.open = num(f[1]);
+                              q.prevClose = num(f[2]);
+                              q.last = num(f[3]);
+                              q.high = num(f[4]);
+                              q.low = num(f[5]);
+                              q.volume = qint64(num(f[8])) / 100;
+                              q.amount = std::round(num(f[9]) / 100.0) / 100.0;
+                              q.bidVolume1 = qint64(num(f[10])) / 100;
+                              q.bidPrice1 = num(f[11]);
+                              q.askVolume1 = qint64(num(f[20])) / 100;
+                              q.askPrice1 = num(f[21]);
+                              q.time = QDateTime::fromString(f[30] + u' ' + f[31], QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+                          });
 }
 
 std::optional<IndexAnswer> readIndices(const QByteArray& body)
