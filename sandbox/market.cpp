@@ -946,6 +946,8 @@ QList<BigOrderDay> Market::bigOrderDays(const QString& code, const QDateTime& at
 
 QList<StockQuote> Market::quotes(const QDateTime& at)
 {
+    if (unlisted_)
+        return {};
     const QDateTime t = validOrNow(at);
     const Moment m = momentOf(t);
     stateAt(m.date, m.steps);

@@ -18,7 +18,6 @@
 #include "server.h"
 #include "store.h"
 #include "tv.h"
-#include "upstream.h"
 
 #include "net/codecs.h"
 
@@ -103,8 +102,9 @@ struct Sandbox::Impl {
     }
 
     bool live() const { return options.market == QLatin1String("live"); }
-    // The world the information sites without a live source are written from: in live mode one
-    // without stocks, so each answers with its page without entries, never simulated content.
+    // The world the information sites without a live source, and the companion pages that show a
+    // stock's figures, are written from: in live mode one without stocks, so each answers with its
+    // page without entries, never simulated figures beside live ones.
     Market& world() { return unlisted ? *unlisted : market; }
     bool answerMarketPage(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
                           const QString& path, const FieldReader& field, const QDateTime& t, const Fault* reshape);
@@ -341,7 +341,7 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
         return sendPage(companion::chatPage(uin.isEmpty() ? field(QStringLiteral("uin")) : uin));
     }
     if (path == QLatin1String("/gpgetstock.asp"))
-        return sendPage(companion::stockPage(market, field(QStringLiteral("name")), t));
+        return sendPage(companion::stockPage(world(), field(QStringLiteral("name")), t));
     if (path == QLatin1String("/gpcgad.html"))
         return sendPage(companion::adPage(baseUrl()));
     if (path == QLatin1String("/gpreadall.asp"))
@@ -375,7 +375,7 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     if (path == QLatin1String("/gpreadzhpj.asp"))
         return sendFramed(companioninfo::evaluationsPayload(baseUrl()));
     if (path == companioninfo::kTodayInfoPath)
-        return sendPage(companioninfo::todayInfoPage(market, baseUrl(), t));
+        return sendPage(companioninfo::todayInfoPage(world(), baseUrl(), t));
 
     // In live mode a notice of the list is read on the announcement service's own page.
     if (live() && path == QLatin1String("/notice/notice_detail.aspx")) {

@@ -212,8 +212,11 @@ private Q_SLOTS:
         QVERIFY(live.page(QStringLiteral("/realstock/company/sh600036/nc.shtml")).contains(QStringLiteral("class=\"err\"")));
         QVERIFY(!live.page(QStringLiteral("/a/20261209/")).contains(QStringLiteral("<li>")));
         QVERIFY_THROWS_EXCEPTION(net::HttpFailure, live.page(QStringLiteral("/pj/hexun/600036.html")));
-        // The companion server's own pages are served as ever.
+        // The companion server's own pages are served as ever, but show no simulated figures.
         QVERIFY(live.page(QStringLiteral("/gplogin.asp")).contains(QStringLiteral("text=\"#000000\"")));
+        QVERIFY(live.page(QStringLiteral("/gpgetstock.asp?name=600036")).contains(QStringLiteral("未找到股票：600036")));
+        const QString today = live.page(QStringLiteral("/gptodayinfo.html"));
+        QVERIFY(today.contains(QStringLiteral("<li>暂无</li>")) && !today.contains(QStringLiteral("%</li>")));
         // None of this asked an upstream.
         QCOMPARE(up.box->requests().size(), 0);
     }
