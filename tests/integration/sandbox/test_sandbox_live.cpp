@@ -13,6 +13,7 @@
 #include "net/httpclient.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTest>
 #include <QTextStream>
 
@@ -238,6 +239,22 @@ private Q_SLOTS:
         QVERIFY(text.startsWith(QStringLiteral("tencent ")));
         QCOMPARE(text.count(QStringLiteral("no answer")), 2);
         QVERIFY(text.contains(QStringLiteral("No quote source answered.")));
+    }
+
+    void checkFromTheCommandLine()
+    {
+        StandIn up;
+        QStringList args = {QStringLiteral("--market"), QStringLiteral("live"), QStringLiteral("--check")};
+        for (const QString& name : sandbox::upstream::names())
+            args << QStringLiteral("--upstream") << name + u'=' + up.box->baseUrl();
+        QProcess exe;
+        exe.start(QStringLiteral(HUILAN_SANDBOX_EXE), args);
+        QVERIFY(exe.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(exe.state(), QProcess::NotRunning, 20000);   // the stand-in answers from this loop
+        QCOMPARE(exe.exitCode(), 0);
+        const QString out = QString::fromUtf8(exe.readAllStandardOutput());
+        QVERIFY2(out.contains(QStringLiteral("eastmoney-news")) && out.contains(QStringLiteral("Live quotes reach this computer.")),
+                 qPrintable(out));
     }
 
     void commandLine()
