@@ -139,12 +139,8 @@ int main(int argc, char** argv)
                              "eastmoney-news"})
         args << QStringLiteral("--upstream") << QString::fromLatin1(name) + u'=' + upstream.baseUrl();
     QProcess sandbox;
-    sandbox.start(sandboxBin, args);
-    if (!sandbox.waitForStarted()) {
-        std::fprintf(stderr, "huilan-sandbox did not start\n");
+    if (!bench::startSandbox(sandbox, sandboxBin, args))
         return 1;
-    }
-    QThread::msleep(1000);
 
     const app::Settings settings =
         bench::settingsAt(QStringLiteral("http://127.0.0.1:%1").arg(port), dir.filePath("system"));

@@ -69,15 +69,11 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const quint16 port = freePort();
     QProcess sandbox;
-    sandbox.start(sandboxBin,
-                  {QStringLiteral("--port"), QString::number(port), QStringLiteral("--clock"), start,
-                   QStringLiteral("--data"), dir.filePath("sandbox"), QStringLiteral("--log"),
-                   dir.filePath("requests.log")});
-    if (!sandbox.waitForStarted()) {
-        std::fprintf(stderr, "huilan-sandbox did not start\n");
+    if (!bench::startSandbox(sandbox, sandboxBin,
+                             {QStringLiteral("--port"), QString::number(port), QStringLiteral("--clock"), start,
+                              QStringLiteral("--data"), dir.filePath("sandbox"), QStringLiteral("--log"),
+                              dir.filePath("requests.log")}))
         return 1;
-    }
-    QThread::msleep(1000);
 
     const app::Settings settings =
         bench::settingsAt(QStringLiteral("http://127.0.0.1:%1").arg(port), dir.filePath("system"));

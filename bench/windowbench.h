@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QProcess>
+#include <QThread>
 #include <QTcpServer>
 #include <QTimer>
 #include <QUrl>
@@ -45,6 +47,18 @@ inline void runFor(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// Starts huilan-sandbox and gives it a second to listen; false (with a message) when it does not start.
+inline bool startSandbox(QProcess& sandbox, const QString& bin, const QStringList& args)
+{
+    sandbox.start(bin, args);
+    if (!sandbox.waitForStarted()) {
+        std::fprintf(stderr, "huilan-sandbox did not start\n");
+        return false;
+    }
+    QThread::msleep(1000);
+    return true;
 }
 
 // Settings with every service at `base` and the system folder `systemDir` (created).
