@@ -5,6 +5,7 @@
 // Usage: bench_ticker [PATH_TO_HUILAN_SANDBOX [seconds, default 60]]; scripts/bench passes both in
 // the environment.
 #include "figure.h"
+#include "windowbench.h"
 #include "app/programicon.h"
 #include "core/startupheap.h"
 #include "app/context.h"
@@ -31,18 +32,14 @@
 
 namespace {
 
+using bench::freePort;
+using bench::runFor;
+
 double cpuSeconds()
 {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-}
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // CPU share of one core while the event loop runs for `seconds`.
@@ -53,30 +50,6 @@ double measure(int seconds)
     wall.start();
     runFor(seconds * 1000);
     return (cpuSeconds() - before) / (wall.nsecsElapsed() / 1e9) * 100.0;
-}
-
-// No window may block the measurement: boxes and browser addresses are printed instead.
-class PrintingPrompter : public app::Prompter {
-public:
-    void error(const QString& text, const QString&) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    void notice(const QString& text, const QString&) override { std::fprintf(stderr, "notice: %s\n", qPrintable(text)); }
-    bool question(const QString& text, const QString&) override
-    {
-        std::fprintf(stderr, "question: %s\n", qPrintable(text));
-        return false;
-    }
-};
-
-class PrintingOpener : public net::UrlOpener {
-protected:
-    void openWebAddress(const QUrl& url) override { std::fprintf(stderr, "open: %s\n", qPrintable(url.toString())); }
-};
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 } // namespace
@@ -96,49 +69,21 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const quint16 port = freePort();
     QProcess sandbox;
-    sandbox.start(sandboxBin,
-                  {QStringLiteral("--port"), QString::number(port), QStringLiteral("--clock"), start,
-                   QStringLiteral("--data"), dir.filePath("sandbox"), QStringLiteral("--log"),
-                   dir.filePath("requests.log")});
-    if (!sandbox.waitForStarted()) {
-        std::fprintf(stderr, "huilan-sandbox did not start\n");
+    if (!bench::startSandbox(sandbox, sandboxBin,
+                             {QStringLiteral("--port"), QString::number(port), QStringLiteral("--clock"), start,
+                              QStringLiteral("--data"), dir.filePath("sandbox"), QStringLiteral("--log"),
+                              dir.filePath("requests.log")}))
         return 1;
-    }
-    QThread::msleep(1000);
 
-    app::Settings settings;
-    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
-    settings.ServerBase = settings.QuoteServiceBase = settings.BigOrderBase = settings.ForumBase =
-        settings.CommentaryBase = settings.NoticeBase = settings.CompanyPageBase =
-            settings.StockSiteBase = settings.QqFinanceBase = settings.ChatBase = base;
-    settings.SystemDir = dir.filePath("system");
-    QDir().mkpath(settings.SystemDir);
-
-    // Ten watched stocks with the settings a newly added stock gets, as the dialog saves them.
-    {
-        const QStringList codes = {"600000", "600036", "600030", "601318", "601398",
-                                   "000001", "000002", "000651", "002415", "300059"};
-        store::AlertLists lists;
-        for (const QString& code : codes) {
-            lists.AlertCodes << code;
-            lists.AlertNames << code;
-            lists.AlertSendOpenClose << "1";
-            lists.AlertFlags << "0000";
-            lists.AlertPercent << "5";
-            lists.AlertTradeDigits << "4";
-            lists.AlertOrderDigits << "4";
-            lists.AlertInterval << "10";
-            lists.AlertBroadcast << "0";
-        }
-        store::AlertStore db;
-        db.createbase(settings.SystemDir + u'/' + store::kAlertDatabaseFile);
-        db.SaveAlerts(lists);
-        db.SaveSwitches(true, false);
-    }
+    const app::Settings settings =
+        bench::settingsAt(QStringLiteral("http://127.0.0.1:%1").arg(port), dir.filePath("system"));
+    // Ten watched stocks.
+    bench::saveWatched(settings.SystemDir, {"600000", "600036", "600030", "601318", "601398", "000001", "000002",
+                                            "000651", "002415", "300059"});
 
     app::RunningClock clock(QDateTime::fromString(start, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-    PrintingPrompter prompter;
-    PrintingOpener opener;
+    bench::PrintingPrompter prompter;
+    bench::PrintingOpener opener;
     app::AppContext context(settings, clock, prompter, opener);
     app::WindowSet windows(context);
     if (!windows.startUp()) {

@@ -1,6 +1,7 @@
 #include "bigorder.h"
 
 #include "market.h"
+#include "marketfeed.h"
 
 #include <QStringList>
 
@@ -9,8 +10,6 @@
 namespace sandbox::bigorder {
 
 namespace {
-
-enum class Kind { Hourly, Day, Pie };
 
 // Colour codes of the eight size buckets, in the order of BigOrderDay::bucketYuan.
 const char* const kBucketColours[8] = {"#FF6666", "#FF3333", "#CC3333", "#990000",
@@ -163,7 +162,7 @@ QString noDataPage()
 
 } // namespace
 
-std::optional<QString> page(Market& market, const QString& path, const QDateTime& t)
+std::optional<Request> parse(const QString& path)
 {
     // /stock/<market>/<code>/<file>
     const QStringList parts = path.split(u'/');
@@ -181,13 +180,28 @@ std::optional<QString> page(Market& market, const QString& path, const QDateTime
         return std::nullopt;
     const QString code = parts[3];
     const QString prefix = code.startsWith(u'6') ? QStringLiteral("sh") : QStringLiteral("sz");
-    if (!market.contains(code) || parts[2].toLower() != prefix)
+    return Request{kind, code, parts[2].toLower() == prefix};
+}
+
+QString pageFor(const Request& request, const BigOrderAnswer& answer)
+{
+    if (answer.name.isEmpty() || !request.marketMatches || answer.days.isEmpty())
         return noDataPage();
-    const QString title = market.nameOf(code) + u'(' + code + u')';
-    if (kind == Kind::Day)
-        return dayPage(title, market.bigOrderDays(code, t, 10));
-    const BigOrderDay today = *market.bigOrders(code, t);
-    return kind == Kind::Hourly ? hourlyPage(title, today) : piePage(title, today);
+    const QString title = answer.name + u'(' + request.code + u')';
+    if (request.kind == Kind::Day)
+        return dayPage(title, answer.days);
+    const BigOrderDay& today = answer.days.last();
+    return request.kind == Kind::Hourly ? hourlyPage(title, today) : piePage(title, today);
+}
+
+std::optional<QString> page(Market& market, const QString& path, const QDateTime& t)
+{
+    const std::optional<Request> request = parse(path);
+    if (!request)
+        return std::nullopt;
+    if (!market.contains(request->code) || !request->marketMatches)
+        return noDataPage();
+    return pageFor(*request, {market.nameOf(request->code), market.bigOrderDays(request->code, t, request->days())});
 }
 
 } // namespace sandbox::bigorder

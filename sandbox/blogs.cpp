@@ -60,7 +60,7 @@ Post postAt(const Market& market, int index, qint64 slot)
     Post post;
     const qint64 day = slot / (24 / kSlotHours);
     post.time = QDateTime(QDate::fromJulianDay(day), QTime(int(slot % (24 / kSlotHours)) * kSlotHours, 5));
-    for (int k = 0; post.codes.size() < kStocksPerPost && k < 8; ++k) {
+    for (int k = 0; !codes.isEmpty() && post.codes.size() < kStocksPerPost && k < 8; ++k) {
         const QString code = codes[int(worldPick(market.seed(), 0xB106, quint64(index), quint64(slot * 8 + k))
                                        % quint64(codes.size()))];
         if (!post.codes.contains(code))
@@ -124,6 +124,8 @@ std::optional<Page> page(const Market& market, const QString& path, const QDateT
 
     QString posts;
     for (const Post& post : postsAt(market, index, t)) {
+        if (post.codes.isEmpty())
+            continue;   // a world without stocks: the blog has nothing to say
         QStringList stocks;
         for (const QString& code : post.codes)
             stocks.append(stockText(market, blog.style, code));

@@ -2,6 +2,7 @@
 
 #include "companion.h"
 #include "market.h"
+#include "upstream.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>
@@ -20,6 +21,25 @@ bool usableLink(const QString& link)
     const QUrl url(link, QUrl::StrictMode);
     return url.isValid() && !url.scheme().isEmpty() && !link.contains(QLatin1String("&1")) &&
            !link.contains(QLatin1String("&2")) && !link.contains(QLatin1Char(' ')) && !link.contains(QLatin1Char('\t'));
+}
+
+QString upstreamHelp()
+{
+    static const char* const what[] = {
+        "quotes of single stocks, batched (GBK v_sh600036=\"...~...\" lines)",
+        "quotes when tencent fails (GBK, comma-separated; sent with a Referer of its finance site)",
+        "the two indices and the counts of rising, falling and unchanged stocks (push2 ulist.np)",
+        "today's large trades of a stock (CN_Bill.GetBillList, 100 000 yuan and over)",
+        "the daily money flow of the last ten days (push2his fflow daykline)",
+        "the notice list (announcement API)",
+        "the news flash (7x24 fast news API)",
+    };
+    const QStringList names = upstream::names();
+    const QHash<QString, QString> bases = upstream::defaultBases();
+    QString out;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        out += QStringLiteral("  %1 %2\n      %3\n").arg(names[i], -18).arg(bases.value(names[i]), QString::fromUtf8(what[i]));
+    return out;
 }
 
 } // namespace
@@ -45,7 +65,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
         "Scenarios (--scenario NAME):\n") + scenarioSummary(Scenario::Alerts)
         + QStringLiteral("\nFault modes (--fault PATH=MODE, e.g. --fault /gpreadall.asp=silent or\n"
                          "--fault '/blog/*=cut:200'; a PATH ending in '*' covers every path starting so):\n")
-        + faultHelp());
+        + faultHelp()
+        + QStringLiteral("\nLive market (--market live): the quote service's pages (/EM_Quote2007/optional.aspx and\n"
+                         "default.aspx), the large-order pages, the notice list and the news flash are filled from\n"
+                         "today's public market-data services; the forum, commentary, company news, blogs, evaluations\n"
+                         "and daily index pages answer with their pages without entries; the companion pages stay.\n"
+                         "Upstreams (--upstream NAME=URL replaces one base address):\n")
+        + upstreamHelp());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption port(QStringLiteral("port"),
@@ -100,8 +126,24 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("Answer every request for PATH in the fault mode MODE (listed above) instead of "
                        "the page. May be given more than once."),
         QStringLiteral("PATH=MODE"));
+    const QCommandLineOption marketMode(
+        QStringLiteral("market"),
+        QStringLiteral("simulated (default): the simulated market described above; live: the market pages come "
+                       "from today's market-data services (listed below)."),
+        QStringLiteral("simulated|live"));
+    const QCommandLineOption upstreamBase(
+        QStringLiteral("upstream"),
+        QStringLiteral("Base address of one live upstream instead of its real one, e.g. --upstream "
+                       "tencent=http://127.0.0.1:9000 (a mirror, a proxy, a test stand-in). May be given more than once."),
+        QStringLiteral("NAME=URL"));
+    const QCommandLineOption check(
+        QStringLiteral("check"),
+        QStringLiteral("With --market live: ask every upstream once (a Shanghai and a Shenzhen stock, the indices), "
+                       "print whether each answered and what it read, and exit; the exit code is 1 when no quote "
+                       "source answered."));
     parser.addOptions({help, port, bind, seed, clock, speed, scenario, data, log, status, statusLink, waitingPage});
     parser.addOption(fault);
+    parser.addOptions({marketMode, upstreamBase, check});
     out.helpText = parser.helpText();
 
     auto fail = [&out](const QString& message) {
@@ -186,6 +228,26 @@ CommandLine parseCommandLine(const QStringList& arguments)
             return fail(QStringLiteral("--%1: expected an absolute URL without blanks, \"&1\" or \"&2\", got \"%2\"")
                             .arg(option->names().constFirst(), parser.value(*option)));
     }
+    if (parser.isSet(marketMode)) {
+        o.market = parser.value(marketMode).trimmed().toLower();
+        if (o.market != QLatin1String("simulated") && o.market != QLatin1String("live"))
+            return fail(QStringLiteral("--market: expected simulated or live, got \"%1\"").arg(parser.value(marketMode)));
+    }
+    for (const QString& value : parser.values(upstreamBase)) {
+        const QString name = value.section(QLatin1Char('='), 0, 0).trimmed().toLower();
+        QString base = value.section(QLatin1Char('='), 1).trimmed();
+        while (base.endsWith(QLatin1Char('/')))
+            base.chop(1);
+        const QUrl url(base, QUrl::StrictMode);
+        if (!upstream::names().contains(name) || !url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https")
+            || url.host().isEmpty())
+            return fail(QStringLiteral("--upstream: expected NAME=URL with NAME one of %1 and an http or https URL, "
+                                       "got \"%2\"").arg(upstream::names().join(QStringLiteral(", ")), value));
+        o.upstreams.insert(name, base);
+    }
+    out.check = parser.isSet(check);
+    if (out.check && o.market != QLatin1String("live"))
+        return fail(QStringLiteral("--check: only with --market live"));
     for (const QString& value : parser.values(fault)) {
         const QString path = value.section(QLatin1Char('='), 0, 0).trimmed();
         const std::optional<Fault> f = parseFault(value.section(QLatin1Char('='), 1));

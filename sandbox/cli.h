@@ -11,6 +11,7 @@ namespace sandbox {
 struct CommandLine {
     Options options;
     bool help = false;
+    bool check = false;   // ask every live source once, report and exit
     QString helpText;
     QString error;   // set when an argument is missing, unknown or has a bad value
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -34,7 +35,17 @@ std::optional<SitePage> answer(Market& market, const QString& path, const FieldR
                                const QDateTime& now);
 }
 
+struct NoticeEntry;
+
 namespace notices {
+// The stock's notices up to `today` in the simulated world, newest first as the list shows them.
+QList<NoticeEntry> simulated(Market& market, const QString& code, const QDate& today);
+// The notice list of the stock `name` (empty: a code the site does not know, a list without rows).
+QString listPage(const QString& name, const QString& code, const QList<NoticeEntry>& notices);
+// The page behind a live notice ("CODE_ARTCODE"): it sends the browser on to the notice on the
+// announcement service; a page not found for an id of another form.
+SitePage movedPage(const QString& id);
+
 // "/notice/notice_list.aspx?code=CODE" (the notice list) and "/notice/notice_detail.aspx?id=ID".
 std::optional<SitePage> answer(Market& market, const QString& path, const FieldReader& field,
                                const QDateTime& now);

@@ -1,5 +1,6 @@
 // huilan-sandbox: runs the sandbox server until interrupted.
 #include "cli.h"
+#include "livefeed.h"
 #include "sandbox.h"
 
 #include <QCoreApplication>
@@ -23,6 +24,9 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    if (cli.check)
+        return sandbox::checkSources(cli.options.upstreams, out);
+
     sandbox::Sandbox box(cli.options);
     QString error;
     if (!box.start(&error)) {
@@ -32,6 +36,7 @@ int main(int argc, char* argv[])
     QString host = cli.options.bind.toString();
     if (cli.options.bind.protocol() == QAbstractSocket::IPv6Protocol)
         host = QLatin1Char('[') + host + QLatin1Char(']');
-    out << "huilan-sandbox listening on http://" << host << ':' << box.port() << Qt::endl;
+    out << "huilan-sandbox listening on http://" << host << ':' << box.port()
+        << (cli.options.market == QLatin1String("live") ? " (live market)" : "") << Qt::endl;
     return app.exec();
 }

@@ -159,12 +159,16 @@ QString safeEcho(const QString& requested)
     return out;
 }
 
+} // namespace
+
 bool isStockCode(const QString& s)
 {
     if (s.size() != 6)
         return false;
     return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
+
+namespace {
 
 struct Listing {
     QString code;
@@ -378,6 +382,13 @@ struct Market::PastDays {
 Market::Market(quint64 seed, Scenario scenario)
     : seed_(seed), scenario_(scenario), past_(std::make_unique<PastDays>()) {}
 
+std::unique_ptr<Market> Market::withoutStocks(quint64 seed)
+{
+    auto market = std::make_unique<Market>(seed);
+    market->unlisted_ = true;
+    return market;
+}
+
 Market::~Market() = default;
 
 quint64 Market::seed() const
@@ -393,6 +404,8 @@ Scenario Market::scenario() const
 QStringList Market::codes() const
 {
     QStringList out;
+    if (unlisted_)
+        return out;
     for (const Listing& l : listings())
         out << l.code;
     return out;
@@ -405,6 +418,8 @@ bool Market::contains(const QString& code) const
 
 QString Market::nameOf(const QString& code) const
 {
+    if (unlisted_)
+        return {};
     for (const Listing& l : listings())
         if (l.code == code)
             return l.name;
@@ -413,6 +428,8 @@ QString Market::nameOf(const QString& code) const
 
 QString Market::codeOfName(const QString& name) const
 {
+    if (unlisted_)
+        return {};
     for (const Listing& l : listings())
         if (l.name == name)
             return l.code;
@@ -861,6 +878,8 @@ IndexQuote Market::makeIndex(int which, const QDateTime& t) const
 
 std::optional<StockQuote> Market::quote(const QString& code, const QDateTime& at)
 {
+    if (unlisted_)
+        return std::nullopt;
     const auto& all = listings();
     for (size_t i = 0; i < all.size(); ++i) {
         if (all[i].code != code)
@@ -883,6 +902,8 @@ std::optional<BigOrderDay> Market::bigOrders(const QString& code, const QDateTim
 
 QList<BigOrderDay> Market::bigOrderDays(const QString& code, const QDateTime& at, int count)
 {
+    if (unlisted_)
+        return {};
     const auto& all = listings();
     int stock = -1;
     for (size_t i = 0; i < all.size(); ++i)
@@ -925,6 +946,8 @@ QList<BigOrderDay> Market::bigOrderDays(const QString& code, const QDateTime& at
 
 QList<StockQuote> Market::quotes(const QDateTime& at)
 {
+    if (unlisted_)
+        return {};
     const QDateTime t = validOrNow(at);
     const Moment m = momentOf(t);
     stateAt(m.date, m.steps);
@@ -951,12 +974,10 @@ IndexQuote Market::shenzhenIndex(const QDateTime& at)
     return makeIndex(kShenzhen, t);
 }
 
-QString Market::quoteLine(const QString& requested, const QDateTime& at)
+QString quoteLineFor(const QString& requested, const std::optional<StockQuote>& q, const QDateTime& t)
 {
-    const QDateTime t = validOrNow(at);
     QStringList f;
     f << QStringLiteral("var quote_data=[\"1");
-    const std::optional<StockQuote> q = isStockCode(requested) ? quote(requested, t) : std::nullopt;
     if (!q) {
         f << safeEcho(requested) << QString();
         for (int k = 3; k <= 17; ++k)
@@ -972,16 +993,17 @@ QString Market::quoteLine(const QString& requested, const QDateTime& at)
           << centsText(toCents(q->askPrice1)) << QString::number(q->askVolume1)
           << QString::number(q->volume) << QString::number(q->amount, 'f', 2)
           << centsText(toCents(q->open)) << centsText(prev) << centsText(toCents(q->high))
-          << centsText(toCents(q->low)) << QString::number(q->lastTradeSign)
-          << QString::number(q->lastTradeVolume) << stampText(q->time);
+          << centsText(toCents(q->low));
+        // Without the last trade the line ends here, so fields 16 and on never get their comma.
+        if (q->hasLastTrade)
+            f << QString::number(q->lastTradeSign) << QString::number(q->lastTradeVolume) << stampText(q->time);
     }
     f << QStringLiteral("\"]\n");
     return f.join(QLatin1Char(','));
 }
 
-QString Market::indexPage(const QDateTime& at)
+QString indexPageFor(const IndexQuote& shanghai, const IndexQuote& shenzhen)
 {
-    const QDateTime t = validOrNow(at);
     auto fields = [](const IndexQuote& q) {
         const qint64 value = toCents(q.value);
         const qint64 prev = toCents(q.prevClose);
@@ -992,8 +1014,19 @@ QString Market::indexPage(const QDateTime& at)
           << centsText(toCents(q.high)) << centsText(toCents(q.low)) << QString();
         return f.join(QLatin1Char(','));
     };
-    return QStringLiteral("var zs=[\"%1\",\"%2\"];\n")
-        .arg(fields(shanghaiIndex(t)), fields(shenzhenIndex(t)));
+    return QStringLiteral("var zs=[\"%1\",\"%2\"];\n").arg(fields(shanghai), fields(shenzhen));
+}
+
+QString Market::quoteLine(const QString& requested, const QDateTime& at)
+{
+    const QDateTime t = validOrNow(at);
+    return quoteLineFor(requested, isStockCode(requested) ? quote(requested, t) : std::nullopt, t);
+}
+
+QString Market::indexPage(const QDateTime& at)
+{
+    const QDateTime t = validOrNow(at);
+    return indexPageFor(shanghaiIndex(t), shenzhenIndex(t));
 }
 
 } // namespace sandbox

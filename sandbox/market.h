@@ -42,6 +42,7 @@ struct StockQuote {
     double amount = 0;            // 万元 traded today
     int lastTradeSign = 1;        // 1 buy, -1 sell
     qint64 lastTradeVolume = 0;   // lots
+    bool hasLastTrade = true;     // false when the source cannot tell the last trade: the line ends before it
     double limitUp = 0;
     double limitDown = 0;
     QDateTime time;               // the moment the data belongs to
@@ -84,6 +85,15 @@ struct BigOrderDay {
     qint64 sellShares() const { return hourSell[0] + hourSell[1] + hourSell[2] + hourSell[3]; }
 };
 
+// Six decimal digits.
+bool isStockCode(const QString& s);
+
+// The one-line quote reply for `requested` (echoed back, made safe for the line): the quote's
+// fields, or the line of a code the service does not know when there is no quote.
+QString quoteLineFor(const QString& requested, const std::optional<StockQuote>& quote, const QDateTime& t);
+// The index reply: both indices' fields as the page carries them.
+QString indexPageFor(const IndexQuote& shanghai, const IndexQuote& shenzhen);
+
 // What the market is asked to show besides its ordinary walk.
 enum class Scenario {
     None,     // the plain market
@@ -103,6 +113,9 @@ public:
     static constexpr int kStepsPerDay = 2 * kStepsPerSession;
 
     explicit Market(quint64 seed = 1, Scenario scenario = Scenario::None);
+    // A world that lists no stock: every code is unknown to it, so each information site written
+    // from it answers with its page without entries.
+    static std::unique_ptr<Market> withoutStocks(quint64 seed = 1);
     ~Market();
     Market(const Market&) = delete;
     Market& operator=(const Market&) = delete;
@@ -152,6 +165,7 @@ private:
 
     quint64 seed_;
     Scenario scenario_;
+    bool unlisted_ = false;
     std::unique_ptr<DayState> day_;
     std::unique_ptr<PastDays> past_;   // whole days already walked for their large trades
 };

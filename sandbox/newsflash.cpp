@@ -1,6 +1,7 @@
 #include "newsflash.h"
 
 #include "market.h"
+#include "marketfeed.h"
 #include "worldpick.h"
 
 #include <QRegularExpression>
@@ -41,6 +42,8 @@ QList<Item> itemsOfDay(const Market& market, const QDate& date)
 {
     const QStringList codes = market.codes();
     QList<Item> items;
+    if (codes.isEmpty())
+        return items;   // a world without stocks has no news about them
     int slot = 0;
     for (const auto& [hour, minute] : kSlots) {
         const quint64 pick = worldPick(market.seed(), 0x4E455753, quint64(date.toJulianDay()), quint64(slot++));
@@ -69,18 +72,32 @@ QList<Item> latest(const Market& market, const QDateTime& t, int count)
     return out;
 }
 
-QString listPage(const Market& market, const QString& baseUrl, const QDateTime& t)
+QList<NewsEntry> entries(const QList<Item>& items)
+{
+    QList<NewsEntry> out;
+    for (const Item& item : items)
+        out.append({item.time, item.headline, QString(), item.id});
+    return out;
+}
+
+QString listPageOf(const QString& baseUrl, const QList<NewsEntry>& items)
 {
     QString list;
-    for (const Item& item : latest(market, t, 12)) {
+    for (const NewsEntry& item : items) {
         const QString headline = item.headline.toHtmlEscaped();
-        list += QStringLiteral("<li><span>%1</span><a href=\"%2%3\" title=\"%4\" target=\"_blank\">%4</a></li>\r\n")
-                    .arg(item.time.toString(QStringLiteral("MM-dd hh:mm")), baseUrl, articlePath(item), headline);
+        const QString link = item.url.isEmpty() ? baseUrl + QStringLiteral("/news/1406,%1.html").arg(item.id) : item.url;
+        list += QStringLiteral("<li><span>%1</span><a href=\"%2\" title=\"%3\" target=\"_blank\">%3</a></li>\r\n")
+                    .arg(item.time.toString(QStringLiteral("MM-dd hh:mm")), link.toHtmlEscaped(), headline);
     }
     return page(QStringLiteral("财经快讯"),
                 QStringLiteral("<div class=\"nav\"><a href=\"%1/\" title=\"东方财富网首页\" target=\"_top\">首页</a></div>"
                                "<div class=\"mainCont\"><h2>股市直播</h2><ul class=\"list\">\r\n%2</ul></div>")
                     .arg(baseUrl, list));
+}
+
+QString listPage(const Market& market, const QString& baseUrl, const QDateTime& t)
+{
+    return listPageOf(baseUrl, entries(latest(market, t, 12)));
 }
 
 std::optional<QString> articlePage(const Market& market, const QString& path, const QDateTime& t)

@@ -10,6 +10,7 @@
 namespace sandbox {
 
 class Market;
+struct NewsEntry;
 
 namespace newsflash {
 
@@ -28,6 +29,11 @@ QList<Item> itemsOfDay(const Market& market, const QDate& date);
 QList<Item> latest(const Market& market, const QDateTime& t, int count);
 
 QString listPage(const Market& market, const QString& baseUrl, const QDateTime& t);
+// The list page of `items` (newest first); an item without an address of its own links to its
+// article page on this site.
+QString listPageOf(const QString& baseUrl, const QList<NewsEntry>& items);
+// The simulated world's newest items as the feed gives them.
+QList<NewsEntry> entries(const QList<Item>& items);
 // The article at `path` ("/news/1406,<id>.html"); nothing for an unknown or future item.
 std::optional<QString> articlePage(const Market& market, const QString& path, const QDateTime& t);
 

@@ -4,7 +4,11 @@
 #include "infosites.h"
 
 #include "market.h"
+#include "marketfeed.h"
 #include "pagegen.h"
+#include "upstream.h"
+
+#include <QRegularExpression>
 
 #include <optional>
 
@@ -62,26 +66,14 @@ QList<Notice> noticesOf(Market& market, const QString& code, const QDate& today)
     return list;
 }
 
+SitePage notFound()
+{
+    return {pagegen::page(QStringLiteral("公告不存在"), QStringLiteral("<p>该公告不存在。</p>")), 404};
+}
+
 QString caption(const QString& href, const QString& text)
 {
     return QStringLiteral("<span class=\"caption\"><a href=\"%1\">%2</a></span>").arg(href, text);
-}
-
-SitePage listPage(Market& market, const QString& code, const QDate& today)
-{
-    const QString name = market.nameOf(code);
-    QString rows = QStringLiteral("<li class=\"head\">") + caption(QStringLiteral("#"), QStringLiteral("公告标题"))
-                   + QStringLiteral("<span class=\"time\">公告时间</span></li>\r\n");
-    if (!name.isEmpty()) {
-        for (const Notice& n : noticesOf(market, code, today))
-            rows += QStringLiteral("<li>") + caption(QStringLiteral("Notice_Detail.aspx?id=") + n.id,
-                                                     name + u'(' + code + u')' + n.title)
-                    + QStringLiteral("<span class=\"time\">%1</span></li>\r\n").arg(pagegen::isoDate(n.date));
-    }
-    const QString body = QStringLiteral("<div class=\"nav\">东方财富网 &gt; 数据中心 &gt; 公告大全</div>\r\n"
-                                        "<div class=\"notice\"><ul>\r\n%1</ul></div>")
-                             .arg(rows);
-    return {pagegen::page(QStringLiteral("%1(%2)公告_东方财富网").arg(name, code), body)};
 }
 
 SitePage detailPage(Market& market, const QString& id, const QDate& today)
@@ -97,7 +89,7 @@ SitePage detailPage(Market& market, const QString& id, const QDate& today)
             notice = noticeOn(market.seed(), code, day);
     }
     if (!notice)
-        return {pagegen::page(QStringLiteral("公告不存在"), QStringLiteral("<p>该公告不存在。</p>")), 404};
+        return notFound();
     const QString title = market.nameOf(code) + u'(' + code + u')' + notice->title;
     return {pagegen::page(title, QStringLiteral("<h2>%1</h2><p>公告日期：%2</p><p>本公司及董事会全体成员保证"
                                                 "信息披露的内容真实、准确、完整，没有虚假记载、误导性陈述或重大遗漏。</p>")
@@ -106,11 +98,50 @@ SitePage detailPage(Market& market, const QString& id, const QDate& today)
 
 } // namespace
 
+QList<NoticeEntry> simulated(Market& market, const QString& code, const QDate& today)
+{
+    QList<NoticeEntry> out;
+    if (market.contains(code))
+        for (const Notice& n : noticesOf(market, code, today))
+            out.append({n.id, n.date, n.title});
+    return out;
+}
+
+QString listPage(const QString& name, const QString& code, const QList<NoticeEntry>& notices)
+{
+    QString rows = QStringLiteral("<li class=\"head\">") + caption(QStringLiteral("#"), QStringLiteral("公告标题"))
+                   + QStringLiteral("<span class=\"time\">公告时间</span></li>\r\n");
+    if (!name.isEmpty()) {
+        for (const NoticeEntry& n : notices)
+            rows += QStringLiteral("<li>") + caption(QStringLiteral("Notice_Detail.aspx?id=") + n.id,
+                                                     name + u'(' + code + u')' + n.title)
+                    + QStringLiteral("<span class=\"time\">%1</span></li>\r\n").arg(pagegen::isoDate(n.date));
+    }
+    const QString body = QStringLiteral("<div class=\"nav\">东方财富网 &gt; 数据中心 &gt; 公告大全</div>\r\n"
+                                        "<div class=\"notice\"><ul>\r\n%1</ul></div>")
+                             .arg(rows);
+    return pagegen::page(QStringLiteral("%1(%2)公告_东方财富网").arg(name, code), body);
+}
+
+SitePage movedPage(const QString& id)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{6})_([A-Za-z0-9]{1,40})$"));
+    const QRegularExpressionMatch m = form.match(id);
+    if (!m.hasMatch())
+        return notFound();
+    const QString address = upstream::noticeAddress(m.captured(1), m.captured(2));
+    return {pagegen::page(QStringLiteral("公告"),
+                          QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=%1\">"
+                                         "<p><a href=\"%1\">%1</a></p>").arg(address))};
+}
+
 std::optional<SitePage> answer(Market& market, const QString& path, const FieldReader& field,
                                const QDateTime& now)
 {
-    if (path == QLatin1String("/notice/notice_list.aspx"))
-        return listPage(market, field(QStringLiteral("code")), now.date());
+    if (path == QLatin1String("/notice/notice_list.aspx")) {
+        const QString code = field(QStringLiteral("code"));
+        return SitePage{listPage(market.nameOf(code), code, simulated(market, code, now.date()))};
+    }
     if (path == QLatin1String("/notice/notice_detail.aspx"))
         return detailPage(market, field(QStringLiteral("id")), now.date());
     return std::nullopt;

@@ -8,7 +8,9 @@
 #include "faults.h"
 #include "forms.h"
 #include "infosites.h"
+#include "livefeed.h"
 #include "market.h"
+#include "marketfeed.h"
 #include "newsflash.h"
 #include "qqfinance.h"
 #include "recommend.h"
@@ -60,6 +62,15 @@ QByteArray methodName(QHttpServerRequest::Method m)
     }
 }
 
+// A complete reply written straight to the socket, for answers that come after the handler
+// returned (a held reply, a live market page).
+void writeReply(QTcpSocket* socket, const QByteArray& body, const QByteArray& contentType)
+{
+    socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + contentType + "\r\nContent-Length: "
+                  + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    socket->disconnectFromHost();
+}
+
 bool isFormBody(const QHash<QByteArray, QByteArray>& headers)
 {
     const QByteArray type = headers.value("content-type");
@@ -75,12 +86,33 @@ struct Sandbox::Impl {
         int status;
     };
 
+    using Page = std::pair<QByteArray, QByteArray>;   // body and content type
+
     explicit Impl(Options o)
         : options(std::move(o)),
           market(options.seed, scenarioNamed(options.scenario).value_or(Scenario::None)),
           online(store)
     {
+        if (live()) {
+            unlisted = Market::withoutStocks(options.seed);
+            feed = std::make_unique<LiveFeed>(options.upstreams);
+        } else {
+            feed = std::make_unique<SimulatedFeed>(market);
+        }
     }
+
+    bool live() const { return options.market == QLatin1String("live"); }
+    // The world the information sites without a live source, and the companion pages that show a
+    // stock's figures, are written from: in live mode one without stocks, so each answers with its
+    // page without entries, never simulated figures beside live ones.
+    Market& world() { return unlisted ? *unlisted : market; }
+    bool answerMarketPage(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
+                          const QString& path, const FieldReader& field, const QDateTime& t, const Fault* reshape);
+    // Asks the feed with `ask` and answers with the page `write` makes of its answer, at once or
+    // when the answer comes; closes the connection without a page when the feed has none.
+    template <typename T>
+    void serve(const QHttpServerRequest& request, QTcpSocket* socket, const Fault* reshape,
+               const std::function<void(Done<T>)>& ask, std::function<Page(const T&)> write);
 
     void handle(const QHttpServerRequest& request, QTcpSocket* socket);
     void record(const LoggedRequest& r, const QHostAddress& from);
@@ -92,6 +124,8 @@ struct Sandbox::Impl {
 
     Options options;
     Market market;
+    std::unique_ptr<Market> unlisted;
+    std::unique_ptr<MarketFeed> feed;
     QElapsedTimer elapsed;
     QHash<QString, FixedPage> fixed;
     QSet<QString> silent;
@@ -191,6 +225,70 @@ void Sandbox::Impl::record(const LoggedRequest& r, const QHostAddress& from)
     }
 }
 
+template <typename T>
+void Sandbox::Impl::serve(const QHttpServerRequest& request, QTcpSocket* socket, const Fault* reshape,
+                          const std::function<void(Done<T>)>& ask, std::function<Page(const T&)> write)
+{
+    auto inHandler = std::make_shared<bool>(true);
+    const std::optional<Fault> fault = reshape ? std::optional<Fault>(*reshape) : std::nullopt;
+    const QPointer<QTcpSocket> guard(socket);
+    // `request` is only read while the handler still runs; a later answer goes to the socket.
+    ask([inHandler, fault, guard, &request, write = std::move(write)](std::optional<T> value) {
+        if (!guard)
+            return;
+        if (!value)
+            return guard->disconnectFromHost();
+        const auto [body, type] = write(*value);
+        if (fault)
+            return sendReshaped(*fault, guard, body, type, 200);
+        if (*inHandler)
+            return Server::reply(request, guard, body, type);
+        writeReply(guard, body, type);
+    });
+    *inHandler = false;
+}
+
+bool Sandbox::Impl::answerMarketPage(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
+                                     const QString& path, const FieldReader& field, const QDateTime& t,
+                                     const Fault* reshape)
+{
+    auto gbk = [](const QString& html) { return Page{net::toGbk(html), kGbkHtml}; };
+    if (path == QLatin1String("/em_quote2007/optional.aspx")) {
+        const QString code = field(QStringLiteral("fav"));
+        serve<QuoteAnswer>(
+            request, socket, reshape, [&](Done<QuoteAnswer> done) { feed->quote(code, t, std::move(done)); },
+            [code, t](const QuoteAnswer& q) { return Page{quoteLineFor(code, q, t).toUtf8(), kUtf8Html}; });
+        return true;
+    }
+    if (path == QLatin1String("/em_quote2007/default.aspx")) {
+        serve<IndexAnswer>(
+            request, socket, reshape, [&](Done<IndexAnswer> done) { feed->indices(t, std::move(done)); },
+            [](const IndexAnswer& i) { return Page{indexPageFor(i.shanghai, i.shenzhen).toUtf8(), kUtf8Html}; });
+        return true;
+    }
+    if (path == QLatin1String("/notice/notice_list.aspx")) {
+        const QString code = field(QStringLiteral("code"));
+        serve<NoticeAnswer>(
+            request, socket, reshape, [&](Done<NoticeAnswer> done) { feed->notices(code, t, std::move(done)); },
+            [code, gbk](const NoticeAnswer& n) { return gbk(notices::listPage(n.name, code, n.notices)); });
+        return true;
+    }
+    if (path == QLatin1String("/news/cgszb.html")) {
+        serve<QList<NewsEntry>>(
+            request, socket, reshape, [&](Done<QList<NewsEntry>> done) { feed->newsFlash(t, 12, std::move(done)); },
+            [base = baseUrl(), gbk](const QList<NewsEntry>& items) { return gbk(newsflash::listPageOf(base, items)); });
+        return true;
+    }
+    if (const std::optional<bigorder::Request> page = bigorder::parse(r.path)) {   // the large-order statistics site
+        serve<BigOrderAnswer>(
+            request, socket, reshape,
+            [&](Done<BigOrderAnswer> done) { feed->bigOrders(page->code, t, page->days(), std::move(done)); },
+            [p = *page, gbk](const BigOrderAnswer& a) { return gbk(bigorder::pageFor(p, a)); });
+        return true;
+    }
+    return false;
+}
+
 void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
                            const QByteArray& rawQuery, const Fault* reshape)
 {
@@ -219,10 +317,8 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     const QDateTime t = now();
     auto field = [&](const QString& key) { return fieldValue(rawQuery, r.form, key); };
 
-    if (path == QLatin1String("/em_quote2007/optional.aspx"))
-        return send(market.quoteLine(field(QStringLiteral("fav")), t).toUtf8(), kUtf8Html);
-    if (path == QLatin1String("/em_quote2007/default.aspx"))
-        return send(market.indexPage(t).toUtf8(), kUtf8Html);
+    if (answerMarketPage(request, socket, r, path, field, t, reshape))
+        return;
     auto sendPage = [&](const QString& page, int status = 200) { send(net::toGbk(page), kGbkHtml, status); };
     auto sendFramed = [&](const QString& payload, int status = 200) { sendPage(companion::frame(payload), status); };
     if (path == QLatin1String("/gplogin.asp"))
@@ -245,7 +341,7 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
         return sendPage(companion::chatPage(uin.isEmpty() ? field(QStringLiteral("uin")) : uin));
     }
     if (path == QLatin1String("/gpgetstock.asp"))
-        return sendPage(companion::stockPage(market, field(QStringLiteral("name")), t));
+        return sendPage(companion::stockPage(world(), field(QStringLiteral("name")), t));
     if (path == QLatin1String("/gpcgad.html"))
         return sendPage(companion::adPage(baseUrl()));
     if (path == QLatin1String("/gpreadall.asp"))
@@ -279,32 +375,34 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     if (path == QLatin1String("/gpreadzhpj.asp"))
         return sendFramed(companioninfo::evaluationsPayload(baseUrl()));
     if (path == companioninfo::kTodayInfoPath)
-        return sendPage(companioninfo::todayInfoPage(market, baseUrl(), t));
+        return sendPage(companioninfo::todayInfoPage(world(), baseUrl(), t));
 
-    // East Money stock site: the news flash and its articles.
-    if (path == QLatin1String("/news/cgszb.html"))
-        return sendPage(newsflash::listPage(market, baseUrl(), t));
-    if (const auto article = newsflash::articlePage(market, path, t))
+    // In live mode a notice of the list is read on the announcement service's own page.
+    if (live() && path == QLatin1String("/notice/notice_detail.aspx")) {
+        const SitePage moved = notices::movedPage(field(QStringLiteral("id")));
+        return sendPage(moved.html, moved.status);
+    }
+    // East Money stock site: the news flash's articles.
+    Market& info = world();
+    if (const auto article = newsflash::articlePage(info, path, t))
         return sendPage(*article);
     // The stock blogs of the directory.
-    if (const auto blog = blogs::page(market, path, t))
+    if (const auto blog = blogs::page(info, path, t))
         return send(blog->body, blog->contentType);
     // The sites that evaluate a stock.
-    if (const auto evaluation = evaluations::page(market, path, r.query, t))
+    if (const auto evaluation = evaluations::page(info, path, r.query, t))
         return sendPage(*evaluation);
     // QQ finance: the daily index pages.
-    if (const auto day = qqfinance::dayPage(market, baseUrl(), path, t))
+    if (const auto day = qqfinance::dayPage(info, baseUrl(), path, t))
         return sendPage(*day);
 
-    // The outside information sites: stock forum, commentary, notice list, company news.
+    // The outside information sites: stock forum, commentary, notices, company news.
     const QString base = baseUrl();
     for (const std::optional<SitePage>& site :
-         {forum::answer(market, path, t, base), commentary::answer(market, path, field, t),
-          notices::answer(market, path, field, t), companypage::answer(market, path, t, base)})
+         {forum::answer(info, path, t, base), commentary::answer(info, path, field, t),
+          notices::answer(info, path, field, t), companypage::answer(info, path, t, base)})
         if (site)
             return sendPage(site->html, site->status);
-    if (const auto page = bigorder::page(market, r.path, t))   // the large-order statistics site
-        return sendPage(*page);
 
     send("<html><body>404 Not Found</body></html>", kUtf8Html, 404);
 }
@@ -335,6 +433,8 @@ bool Sandbox::start(QString* error)
     if (!companion::isStatusMode(d->options.status))
         return fail(QStringLiteral("unknown status mode \"%1\" (expected %2)")
                         .arg(d->options.status, companion::statusModes().join(QStringLiteral(", "))));
+    if (d->options.market != QLatin1String("simulated") && !d->live())
+        return fail(QStringLiteral("unknown market \"%1\" (expected simulated or live)").arg(d->options.market));
     if (!scenarioNamed(d->options.scenario))
         return fail(QStringLiteral("unknown scenario \"%1\" (expected %2)")
                         .arg(d->options.scenario, scenarioNames().join(QStringLiteral(", "))));
@@ -422,9 +522,7 @@ int Sandbox::releaseHeld()
     for (const auto& [socket, page] : waiting) {
         if (!socket || socket->state() != QAbstractSocket::ConnectedState)
             continue;
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + page.contentType + "\r\nContent-Length: "
-                      + QByteArray::number(page.body.size()) + "\r\nConnection: close\r\n\r\n" + page.body);
-        socket->disconnectFromHost();
+        writeReply(socket, page.body, page.contentType);
         ++answered;
     }
     return answered;
@@ -523,6 +621,11 @@ void Sandbox::setClock(const QDateTime& start, double speed)
 Market& Sandbox::market()
 {
     return d->market;
+}
+
+MarketFeed& Sandbox::feed()
+{
+    return *d->feed;
 }
 
 } // namespace sandbox

@@ -34,6 +34,13 @@ struct Options {
     // Stocks steered on purpose: empty for the plain market, "alerts" for a market in which every
     // kind of trading alert shows within a minute or two (see scenarioSummary() in market.h).
     QString scenario;
+    // "simulated" (the default): the market pages come from the simulated world. "live": they come
+    // from today's market-data services, and the other information sites answer with their pages
+    // without entries.
+    QString market = QStringLiteral("simulated");
+    // Upstream name -> base address for the live market (see upstream::names()); names not given
+    // take their real address.
+    QHash<QString, QString> upstreams;
     // Faults put on paths from the start (see setFault), in the order given.
     QList<QPair<QString, Fault>> faults;
 };
@@ -58,6 +65,7 @@ struct LoggedRequest {
 };
 
 class Market;
+class MarketFeed;
 class Server;
 
 class Sandbox : public QObject {
@@ -113,6 +121,8 @@ public:
     // clock.
     void setClock(const QDateTime& start, double speed = 1.0);
     Market& market();
+    // What the market pages are written from: the simulated world or the live services.
+    MarketFeed& feed();
 
 private:
     struct Impl;

@@ -13,13 +13,17 @@
 #include <memory>
 
 struct AppFixture {
-    explicit AppFixture(const QDateTime& now = QDateTime(QDate(2026, 12, 9), QTime(10, 0)))
+    // `configure` may change the sandbox's options before it starts (the live market, say).
+    explicit AppFixture(const QDateTime& now = QDateTime(QDate(2026, 12, 9), QTime(10, 0)),
+                        const std::function<void(sandbox::Options&)>& configure = {})
         : clock(now)
     {
         sandbox::Options options;
         options.port = 0;
         options.clockStart = now;
         options.dataDir = dir.filePath("sandbox");
+        if (configure)
+            configure(options);
         box = std::make_unique<sandbox::Sandbox>(options);
         QString error;
         started = box->start(&error);

@@ -1,0 +1,20 @@
+// The live market's readers of upstream replies (quote lines of both services, the index reply,
+// the large-trade list, the money flow, notices and news): each reads the same bytes.
+#include "fuzzinput.h"
+#include "upstream.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    using namespace sandbox::upstream;
+    const QByteArray body = fuzz::bytes(data, size);
+    const QStringList codes = {QStringLiteral("600036"), QStringLiteral("000001")};
+    const QDate day(2026, 12, 9);
+    (void)readTencent(body, codes);
+    (void)readSina(body, codes);
+    (void)readIndices(body);
+    (void)readBills(body, day, QDateTime(day, QTime(14, 30)));
+    (void)readMoneyFlow(body);
+    (void)readNotices(body, codes.first());
+    (void)readNews(body);
+    return 0;
+}

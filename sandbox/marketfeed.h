@@ -1,0 +1,79 @@
+// What the market pages are written from: the quote of a stock, the two indices, a stock's large
+// trades today and over the last days, its notices and the news flash. The simulated world is one
+// feed, the live market-data services another; the pages' layouts do not know which one they read.
+//
+// Every request calls `done` exactly once, at once or later from the event loop. An empty optional
+// means no source could answer: the page is then not served at all.
+#pragma once
+
+#include "market.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace sandbox {
+
+// One line of a stock's notice list.
+struct NoticeEntry {
+    QString id;      // what the notice's detail page is asked for with
+    QDate date;
+    QString title;
+};
+
+// One item of the news flash.
+struct NewsEntry {
+    QDateTime time;
+    QString headline;
+    QString url;   // the article's address; empty: the page's own article path
+    QString id;    // yyyyMMddhhmm, for the page's own article path
+};
+
+// A stock's quote, or nothing when the source does not know the code.
+using QuoteAnswer = std::optional<StockQuote>;
+// A stock's large trades with its name (empty for an unknown stock).
+struct BigOrderAnswer {
+    QString name;
+    QList<BigOrderDay> days;   // oldest first
+};
+struct NoticeAnswer {
+    QString name;   // empty for an unknown stock
+    QList<NoticeEntry> notices;   // newest first, as the list shows them
+};
+struct IndexAnswer {
+    IndexQuote shanghai;
+    IndexQuote shenzhen;
+};
+
+template <typename T>
+using Done = std::function<void(std::optional<T>)>;
+
+class MarketFeed {
+public:
+    virtual ~MarketFeed() = default;
+    virtual void quote(const QString& code, const QDateTime& t, Done<QuoteAnswer> done) = 0;
+    virtual void indices(const QDateTime& t, Done<IndexAnswer> done) = 0;
+    // Today's large trades (one day) or the last `days` trading days.
+    virtual void bigOrders(const QString& code, const QDateTime& t, int days, Done<BigOrderAnswer> done) = 0;
+    virtual void notices(const QString& code, const QDateTime& t, Done<NoticeAnswer> done) = 0;
+    virtual void newsFlash(const QDateTime& t, int count, Done<QList<NewsEntry>> done) = 0;
+};
+
+// The simulated world as a feed: it always answers, at once.
+class SimulatedFeed : public MarketFeed {
+public:
+    explicit SimulatedFeed(Market& market) : market_(market) {}
+    void quote(const QString& code, const QDateTime& t, Done<QuoteAnswer> done) override;
+    void indices(const QDateTime& t, Done<IndexAnswer> done) override;
+    void bigOrders(const QString& code, const QDateTime& t, int days, Done<BigOrderAnswer> done) override;
+    void notices(const QString& code, const QDateTime& t, Done<NoticeAnswer> done) override;
+    void newsFlash(const QDateTime& t, int count, Done<QList<NewsEntry>> done) override;
+
+private:
+    Market& market_;
+};
+
+} // namespace sandbox

@@ -1,0 +1,133 @@
+// The program against the live market: a live sandbox whose upstreams are a stand-in serving the
+// recorded replies. What the windows show is the recorded market, translated field by field.
+#include "app/mainwindow.h"
+#include "appfixture.h"
+#include "bigorder/bigordercontroller.h"
+#include "core/guard.h"
+#include "core/stockcodefile.h"
+#include "info/blogcontroller.h"
+#include "livedata.h"
+#include "ticker/tickercontroller.h"
+
+#include <QDir>
+#include <QLabel>
+
+using app::MainWindow;
+
+namespace {
+
+// After the close on a weekday, so the first show fills the quote panel and the banner itself.
+const QDateTime kAfterClose(QDate(2026, 12, 9), QTime(16, 0));
+
+struct LiveProgram {
+    LiveProgram()
+        : f(kAfterClose, [this](sandbox::Options& o) {
+              o.market = QStringLiteral("live");
+              o.upstreams = up.bases();
+          })
+    {
+        QDir().mkpath(f.systemFile(""));
+        app::writeStockCodeFile(f.systemFile("gp06856.dat"), "600036");
+    }
+    StandIn up;   // first, so it is up before the program's sandbox asks it
+    AppFixture f;
+};
+
+QString text(const QWidget& w, const char* name)
+{
+    const QLabel* l = w.findChild<QLabel*>(QString::fromLatin1(name));
+    return l ? l->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+} // namespace
+
+class TestLiveMarket : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void quotePanelBannerChartsNoticesAndNewsShowTheLiveMarket()
+    {
+        LiveProgram p;
+        QVERIFY(p.up.started && p.f.started);
+        MainWindow w(*p.f.context, nullptr);
+        w.show();
+        QCOMPARE(p.f.prompter.texts(), QStringList{});
+        QCOMPARE(p.f.context->state.CurrentName, QStringLiteral("招商银行"));
+
+        // The quote panel, from Tencent's line.
+        QCOMPARE(text(w, "Label2"), QStringLiteral("35.12元"));
+        QCOMPARE(text(w, "Label44"), QStringLiteral("0.92%"));
+        QCOMPARE(text(w, "Label4"), QStringLiteral("0.32元"));
+        QCOMPARE(text(w, "Label38"), QStringLiteral("35.11元(320手)"));
+        QCOMPARE(text(w, "Label37"), QStringLiteral("35.12元(150手)"));
+        QCOMPARE(text(w, "Label8"), QStringLiteral("456789手"));
+        QCOMPARE(text(w, "Label7"), QStringLiteral("160123.00万元"));
+        QCOMPARE(text(w, "Label25"), QStringLiteral("开盘价：34.90元"));
+        QCOMPARE(text(w, "Label23"), QStringLiteral("最高价：35.30元"));
+        QCOMPARE(text(w, "Label24"), QStringLiteral("最低价：34.75元"));
+        QCOMPARE(text(w, "Label29"), QStringLiteral("0"));   // no earlier reading to tell the last trade from
+
+        // The banner's two lines, from East Money's index reply.
+        QCOMPARE(p.f.context->index.line1,
+                 QStringLiteral("上证指数：3050.12  涨13.66↑  幅度：0.45%  总成交量：4123亿 上涨：1523 下跌：712 平盘：65"
+                                "  昨收：3036.46  今开：3036.50  最高：3061.20  最低：3030.01"));
+        QCOMPARE(p.f.context->index.line2,
+                 QStringLiteral("深圳成指：10012.35  跌-31.14↓  幅度：-0.31%  总成交量：5235亿 上涨：1102 下跌：1598 平盘：120"
+                                "  昨收：10043.49  今开：10043.20  最高：10080.11  最低：9990.02"));
+        QCOMPARE(p.f.context->index.flag2, QStringLiteral("1"));
+
+        // The large-order charts' lists: Sina's large trades of the day, East Money's ten days.
+        const bigorder::BigOrderLists& lists = w.bigOrder().lists();
+        QTRY_COMPARE(lists.HourBuyList, (QStringList{"0", "150000", "0", "60000"}));
+        QCOMPARE(lists.HourSellList, (QStringList{"4000", "0", "20000", "0"}));
+        QTRY_COMPARE(lists.PieValueList, (QStringList{"0", "0", "26", "64", "2", "8", "0", "0"}));
+        QTRY_COMPARE(lists.DayLabelList.size(), 10);
+        QCOMPARE(lists.DayBuyList.first(), QStringLiteral("1000000"));
+        QCOMPARE(lists.DaySellList.at(1), QStringLiteral("500000"));
+
+        // The notice line: East Money's announcement list has one of today.
+        QCOMPARE(text(w, "Label15"), QStringLiteral("今日有公告,点击查看最新公告"));
+
+        // The news flash, and its link opens the article on East Money.
+        w.blogs().Timer5Timer(*w.blogTimer());
+        QTRY_VERIFY(text(w, "Label48").endsWith(QStringLiteral("招商银行：拟发行不超过300亿元金融债")));
+        w.blogs().Label48Click();
+        QCOMPARE(p.f.opener.opened, QStringList{"https://finance.eastmoney.com/a/202612103262789012.html"});
+    }
+
+    void tickerRowsOfTwoWatchedStocks()
+    {
+        LiveProgram p;
+        p.f.context->alerts.AlertCodes = {QStringLiteral("600036"), QStringLiteral("000001")};
+        ticker::TickerController ticker(p.f.context->alerts, p.f.context->index, p.f.context->settings, p.f.clock,
+                                        p.f.prompter);
+        ticker.N13Click();
+        for (int i = 0; i < 2; ++i) {
+            ticker.Timer1Timer();
+            QTRY_VERIFY(!ticker.waiting());
+        }
+        const QStringList expected[] = {{"招商银行", "35.12", "0.92%", "35.30", "34.75", "456789手"},
+                                        {"平安银行", "11.02", "-0.72%", "11.12", "10.98", "987654手"}};
+        for (int r = 0; r < 2; ++r)
+            for (int c = ticker::NameColumn; c < ticker::ColumnCount; ++c)
+                QVERIFY2(ticker.window().cell(r, ticker::Column(c))->text().startsWith(expected[r][c]),
+                         qPrintable(ticker.window().cell(r, ticker::Column(c))->text()));
+    }
+
+    void aFailingUpstreamLeavesThePanelAsItWas()
+    {
+        LiveProgram p;
+        MainWindow w(*p.f.context, nullptr);
+        w.show();
+        QCOMPARE(text(w, "Label2"), QStringLiteral("35.12元"));
+        p.up.box->setFault(QStringLiteral("/q=*"), QStringLiteral("refuse"));
+        p.up.box->setFault(QStringLiteral("/list=*"), QStringLiteral("500"));
+        p.up.box->setFixedPage(QStringLiteral("/q=sh600036"), "");
+        QTest::qWait(1100);   // past the cache
+        QVERIFY(!app::guarded(p.f.prompter, [&] { w.start(); }));   // the start ended at the failed quote
+        QCOMPARE(text(w, "Label2"), QStringLiteral("35.12元"));
+        QCOMPARE(p.f.prompter.texts(), QStringList{});   // a silent failure, as the program's rules say
+    }
+};
+
+QTEST_MAIN(TestLiveMarket)
+#include "test_live_market.moc"

@@ -1,0 +1,65 @@
+// The recorded replies of the live market's upstream services (tests/data/live) and a stand-in
+// upstream that serves them on loopback: a second sandbox whose pages are those replies.
+#pragma once
+
+#include "sandbox.h"
+#include "upstream.h"
+
+#include <QFile>
+#include <QTest>
+#include <memory>
+
+inline QByteArray liveData(const char* name)
+{
+    QFile f(QStringLiteral(HUILAN_TEST_DATA "/live/") + QLatin1String(name));
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("missing test data %s", name);
+    return f.readAll();
+}
+
+// The upstream paths the live market asks, as the stand-in serves them.
+inline const QString kTencentBoth = QStringLiteral("/q=sz000001,sh600036");
+inline const QString kSinaBoth = QStringLiteral("/list=sz000001,sh600036");
+inline const QString kIndexApi = QStringLiteral("/api/qt/ulist.np/get");
+inline const QString kBillApi = QStringLiteral("/quotes_service/api/json_v2.php/CN_Bill.GetBillList");
+inline const QString kFlowApi = QStringLiteral("/api/qt/stock/fflow/daykline/get");
+inline const QString kNoticeApi = QStringLiteral("/api/security/ann");
+inline const QString kNewsApi = QStringLiteral("/comm/web/getFastNewsList");
+
+struct StandIn {
+    StandIn()
+    {
+        sandbox::Options o;
+        o.port = 0;
+        o.dataDir = dir.filePath(QStringLiteral("standin"));
+        box = std::make_unique<sandbox::Sandbox>(o);
+        started = box->start();
+        const QByteArray gbk = "text/html; charset=GBK";
+        const QByteArray json = "application/json; charset=utf-8";
+        for (const QString& p : {kTencentBoth, QStringLiteral("/q=sh600036,sz000001"), QStringLiteral("/q=sh600036"), QStringLiteral("/q=sz000001"),
+                                 QStringLiteral("/q=sh600999")})
+            box->setFixedPage(p, liveData("tencent_quotes.txt"), gbk);
+        for (const QString& p : {kSinaBoth, QStringLiteral("/list=sh600036,sz000001"), QStringLiteral("/list=sh600036"), QStringLiteral("/list=sz000001"),
+                                 QStringLiteral("/list=sh600999")})
+            box->setFixedPage(p, liveData("sina_quotes.txt"), gbk);
+        box->setFixedPage(kIndexApi, liveData("eastmoney_indices.json"), json);
+        box->setFixedPage(kBillApi, liveData("sina_bills.txt"), gbk);
+        box->setFixedPage(kFlowApi, liveData("eastmoney_moneyflow.json"), json);
+        box->setFixedPage(kNoticeApi, liveData("eastmoney_notices.json"), json);
+        box->setFixedPage(kNewsApi, liveData("eastmoney_news.json"), json);
+    }
+
+    // Every upstream name pointed at the stand-in.
+    QHash<QString, QString> bases() const
+    {
+        QHash<QString, QString> out;
+        for (const QString& name : sandbox::upstream::names())
+            out.insert(name, box->baseUrl());
+        return out;
+    }
+    int asked(const QString& path) const { return int(box->requestsTo(path).size()); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<sandbox::Sandbox> box;
+    bool started = false;
+};
