@@ -1,6 +1,7 @@
 // The companion server's information pages on the main window: the drop-down of sites that
-// evaluate the stock, the refresh link of the online count, and the links to today's important
-// information and to the QQ finance site's index of the previous day.
+// evaluate the stock, the online count (read at start-up, every tenth minute tick and from its
+// refresh link), and the links to today's important information and to the QQ finance site's
+// index of the previous day.
 #pragma once
 
 #include "info/companionpages.h"
