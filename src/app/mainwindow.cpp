@@ -4,33 +4,25 @@
 #include "app/statuscheck.h"
 #include "app/tray.h"
 #include "core/calendar.h"
-#include "core/companion.h"
 #include "core/eventlog.h"
 #include "core/guard.h"
 #include "core/stockcode.h"
 #include "core/stockcodefile.h"
 #include "info/cellgrid.h"
 #include "info/companioncontroller.h"
-#include "core/stockticket.h"
-#include "market/quote.h"
+#include "market/marketcontroller.h"
 #include "market/quotepanel.h"
-#include "net/codecs.h"
 #include "net/httpclient.h"
 #include "recommend/recommendwindow.h"
 #include "widgets/webpane.h"
 #include "widgets/widgets.h"
 
-#include <QAbstractScrollArea>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QHeaderView>
-#include <QPainter>
 #include <QScopedValueRollback>
 #include <QStatusBar>
-#include <QTableWidget>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -41,50 +33,6 @@ namespace {
 
 constexpr int kClientWidth = 932;
 constexpr int kClientHeight = 628;
-// Marks the widgets whose mouse moves clear the TV channel column's highlight.
-constexpr char kClearsTvHover[] = "clearsTvHover";
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
-{
-    return placedLabel(parent, name, text, geometry);
-}
-
-QGroupBox* groupBox(QWidget* parent, const char* name, const QString& title, const QRect& geometry)
-{
-    auto* box = new QGroupBox(title, parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(geometry);
-    return box;
-}
-
-// Small pictures drawn at run time: a magnifier for the search button and the
-// Fetion badge. They carry no text.
-QPixmap glyph(char kind, int size)
-{
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    switch (kind) {
-    case 's': {   // magnifier
-        p.setPen(QPen(QColor(0, 0, 128), size / 8.0));
-        p.drawEllipse(QRectF(size * 0.12, size * 0.12, size * 0.5, size * 0.5));
-        p.drawLine(QPointF(size * 0.55, size * 0.55), QPointF(size * 0.88, size * 0.88));
-        break;
-    }
-    case 'f':   // Fetion badge: a green speech bubble
-        p.setBrush(QColor(40, 160, 60));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(QRectF(1, 1, size - 2, size * 0.7), 4, 4);
-        p.drawPolygon(QPolygonF({QPointF(size * 0.25, size * 0.65), QPointF(size * 0.5, size * 0.65),
-                                 QPointF(size * 0.2, size * 0.95)}));
-        break;
-    default:
-        break;
-    }
-    return pixmap;
-}
-
 
 } // namespace
 
@@ -109,13 +57,14 @@ MainWindow::MainWindow(AppContext& context, QWidget* splash, QWidget* parent)
     IdHTTP5 = new net::HttpClient(QStringLiteral("IdHTTP5"), this);
     m_forum = new info::ForumController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.opener, *IdHTTP5, this);
     m_news = new info::StockNewsController(m_state, m_ctx.settings, m_ctx.clock, m_ctx.opener, *IdHTTP2, this);
+    m_market = new market::MarketController(m_state, m_ctx.settings, m_ctx.prompter, m_ctx.index, *IdHTTP1, this);
 
     buildInfoControllers();
     buildControls();
     buildTimers();
     // Image2MouseMove: moving over the quote panel clears the channel column's highlight, as the
     // TV start screen does; the two big-order charts do the same below.
-    clearTvHoverOver(m_quotePanel);
+    m_tv->clearHighlightOnMouseMove(m_market->quotePanel());
     m_alerts = new alerts::AlertController(m_ctx.alerts, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
                                            *Timer4, *Timer1, this);
     connect(Timer4, &QTimer::timeout, m_alerts, &alerts::AlertController::Timer4Timer);
@@ -139,18 +88,8 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::buildControls()
 {
-    // Top banner: the index summary lines, white on black like a market board.
-    m_banner = label(this, "Panel4", QString(), {0, 0, kClientWidth, 26});
-    m_banner->setAutoFillBackground(true);
-    m_banner->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_banner->setIndent(6);
-    QPalette bp = m_banner->palette();
-    bp.setColor(QPalette::Window, Qt::black);
-    bp.setColor(QPalette::WindowText, QColor(255, 0, 0));
-    m_banner->setPalette(bp);
-    QFont bannerFont = m_banner->font();
-    bannerFont.setPixelSize(11);   // a whole summary line (about 120 characters) fits the width
-    m_banner->setFont(bannerFont);
+    // Top banner: the index summary lines.
+    m_market->banner()->setGeometry(0, 0, kClientWidth, 26);
 
     // Left column: the TV viewer, site ratings and blog mentions, links, online users.
     m_tv = new tv::TvController(m_state, m_ctx.prompter, m_ctx.opener, *IdHTTP1,
@@ -158,9 +97,9 @@ void MainWindow::buildControls()
     m_tv->panel()->setParent(this);
     m_tv->panel()->setGeometry(2, 28, 400, 366);
 
-    m_ratingsCaption = label(this, "Label21", QStringLiteral("在各大网站对该股的综合评价："), {4, 398, 396, 18});
+    m_ratingsCaption = placedLabel(this, "Label21", QStringLiteral("在各大网站对该股的综合评价："), {4, 398, 396, 18});
     m_companion->ComboBox1()->setGeometry(4, 418, 396, 24);
-    m_blogCaption = label(this, "Label26", QStringLiteral("当前知名博客提及该股："), {4, 446, 396, 18});
+    m_blogCaption = placedLabel(this, "Label26", QStringLiteral("当前知名博客提及该股："), {4, 446, 396, 18});
     m_blogs->ComboBox2()->setGeometry(4, 466, 396, 24);
     m_blogs->Label41()->setGeometry(4, 492, 372, 18);
     for (QLabel* picture : {m_blogs->Image9(), m_blogs->Image10(), m_blogs->Image12()})
@@ -168,8 +107,8 @@ void MainWindow::buildControls()
 
     m_companion->Label31()->setGeometry(4, 514, 110, 20);
     m_companion->Label32()->setGeometry(120, 514, 110, 20);
-    label(this, "Label16", QStringLiteral("在线人数"), {240, 514, 56, 20});
-    m_onlineCount = label(this, "Label20", QStringLiteral("0"), {298, 514, 36, 20});
+    placedLabel(this, "Label16", QStringLiteral("在线人数"), {240, 514, 56, 20});
+    m_onlineCount = placedLabel(this, "Label20", QStringLiteral("0"), {298, 514, 36, 20});
     m_companion->Label11()->setGeometry(336, 514, 32, 20);
 
     auto* settingsLink = new ClickLabel(QStringLiteral("Label18"), QStringLiteral("股价提示设置"),
@@ -180,7 +119,7 @@ void MainWindow::buildControls()
     linkFont.setBold(true);
     settingsLink->setFont(linkFont);
     auto* fetion = new ClickLabel(QStringLiteral("Image15"), QString(), ClickLabel::Hover::None, this);
-    fetion->setPixmap(glyph('f', 22));
+    fetion->setPixmap(glyph(Glyph::Fetion, 22));
     fetion->setGeometry(104, 540, 24, 22);
     fetion->setToolTip(QStringLiteral("不了解飞信，点这里进入中国移动官方网站查询"));
     connect(fetion, &ClickLabel::clicked, this,
@@ -191,18 +130,17 @@ void MainWindow::buildControls()
     m_adStrip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     // Right part, first row: code entry and quote panel beside the stock page.
-    label(this, "Label17", QStringLiteral("输入股票代码："), {406, 30, 100, 24});
+    placedLabel(this, "Label17", QStringLiteral("输入股票代码："), {406, 30, 100, 24});
     m_codeEdit = new DigitEdit(QStringLiteral("Edit1"), 6, this);
     m_codeEdit->setGeometry(506, 30, 120, 24);
     auto* search = new ClickLabel(QStringLiteral("Image17"), QString(), ClickLabel::Hover::None, this);
-    search->setPixmap(glyph('s', 24));
+    search->setPixmap(glyph(Glyph::Search, 24));
     search->setToolTip(QStringLiteral("查询"));
     search->setAccessibleName(QStringLiteral("查询"));
     search->setGeometry(632, 30, 26, 24);
     connect(search, &ClickLabel::clicked, this, &MainWindow::ChangeStock);
 
-    m_quotePanel = new market::QuotePanel(this);
-    m_quotePanel->setGeometry(406, 56, 324, 126);
+    m_market->quotePanel()->setGeometry(406, 56, 324, 126);
 
     auto* panel10 = new QFrame(this);
     panel10->setObjectName(QStringLiteral("Panel10"));
@@ -214,9 +152,9 @@ void MainWindow::buildControls()
     p10->addWidget(m_stockPage);
 
     // Forum posts.
-    m_forumBox = groupBox(this, "GroupBox1",
-                          QStringLiteral("网民对该股的最新热评（所有数据来自于各大股票论坛，仅供参考）"),
-                          {406, 184, 524, 156});
+    m_forumBox = new QGroupBox(QStringLiteral("网民对该股的最新热评（所有数据来自于各大股票论坛，仅供参考）"), this);
+    m_forumBox->setObjectName(QStringLiteral("GroupBox1"));
+    m_forumBox->setGeometry(406, 184, 524, 156);
     auto* fl = new QVBoxLayout(m_forumBox);
     fl->setContentsMargins(4, 2, 4, 4);
     fl->addWidget(m_forum->grid());
@@ -309,12 +247,6 @@ void MainWindow::setStatusPanel(int index, const QString& text)
         panel->setText(text);
 }
 
-void MainWindow::endProgram(int code)
-{
-    requestExit(code);
-    throw SilentAbort{};
-}
-
 void MainWindow::requestExit(int code)
 {
     m_endRequested = true;
@@ -360,20 +292,20 @@ void MainWindow::firstShowSteps()
     createbase();
     sendbase();
     getbase();
-    getmail();
+    getmail(m_ctx, *IdHTTP1, [this](const QString& page) { m_tv->waitingPage().navigate(page); },
+            [this] { requestExit(); });
     m_statusChecked = true;
-    yzgp(m_state.CurrentCode);
+    m_market->yzgp(m_state.CurrentCode);
     for (net::HttpClient* client : {IdHTTP1, IdHTTP2, IdHTTP5})
         client->setReadTimeout(6000);
     m_tv->preparePlayer();
     m_companion->readzhpj();
-    readtoday();
+    m_companion->readtoday();
     m_tv->addtv();
     m_today = m_ctx.clock.now().date();
     m_tv->showToday(dateText(m_today));
     startRunTimers();
-    findChild<QLabel*>(QStringLiteral("Label31"))->setText(QStringLiteral("今日重大信息"));
-    findChild<QLabel*>(QStringLiteral("Label32"))->setText(QStringLiteral("昨日财经要闻"));
+    m_companion->showLinkCaptions();
     m_tv->parkWaitingPage();
     m_adStrip->navigate(m_state.ServerBase + QStringLiteral("/gpcgad.html"));
     if (!m_state.CurrentCode.isEmpty()) {
@@ -419,53 +351,6 @@ void MainWindow::ShowAlertStatus(bool local, bool phone)
     setStatusPanel(1, store::alertStatusText(local, phone));
 }
 
-void MainWindow::getmail()
-{
-    QByteArray body;
-    try {
-        body = IdHTTP1->get(m_state.ServerBase + QStringLiteral("/gplogin.asp"));
-    } catch (const net::HttpFailure&) {
-        m_ctx.prompter.error(unreachableText(m_ctx.settings.Contact));
-        m_ctx.opener.open(m_ctx.settings.SpaceUrl);
-        endProgram();
-    }
-    m_ctx.status = parseStatusPage(net::fromGbk(body));
-    const StatusReply& reply = m_ctx.status;
-    const StatusDecision decision = decideStatus(reply);
-    if (decision.ban) {
-        m_ctx.prompter.error(kBanText);
-        m_ctx.opener.open(reply.ServiceLink);
-        endProgram();
-    }
-    if (decision.openNotice)
-        m_ctx.opener.open(reply.ServiceLink);
-    if (decision.upgrade) {
-        if (m_ctx.prompter.question(kUpgradeQuestion))
-            m_ctx.opener.open(reply.ServiceLink);
-        endProgram();
-    }
-    if (net::isWebAddress(reply.WaitingPage))
-        m_tv->waitingPage().navigate(reply.WaitingPage);
-}
-
-void MainWindow::readtoday()
-{
-    m_blogs->loadDirectory();
-    try {
-        IdHTTP3->get(m_state.ServerBase + QStringLiteral("/gpall.asp"));
-        readOnlineCount(*IdHTTP3);
-    } catch (const net::HttpFailure&) {
-        throw SilentAbort{};
-    }
-}
-
-void MainWindow::readOnlineCount(net::HttpClient& client)
-{
-    const QByteArray reply = client.get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
-    if (const std::optional<QString> count = onlineCount(net::fromGbk(reply)))
-        findChild<QLabel*>(QStringLiteral("Label20"))->setText(*count);
-}
-
 void MainWindow::getbase()
 {
     // An empty file, or one whose first line is not a stock code, is treated like a missing one:
@@ -498,24 +383,29 @@ void MainWindow::start()
     }
     const StartFetches fetches = startFetches(m_ctx.clock.now());
     if (fetches.weekendQuote)
-        getvtdate(m_state.CurrentCode);
+        m_market->getvtdate(m_state.CurrentCode);
     if (fetches.offHoursIndexAndQuote) {
-        getvtzs();
-        getvtdate(m_state.CurrentCode);
+        m_market->getvtzs();
+        m_market->getvtdate(m_state.CurrentCode);
     }
     m_forum->resetposts();
     m_news->getyg(m_state.CurrentCode);
     m_news->clearAnnouncements();
     m_news->getqgqp(m_state.CurrentCode);
     m_news->getgg(m_state.CurrentCode);
+    showStockCaptions();
+    m_forum->getgbdata(m_state.CurrentCode);
+    m_forum->showposts();
+}
+
+void MainWindow::showStockCaptions()
+{
     const QString quoted = QStringLiteral("\"") + m_state.CurrentName + QStringLiteral("\"(")
                            + m_state.CurrentCode;
     m_forumBox->setTitle(QStringLiteral("网民对(") + m_state.CurrentName
                          + QStringLiteral(")的最新热评（所有数据仅供参考）"));
     m_ratingsCaption->setText(QStringLiteral("各大网站对") + quoted + QStringLiteral(")的评价"));
     m_blogCaption->setText(QStringLiteral("知名博客提及") + quoted + QStringLiteral(")的有"));
-    m_forum->getgbdata(m_state.CurrentCode);
-    m_forum->showposts();
 }
 
 void MainWindow::ChangeStock()
@@ -538,7 +428,7 @@ void MainWindow::ChangeStock()
             return refuse(QStringLiteral("必须输入六位股票代码!"));
         if (code[0] != u'6' && code[0] != u'3' && code[0] != u'0')
             return refuse(QStringLiteral("必须输入沪深股票及创业板代码"));
-        if (yzgp(code).isEmpty())
+        if (m_market->yzgp(code).isEmpty())
             return refuse(QStringLiteral("您输入的股票不存在,请重新输入！"));
         found = true;
         stopTimer(*Timer7);
@@ -574,7 +464,7 @@ void MainWindow::buildInfoControllers()
     m_blogs = std::make_unique<info::BlogController>(m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter,
                                                      m_ctx.opener, *IdHTTP3, std::move(hooks), this);
     m_companion = std::make_unique<info::CompanionPagesController>(
-        m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter, m_ctx.opener, *IdHTTP3, *m_blogs,
+        m_state, m_ctx.settings, m_ctx.clock, m_ctx.prompter, m_ctx.opener, *IdHTTP3, *IdHTTP5, *m_blogs,
         [this](const QString& count) { m_onlineCount->setText(count); }, this);
 }
 
@@ -585,53 +475,6 @@ bool MainWindow::inSight() const
     return isVisible() && !isMinimized() && QApplication::activeWindow() != nullptr;
 }
 
-QString MainWindow::yzgp(const QString& code)
-{
-    market::StockQuote quote;
-    try {
-        quote = market::fetchQuote(*IdHTTP1, m_ctx.settings.QuoteServiceBase, code);
-    } catch (const net::HttpFailure&) {
-        m_ctx.prompter.error(QStringLiteral("网络错误,请稍后再试。"));
-        throw SilentAbort{};
-    }
-    if (!quote.name.isEmpty())
-        m_state.CurrentName = quote.name;
-    return quote.name;
-}
-
-void MainWindow::getvtzs()
-{
-    bool complete = false;
-    try {
-        complete = market::fetchIndexSummary(*IdHTTP1, m_ctx.settings.QuoteServiceBase, m_ctx.index);
-    } catch (const net::HttpFailure&) {
-        throw SilentAbort{};
-    }
-    // The desktop ticker's index cells follow every page that arrived, also one whose amount
-    // was not a number (the cells before it were already read).
-    Q_EMIT indexSummaryUpdated();
-    if (!complete)
-        throw SilentAbort{};
-}
-
-void MainWindow::getvtdate(const QString& code)
-{
-    const StockTicket ticket(m_state);
-    market::StockQuote quote;
-    try {
-        quote = market::fetchQuote(*IdHTTP1, m_ctx.settings.QuoteServiceBase, code);
-    } catch (const net::HttpFailure&) {
-        throw SilentAbort{};
-    }
-    // A code change while the request waited: this quote is for a stock no longer shown.
-    ticket.ensureCurrent();
-    if (quote.has(market::StockQuote::Code) && isStockCode(quote.code))
-        m_state.CurrentCode = quote.code;
-    if (quote.has(market::StockQuote::Name))
-        m_state.CurrentName = quote.name;
-    m_quotePanel->showQuote(quote);
-}
-
 void MainWindow::Timer1Timer()
 {
     // The whole tick runs with the timer off: a slow index page must not let the next tick
@@ -639,11 +482,11 @@ void MainWindow::Timer1Timer()
     TimerPause pause(*Timer1);
     guarded(m_ctx.prompter, [this] {
         if (m_state.IndexTickCount % 3 == 0)
-            getvtzs();
+            m_market->getvtzs();
         ++m_state.IndexTickCount;
         if (inQuoteHours(m_ctx.clock.now().time()) && !m_state.CurrentCode.isEmpty()
             && !m_state.HiddenInTray)
-            getvtdate(m_state.CurrentCode);
+            m_market->getvtdate(m_state.CurrentCode);
     });
 }
 
@@ -654,21 +497,9 @@ void MainWindow::Timer2Timer()
     TimerPause pause(*Timer2);
     guarded(m_ctx.prompter, [this] {
         m_bigOrder->reloadDuringSession();
-        if (m_state.MinuteTickCount % 10 == 0) {
-            try {
-                readOnlineCount(*IdHTTP5);
-            } catch (const net::HttpFailure&) {
-                throw SilentAbort{};
-            }
-        }
+        m_companion->tenthTickOnlineCount();
         ++m_state.MinuteTickCount;
-        // A code change under way empties the post lists and reads the new stock's posts itself;
-        // a read now would add them to the old stock's list and set the latest-post line from it.
-        if (m_state.CodeChangeBusy)
-            return;
-        if (!m_state.HiddenInTray)
-            m_forum->getgbdata(m_state.CurrentCode);
-        m_forum->showposts();
+        m_forum->minuteRefresh();
     });
 }
 
@@ -676,7 +507,7 @@ void MainWindow::Timer3Timer()
 {
     rollDay();
     ++m_state.BannerTickCount;
-    showBanner();
+    m_market->showBanner(m_state.BannerTickCount);
 }
 
 void MainWindow::Timer9Timer()
@@ -686,13 +517,7 @@ void MainWindow::Timer9Timer()
     guarded(m_ctx.prompter, [this] {
         TimerPause pause(*Timer9);
         m_recommend->addlabel();
-        // Opened from the tray while the board loaded: the user is looking at it already.
-        if (m_recommend->windowVisible())
-            m_state.NewRecommendations = false;
-        if (!m_state.RecommendPromptOff && m_state.NewRecommendations) {
-            m_state.NewRecommendations = false;
-            m_recommend->showPrompt();
-        }
+        m_recommend->promptIfNew();
     });
 }
 
@@ -711,36 +536,6 @@ void MainWindow::rollDay()
     m_forum->newDay();
     m_news->newDay();
     m_bigOrder->newDay();
-}
-
-void MainWindow::showBanner()
-{
-    const int count = m_state.BannerTickCount;
-    m_banner->setText(m_ctx.index.bannerLine(count));
-    QPalette p = m_banner->palette();
-    p.setColor(QPalette::WindowText,
-               m_ctx.index.bannerFalling(count) ? QColor(0, 255, 0) : QColor(255, 0, 0));
-    m_banner->setPalette(p);
-}
-
-void MainWindow::clearTvHoverOver(QWidget* widget)
-{
-    if (!widget)
-        return;
-    // A chart view takes the mouse in its viewport.
-    QWidget* target = widget;
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
-        target = area->viewport();
-    target->setMouseTracking(true);
-    target->setProperty(kClearsTvHover, true);
-    target->installEventFilter(this);
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::MouseMove && watched->property(kClearsTvHover).toBool())
-        m_tv->Image24MouseMove();
-    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -1,5 +1,6 @@
-// The main window: the current stock's quote, pages and panels, the index banner, and the
-// timers that keep them fresh.
+// The main window: it places the controls the subsystems' controllers build, owns the timers and
+// runs the fixed sequences (first show, start, the code change, the timers' ticks, closing) by
+// calling the controllers in order.
 #pragma once
 
 #include "alerts/alertcontroller.h"
@@ -18,13 +19,10 @@
 class QGroupBox;
 class QLabel;
 class QStatusBar;
-class QTableWidget;
 class QTimer;
-class QComboBox;
-class QCheckBox;
 
 namespace net { class HttpClient; }
-namespace market { class QuotePanel; }
+namespace market { class MarketController; }
 namespace info { class CompanionPagesController; }
 namespace recommend { class RecommendController; }
 
@@ -45,24 +43,16 @@ public:
     void start();
     // The search picture's click: check the typed code and switch to it.
     void ChangeStock();
-    // The stock name for `code` from the quote service; empty when it is unknown. Sets
-    // CurrentName when a name is found. A network failure shows a message and aborts silently.
-    QString yzgp(const QString& code);
-    // Fetch the index page and rebuild the two summary lines; aborts silently on failure.
-    void getvtzs();
-    // Fetch the quote for `code` and fill the quote panel; aborts silently on failure.
-    void getvtdate(const QString& code);
-
     void Timer1Timer();   // index summary every third tick, quote panel in trading hours
     // Alternate the two summary lines in the banner. Its first tick of a new day also moves the
     // date line on and empties the panels that hold today (rollDay): this timer runs from creation
     // and never waits on the network, so the day rolls within five seconds of midnight.
     void Timer3Timer();
     // The minute tick: big-order page reloads in the session, the online count every tenth tick,
-    // then the forum refresh.
+    // the tick count, then the forum refresh.
     void Timer2Timer();
     // The new-recommendation prompt: while the recommendation window is hidden, refresh the
-    // board and open the window when something new came and the prompt is on.
+    // board and let the recommendation controller open the window for what came new.
     void Timer9Timer();
     // The recommendation window, created after the main window.
     void setRecommendations(recommend::RecommendController* controller) { m_recommend = controller; }
@@ -79,6 +69,8 @@ public:
     bool inSight() const;
     // The big-order pages, charts and hourly flow announcements.
     bigorder::BigOrderController& bigOrder() { return *m_bigOrder; }
+    // The quote panel, the stock-name lookup and the index summary.
+    market::MarketController& market() { return *m_market; }
     // The TV viewer in the lower left panel.
     tv::TvController& tv() { return *m_tv; }
     // The forum panel and the stock news panels (commentary, announcements, rumours, reports).
@@ -100,8 +92,6 @@ public:
     int exitCode() const { return m_exitCode; }
     // End the program: leaves the event loop, or tells main() not to enter it.
     void requestExit(int code = 0);
-    // requestExit, then abort the current handler silently.
-    [[noreturn]] void endProgram(int code = 0);
 
     // Send the main window to the tray: playback stops, the window hides.
     void windowmin();
@@ -114,20 +104,15 @@ public:
 Q_SIGNALS:
     // The alert-settings link was clicked.
     void settingsRequested();
-    // getvtzs read an index page into the index summary (the ticker's index cells follow it).
-    void indexSummaryUpdated();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
     void buildTimers();
-    // Mouse moves over `widget` clear the TV channel column's highlight.
-    void clearTvHoverOver(QWidget* widget);
     void firstShowSteps();
     // The first show's Timer1, Timer4 and Timer5, started once.
     void startRunTimers();
@@ -136,14 +121,9 @@ private:
     void createbase();
     // Load the alert lists from the database.
     void sendbase();
-    // The companion server's status check; may end the program.
-    void getmail();
-    // The blog directory, then the online count.
-    void readtoday();
+    // The captions of the forum box, the site ratings and the blog mentions name the stock.
+    void showStockCaptions();
     void buildInfoControllers();
-    // The online-user count from the companion server into Label20; throws net::HttpFailure.
-    void readOnlineCount(net::HttpClient& client);
-    void showBanner();
     void rollDay();
 
     AppContext& m_ctx;
@@ -167,6 +147,7 @@ private:
     bool m_statusChecked = false;           // the status check let the program run
     bool m_runTimersStarted = false;        // startRunTimers ran
     QDate m_today;                          // the day the date line and the "today" panels show
+    market::MarketController* m_market;
     tv::TvController* m_tv;
     info::ForumController* m_forum;
     info::StockNewsController* m_news;
@@ -174,10 +155,8 @@ private:
 
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9;
 
-    QLabel* m_banner;            // Panel4
     app::WebPane* m_stockPage;   // WebBrowser1
     app::WebPane* m_adStrip;     // WebBrowser6
-    market::QuotePanel* m_quotePanel;
     DigitEdit* m_codeEdit;       // Edit1
     QGroupBox* m_forumBox;       // GroupBox1
     QLabel* m_ratingsCaption;    // Label21

@@ -1,5 +1,8 @@
 #include "app/statuscheck.h"
 
+#include "app/context.h"
+#include "net/codecs.h"
+#include "net/httpclient.h"
 #include "net/scan.h"
 
 namespace app {
@@ -50,6 +53,41 @@ StatusDecision decideStatus(const StatusReply& reply)
 QString unreachableText(const QString& contact)
 {
     return QStringLiteral("当前有故障，按”确定“进入作者的空间查看原因！有疑问请联系作者QQ:") + contact;
+}
+
+void getmail(AppContext& context, net::HttpClient& client,
+             const std::function<void(const QString&)>& loadWaitingPage,
+             const std::function<void()>& requestExit)
+{
+    auto endProgram = [&] {
+        requestExit();
+        throw SilentAbort{};
+    };
+    QByteArray body;
+    try {
+        body = client.get(context.state.ServerBase + QStringLiteral("/gplogin.asp"));
+    } catch (const net::HttpFailure&) {
+        context.prompter.error(unreachableText(context.settings.Contact));
+        context.opener.open(context.settings.SpaceUrl);
+        endProgram();
+    }
+    context.status = parseStatusPage(net::fromGbk(body));
+    const StatusReply& reply = context.status;
+    const StatusDecision decision = decideStatus(reply);
+    if (decision.ban) {
+        context.prompter.error(kBanText);
+        context.opener.open(reply.ServiceLink);
+        endProgram();
+    }
+    if (decision.openNotice)
+        context.opener.open(reply.ServiceLink);
+    if (decision.upgrade) {
+        if (context.prompter.question(kUpgradeQuestion))
+            context.opener.open(reply.ServiceLink);
+        endProgram();
+    }
+    if (net::isWebAddress(reply.WaitingPage))
+        loadWaitingPage(reply.WaitingPage);
 }
 
 } // namespace app

@@ -3,8 +3,13 @@
 
 #include <QString>
 #include <QStringView>
+#include <functional>
+
+namespace net { class HttpClient; }
 
 namespace app {
+
+struct AppContext;
 
 // The two status records of "/gplogin.asp".
 struct StatusReply {
@@ -26,5 +31,13 @@ StatusDecision decideStatus(const StatusReply& reply);
 inline const QString kUpgradeQuestion = QStringLiteral("系统需要升级，按\"确定\"进入网站下载");
 inline const QString kBanText = QStringLiteral("本软件已停止为您服务，按\"确定\"查看详细说明。");
 QString unreachableText(const QString& contact);
+
+// The status check of start-up: reads "/gplogin.asp" over `client` into context.status and acts
+// on it. An unreachable server, a ban and an upgrade each show their box, open their page and end
+// the program (`requestExit`, then a silent abort); a notice opens its page and start-up goes on;
+// a waiting page that is a web address goes to `loadWaitingPage`.
+void getmail(AppContext& context, net::HttpClient& client,
+             const std::function<void(const QString&)>& loadWaitingPage,
+             const std::function<void()>& requestExit);
 
 } // namespace app

@@ -6,6 +6,7 @@
 #include "bigorder/bigorderwindows.h"
 #include "info/announcementswindow.h"
 #include "info/blogcontroller.h"
+#include "market/marketcontroller.h"
 #include "widgets/widgets.h"
 
 #include "core/eventlog.h"
@@ -44,7 +45,7 @@ bool WindowSet::startUp()
     // The ticker is created hidden; its index cells follow every index page from now on.
     m_ticker = std::make_unique<ticker::TickerController>(m_ctx.alerts, m_ctx.index, m_ctx.settings,
                                                           m_ctx.clock, m_ctx.prompter);
-    QObject::connect(m_main.get(), &MainWindow::indexSummaryUpdated, m_ticker.get(),
+    QObject::connect(&m_main->market(), &market::MarketController::indexSummaryUpdated, m_ticker.get(),
                      &ticker::TickerController::showIndices);
     m_main->stockNews().setAnnouncementsWindow([this] { return &announcementsWindow(); });
 

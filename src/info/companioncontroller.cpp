@@ -22,11 +22,11 @@ namespace info {
 CompanionPagesController::CompanionPagesController(app::AppState& state, const app::Settings& settings,
                                                    app::Clock& clock, app::Prompter& prompter,
                                                    net::UrlOpener& opener, net::HttpClient& IdHTTP3,
-                                                   const BlogController& blogs,
+                                                   net::HttpClient& IdHTTP5, BlogController& blogs,
                                                    std::function<void(const QString&)> showOnlineCount,
                                                    QWidget* parent)
     : m_state(state), m_settings(settings), m_clock(clock), m_prompter(prompter), m_opener(opener),
-      m_IdHTTP3(IdHTTP3), m_IdHTTP6(new net::HttpClient(QStringLiteral("IdHTTP6"), this)),
+      m_IdHTTP3(IdHTTP3), m_IdHTTP5(IdHTTP5), m_IdHTTP6(new net::HttpClient(QStringLiteral("IdHTTP6"), this)),
       m_blogs(blogs), m_showOnlineCount(std::move(showOnlineCount))
 {
     m_combo = new app::ChoiceBox(QStringLiteral("ComboBox1"), parent);
@@ -91,15 +91,47 @@ void CompanionPagesController::Label11Click()
     if (m_refreshing)
         return;
     const QScopedValueRollback refreshing(m_refreshing, true);
-    QByteArray reply;
     try {
-        reply = m_IdHTTP6->get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
+        readOnlineCount(*m_IdHTTP6);
     } catch (const net::HttpFailure&) {
         m_prompter.error(QStringLiteral("刷新失败，请稍后再试!"));
         throw SilentAbort{};
     }
+}
+
+void CompanionPagesController::readtoday()
+{
+    m_blogs.loadDirectory();
+    try {
+        m_IdHTTP3.get(m_state.ServerBase + QStringLiteral("/gpall.asp"));
+        readOnlineCount(m_IdHTTP3);
+    } catch (const net::HttpFailure&) {
+        throw SilentAbort{};
+    }
+}
+
+void CompanionPagesController::tenthTickOnlineCount()
+{
+    if (m_state.MinuteTickCount % 10 != 0)
+        return;
+    try {
+        readOnlineCount(m_IdHTTP5);
+    } catch (const net::HttpFailure&) {
+        throw SilentAbort{};
+    }
+}
+
+void CompanionPagesController::readOnlineCount(net::HttpClient& client)
+{
+    const QByteArray reply = client.get(m_state.ServerBase + QStringLiteral("/gpreadall.asp"));
     if (const std::optional<QString> count = app::onlineCount(net::fromGbk(reply)); count && m_showOnlineCount)
         m_showOnlineCount(*count);
+}
+
+void CompanionPagesController::showLinkCaptions()
+{
+    m_today->setText(QStringLiteral("今日重大信息"));
+    m_yesterday->setText(QStringLiteral("昨日财经要闻"));
 }
 
 void CompanionPagesController::Label31Click()

@@ -128,6 +128,17 @@ void ForumController::resetposts()
     paintRows();
 }
 
+void ForumController::minuteRefresh()
+{
+    // A read during a code change would add the new stock's posts to the old stock's list and set
+    // the latest-post line from it.
+    if (m_state.CodeChangeBusy)
+        return;
+    if (!m_state.HiddenInTray)
+        getgbdata(m_state.CurrentCode);
+    showposts();
+}
+
 void ForumController::showposts()
 {
     const int n = m_posts.count();

@@ -26,7 +26,7 @@ class CellGrid;
 class ForumController : public QObject {
     Q_OBJECT
 public:
-    // `IdHTTP5` is shared with the main window's online-count read.
+    // `IdHTTP5` is shared with the minute tick's online-count read.
     ForumController(app::AppState& state, const app::Settings& settings, app::Clock& clock,
                     net::UrlOpener& opener, net::HttpClient& IdHTTP5, QObject* parent = nullptr);
     ~ForumController() override;
@@ -45,6 +45,10 @@ public:
     void resetposts();
     // Write the posts not yet shown into the grid and select the empty row below them.
     void showposts();
+    // The minute tick's forum steps: getgbdata for CurrentCode unless the main window is hidden
+    // in the tray, then showposts. Nothing while a code change is under way: it empties the lists
+    // and reads the new stock's posts itself.
+    void minuteRefresh();
     // A new stock: the latest-post line takes the first post found for it.
     void resetLatestPost() { m_posts.latestPostFlag = false; }
     // A new day began: yesterday's posts leave the grid, and the next read's first post of the

@@ -268,9 +268,15 @@ void RecommendController::openWindow()
         app::WindowHolds::of(*m_hooks.mainWindow).take(w);
 }
 
-void RecommendController::showPrompt()
+void RecommendController::promptIfNew()
 {
-    openWindow();
+    // Opened from the tray while the board loaded: the user is looking at it already.
+    if (windowVisible())
+        m_state.NewRecommendations = false;
+    if (!m_state.RecommendPromptOff && m_state.NewRecommendations) {
+        m_state.NewRecommendations = false;
+        openWindow();
+    }
 }
 
 void RecommendController::N14Click()

@@ -97,9 +97,10 @@ public:
     // Reads the board, merges new records into the list and rebuilds the lines; sets
     // NewRecommendations when something was added. Throws SilentAbort when the board cannot be read.
     void addlabel();
-    // Opens the window as the new-recommendation prompt does: centred, inputs cleared, the main
-    // window disabled.
-    void showPrompt();
+    // The new-recommendation prompt after its addlabel: new records open the window (centred,
+    // inputs cleared, the main window disabled) unless the prompt is off. A window the user
+    // opened meanwhile shows them already: the flag is cleared and nothing opens.
+    void promptIfNew();
 
     void N14Click();   // tray "荐股交流": refresh and open the window
     void N15Click();   // tray "实时有新荐股数据": new recommendations open the window again

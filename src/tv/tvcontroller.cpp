@@ -7,6 +7,7 @@
 #include "widgets/webpane.h"
 #include "widgets/widgets.h"
 
+#include <QAbstractScrollArea>
 #include <QCursor>
 #include <QDir>
 #include <QEvent>
@@ -26,6 +27,8 @@ constexpr int kPlayerHeight = 328;
 constexpr int kColumnFromRight = 80;   // the column's left edge, from the panel's right edge
 constexpr int kWaitingLeftOffset = 18; // the shown waiting page's left edge, from Image24's
 constexpr int kParkedLeft = -1000;
+// Marks the widgets whose mouse moves clear the channel column's highlight.
+constexpr char kClearsHighlight[] = "clearsTvHighlight";
 
 const QColor kLime(0, 255, 0);
 constexpr QStringView kRecentCaption = u"最近观看";
@@ -171,10 +174,25 @@ void TvController::buildPanel()
     Panel7->installEventFilter(this);
 }
 
+void TvController::clearHighlightOnMouseMove(QWidget* widget)
+{
+    if (!widget)
+        return;
+    // A chart view takes the mouse in its viewport.
+    QWidget* target = widget;
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
+        target = area->viewport();
+    target->setMouseTracking(true);
+    target->setProperty(kClearsHighlight, true);
+    target->installEventFilter(this);
+}
+
 bool TvController::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Panel7 && event->type() == QEvent::Resize)
         layoutPanel();
+    if (event->type() == QEvent::MouseMove && watched->property(kClearsHighlight).toBool())
+        Image24MouseMove();
     return QObject::eventFilter(watched, event);
 }
 

@@ -74,6 +74,8 @@ public:
     // two big-order charts and the quote panel's picture): with at least one category, every
     // label of the column turns white again.
     void Image24MouseMove();
+    // Mouse moves over `widget` (over the viewport of a scroll area) run Image24MouseMove too.
+    void clearHighlightOnMouseMove(QWidget* widget);
 
     // Column labels: click, mouse enter, leave, move.
     void mset(ColumnLabel* label);

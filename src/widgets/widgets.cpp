@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QTextDocument>
@@ -158,6 +159,29 @@ void centreOnScreen(QWidget* window)
     const QRect area = screen->geometry();
     window->move(area.x() + (area.width() - window->frameGeometry().width()) / 2,
                  area.y() + (area.height() - window->frameGeometry().height()) / 2);
+}
+
+QPixmap glyph(Glyph kind, int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (kind) {
+    case Glyph::Search:   // magnifier
+        p.setPen(QPen(QColor(0, 0, 128), size / 8.0));
+        p.drawEllipse(QRectF(size * 0.12, size * 0.12, size * 0.5, size * 0.5));
+        p.drawLine(QPointF(size * 0.55, size * 0.55), QPointF(size * 0.88, size * 0.88));
+        break;
+    case Glyph::Fetion:   // a green speech bubble
+        p.setBrush(QColor(40, 160, 60));
+        p.setPen(Qt::NoPen);
+        p.drawRoundedRect(QRectF(1, 1, size - 2, size * 0.7), 4, 4);
+        p.drawPolygon(QPolygonF({QPointF(size * 0.25, size * 0.65), QPointF(size * 0.5, size * 0.65),
+                                 QPointF(size * 0.2, size * 0.95)}));
+        break;
+    }
+    return pixmap;
 }
 
 } // namespace app

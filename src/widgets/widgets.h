@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 
 namespace app {
 
@@ -86,5 +87,10 @@ QStringList chineseFontFamilies();
 
 // Centres a window on the primary screen (integer halves of the free width and height).
 void centreOnScreen(QWidget* window);
+
+// Small pictures drawn at run time: a magnifier for the search button and the Fetion badge.
+// They carry no text.
+enum class Glyph { Search, Fetion };
+QPixmap glyph(Glyph kind, int size);
 
 } // namespace app

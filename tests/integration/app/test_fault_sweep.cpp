@@ -17,6 +17,7 @@
 #include "info/companioncontroller.h"
 #include "info/forumcontroller.h"
 #include "info/stocknews.h"
+#include "market/marketcontroller.h"
 #include "market/quotepanel.h"
 #include "net/codecs.h"
 #include "net/httpclient.h"
@@ -218,9 +219,9 @@ QList<Fetcher> fetchers()
     using P = Program;
     const QString kept = QStringLiteral("kept");
     return {
-        {"quote (getvtdate)", kQuotePath, [](P& p) { p.run([&] { p.main().getvtdate(p.code()); }); },
+        {"quote (getvtdate)", kQuotePath, [](P& p) { p.run([&] { p.main().market().getvtdate(p.code()); }); },
          [](P& p) { return textsUnder(p.main().findChild<market::QuotePanel*>()); }, {}, {}, {}},
-        {"indices (getvtzs)", kIndexPath, [](P& p) { p.run([&] { p.main().getvtzs(); }); },
+        {"indices (getvtzs)", kIndexPath, [](P& p) { p.run([&] { p.main().market().getvtzs(); }); },
          [](P& p) {
              return QStringList{p.context->index.line1, p.context->index.line2, p.context->index.flag1,
                                 p.context->index.flag2};

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "market/marketcontroller.h"
 #include "bigorder/chartwidgets.h"
 #include "core/stockcodefile.h"
 #include "appfixture.h"
@@ -205,7 +206,7 @@ private Q_SLOTS:
         QCOMPARE(labelColour(w, "Panel4"), QColor(255, 0, 0));
         w.show();
         f.context->state.BannerTickCount = 0;
-        w.getvtzs();
+        w.market().getvtzs();
         f.context->index.flag2 = "1";
         w.Timer3Timer();
         QCOMPARE(labelText(w, "Panel4"), f.context->index.line2);
@@ -226,7 +227,7 @@ private Q_SLOTS:
         QCOMPARE(labelText(w, "Label25"), QStringLiteral("开盘价："));
         w.show();
         f.box->setFixedPage(kQuotePath, kFixedQuote, "text/html; charset=utf-8");
-        w.getvtdate("600036");
+        w.market().getvtdate("600036");
         QCOMPARE(labelText(w, "Label2"), QStringLiteral("35.12元"));
         QCOMPARE(labelColour(w, "Label2"), QColor(0, 128, 0));
         QCOMPARE(labelText(w, "Label29"), QStringLiteral("买盘↑ 35手"));
@@ -243,19 +244,19 @@ private Q_SLOTS:
         const QStringList before = snapshot();
         // Failures: an error status, a hung server, and a body over the size limit.
         f.box->setFixedPage(kQuotePath, "oops", "text/html", 500);
-        QVERIFY_THROWS_EXCEPTION(SilentAbort, w.getvtdate("600036"));
+        QVERIFY_THROWS_EXCEPTION(SilentAbort, w.market().getvtdate("600036"));
         QCOMPARE(snapshot(), before);
         w.findChild<net::HttpClient*>("IdHTTP1")->setReadTimeout(300);
         f.box->setSilent(kQuotePath);
-        QVERIFY_THROWS_EXCEPTION(SilentAbort, w.getvtdate("600036"));
+        QVERIFY_THROWS_EXCEPTION(SilentAbort, w.market().getvtdate("600036"));
         QCOMPARE(snapshot(), before);
         f.box->clearOverrides();
         f.box->setFixedPage(kQuotePath, QByteArray(9 * 1024 * 1024, ','));
-        QVERIFY_THROWS_EXCEPTION(SilentAbort, w.getvtdate("600036"));
+        QVERIFY_THROWS_EXCEPTION(SilentAbort, w.market().getvtdate("600036"));
         QCOMPARE(snapshot(), before);
         // A truncated reply changes only the fields that arrived whole.
         f.box->setFixedPage(kQuotePath, "x,600036,招商银行,36.00,1.0%,0.3", "text/html; charset=utf-8");
-        w.getvtdate("600036");
+        w.market().getvtdate("600036");
         QCOMPARE(labelText(w, "Label2"), QStringLiteral("36.00元"));
         QCOMPARE(labelColour(w, "Label2"), QColor(255, 0, 0));
         QCOMPARE(labelText(w, "Label4"), before[2]);

@@ -22,6 +22,7 @@ struct Rig {
     app::AppState& state = fx.context->state;
     QWidget parent;
     net::HttpClient IdHTTP3{QStringLiteral("IdHTTP3")};
+    net::HttpClient IdHTTP5{QStringLiteral("IdHTTP5")};
     QStringList counts;
     std::unique_ptr<BlogController> blogs;
     std::unique_ptr<CompanionPagesController> pages;
@@ -34,7 +35,7 @@ struct Rig {
         blogs = std::make_unique<BlogController>(state, fx.context->settings, fx.clock, fx.prompter, fx.opener,
                                                  IdHTTP3, BlogController::Hooks{}, &parent);
         pages = std::make_unique<CompanionPagesController>(
-            state, fx.context->settings, fx.clock, fx.prompter, fx.opener, IdHTTP3, *blogs,
+            state, fx.context->settings, fx.clock, fx.prompter, fx.opener, IdHTTP3, IdHTTP5, *blogs,
             [this](const QString& count) { counts << count; }, &parent);
     }
     QStringList items() const

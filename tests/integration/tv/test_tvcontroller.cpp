@@ -6,8 +6,11 @@
 #include "tvviewer.h"
 #include "widgets/webpane.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFrame>
+#include <QGraphicsView>
+#include <QMouseEvent>
 
 using tv::TvController;
 
@@ -120,6 +123,31 @@ private Q_SLOTS:
         // An empty recently watched list falls through to an (empty) category menu.
         QVERIFY(v.open(QStringLiteral("最近观看"))->actions().isEmpty());
 
+    }
+
+    // Mouse moves over a widget handed to the viewer (over a chart view's viewport, which takes
+    // them) clear the column's highlight; moves over any other widget leave it.
+    void mouseMovesOverOtherControlsClearTheHighlight()
+    {
+        AppFixture f;
+        Viewer v(f);
+        v.tv->addtv();
+        QWidget plain(&v.window);
+        QGraphicsView area(&v.window);
+        QWidget other(&v.window);
+        v.tv->clearHighlightOnMouseMove(&plain);
+        v.tv->clearHighlightOnMouseMove(&area);
+        tv::ColumnLabel* first = v.tv->column().first();
+        auto moveOver = [&](QWidget* widget) {
+            v.tv->msin(first);
+            QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(widget, &move);
+            return first->background();
+        };
+        QCOMPARE(moveOver(&other), kLime);
+        QCOMPARE(moveOver(&plain), QColor(Qt::white));
+        QCOMPARE(moveOver(area.viewport()), QColor(Qt::white));
     }
 
     void directoryFailureAbortsWithoutAColumn()
