@@ -16,7 +16,11 @@ constexpr qint64 kWatchedMs = 60000;   // a code asked for within this is refres
 constexpr qint64 kMaxBody = 8 * 1024 * 1024;
 // Both quote services take a list of codes; the cap keeps one request's address short.
 constexpr int kCodesPerBatch = 60;
-const QStringList kProbeCodes = {QStringLiteral("600036"), QStringLiteral("000001")};
+// The Shanghai and the Shenzhen stock the source check asks for.
+QStringList probeCodes()
+{
+    return {QStringLiteral("600036"), QStringLiteral("000001")};
+}
 
 QuoteAnswer unknownCode()
 {
@@ -298,7 +302,7 @@ void LiveFeed::probe(const QString& name, std::function<void(bool, QString)> don
         if (!read)
             return done(false, QString());
         QStringList seen;
-        for (const QString& code : kProbeCodes) {
+        for (const QString& code : probeCodes()) {
             const auto snap = read->value(code);
             seen << (snap ? QStringLiteral("%1 %2 %3").arg(code, snap->quote.name).arg(snap->quote.last, 0, 'f', 2)
                           : code + QStringLiteral(" unknown"));
@@ -306,13 +310,13 @@ void LiveFeed::probe(const QString& name, std::function<void(bool, QString)> don
         done(true, seen.join(QStringLiteral(", ")));
     };
     const QDateTime now = QDateTime::currentDateTime();
-    const QString code = kProbeCodes.first();
+    const QString code = probeCodes().constFirst();
     if (name == QLatin1String("tencent"))
-        return get(name, upstream::tencentPath(kProbeCodes),
-                   [quotes](Body b) { quotes(b ? upstream::readTencent(*b, kProbeCodes) : std::nullopt); });
+        return get(name, upstream::tencentPath(probeCodes()),
+                   [quotes](Body b) { quotes(b ? upstream::readTencent(*b, probeCodes()) : std::nullopt); });
     if (name == QLatin1String("sina"))
-        return get(name, upstream::sinaPath(kProbeCodes),
-                   [quotes](Body b) { quotes(b ? upstream::readSina(*b, kProbeCodes) : std::nullopt); });
+        return get(name, upstream::sinaPath(probeCodes()),
+                   [quotes](Body b) { quotes(b ? upstream::readSina(*b, probeCodes()) : std::nullopt); });
     if (name == QLatin1String("eastmoney"))
         return get(name, upstream::indexPath(), [done](Body b) {
             const auto read = b ? upstream::readIndices(*b) : std::nullopt;

@@ -260,12 +260,15 @@ std::optional<IndexAnswer> readIndices(const QByteArray& body)
         return std::nullopt;
     const QJsonValue diff = root->value(QStringLiteral("data")).toObject().value(QStringLiteral("diff"));
     QList<QJsonObject> rows;
-    if (diff.isArray())
-        for (const QJsonValue& v : diff.toArray())
+    if (diff.isArray()) {
+        const QJsonArray list = diff.toArray();
+        for (const QJsonValue& v : list)
             rows.append(v.toObject());
-    else
-        for (const QJsonValue& v : diff.toObject())
+    } else {
+        const QJsonObject byIndex = diff.toObject();
+        for (const QJsonValue& v : byIndex)
             rows.append(v.toObject());
+    }
     std::optional<IndexQuote> sh, sz;
     for (const QJsonObject& row : rows) {
         const QString code = row.value(QStringLiteral("f12")).toString();
@@ -354,7 +357,8 @@ std::optional<BigOrderDay> readBills(const QByteArray& body, const QDate& day, c
     const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return std::nullopt;
-    for (const QJsonValue& v : doc.array()) {
+    const QJsonArray trades = doc.array();
+    for (const QJsonValue& v : trades) {
         const QJsonObject row = v.toObject();
         const QTime time = QTime::fromString(row.value(QStringLiteral("ticktime")).toString(), QStringLiteral("HH:mm:ss"));
         const auto price = number(row.value(QStringLiteral("price")));
@@ -384,7 +388,8 @@ std::optional<QList<BigOrderDay>> readMoneyFlow(const QByteArray& body)
     const QJsonValue klines = data.toObject().value(QStringLiteral("klines"));
     if (!klines.isArray())
         return std::nullopt;
-    for (const QJsonValue& v : klines.toArray()) {
+    const QJsonArray days = klines.toArray();
+    for (const QJsonValue& v : days) {
         // date, main, small, medium, large, extra-large net inflow (yuan), their shares, close, ...
         const QStringList f = v.toString().split(QLatin1Char(','));
         const QDate date = QDate::fromString(f.value(0), Qt::ISODate);
@@ -413,7 +418,8 @@ std::optional<QList<NoticeEntry>> readNotices(const QByteArray& body, const QStr
     if (!list.isArray())
         return std::nullopt;
     QList<NoticeEntry> out;
-    for (const QJsonValue& v : list.toArray()) {
+    const QJsonArray rows = list.toArray();
+    for (const QJsonValue& v : rows) {
         const QJsonObject row = v.toObject();
         const QString art = plain(row.value(QStringLiteral("art_code")).toString());
         const QDate date = QDate::fromString(row.value(QStringLiteral("notice_date")).toString().left(10), Qt::ISODate);
@@ -435,7 +441,8 @@ std::optional<QList<NewsEntry>> readNews(const QByteArray& body)
         return std::nullopt;
     QList<NewsEntry> out;
     static const QRegularExpression digits(QStringLiteral("^\\d{6,30}$"));
-    for (const QJsonValue& v : list.toArray()) {
+    const QJsonArray rows = list.toArray();
+    for (const QJsonValue& v : rows) {
         const QJsonObject row = v.toObject();
         const QString code = row.value(QStringLiteral("code")).toString();
         const QDateTime time = QDateTime::fromString(row.value(QStringLiteral("showTime")).toString(),

@@ -18,7 +18,7 @@ namespace bigorder {
 namespace {
 
 // GroupBox4's caption until a stock's hourly chart is drawn.
-const QString kHourlyCaption = QStringLiteral("大单成交分时图");
+constexpr QStringView kHourlyCaption = u"大单成交分时图";
 
 QGroupBox* chartBox(QWidget* parent, const char* name, const QString& caption, BarChart* chart,
                     QCheckBox* box)
@@ -73,7 +73,7 @@ BigOrderController::BigOrderController(app::AppState& state, const app::Settings
     m_dayChart = new BarChart("Chart2", false, false);
     m_detailsBox = checkBox("CheckBox2", QStringLiteral("详情"));
     m_tenDayBox = checkBox("CheckBox1", QStringLiteral("10日"));
-    m_hourlyBox = chartBox(&m_main, "GroupBox4", kHourlyCaption, m_hourlyChart, m_detailsBox);
+    m_hourlyBox = chartBox(&m_main, "GroupBox4", kHourlyCaption.toString(), m_hourlyChart, m_detailsBox);
     m_dayBox = chartBox(&m_main, "GroupBox3", QStringLiteral("资金流向（数据来自千股千评,仅供参考）"),
                         m_dayChart, m_tenDayBox);
     connect(m_hourlyChart, &BarChart::mouseMoved, this, &BigOrderController::chartMouseMoved);
@@ -127,7 +127,7 @@ void BigOrderController::resetHourlyFlow()
 void BigOrderController::clearHourlyChart()
 {
     m_hourlyChart->clearSeries();
-    m_hourlyBox->setTitle(kHourlyCaption);
+    m_hourlyBox->setTitle(kHourlyCaption.toString());
 }
 
 void BigOrderController::clearDayAndPie()
