@@ -10,7 +10,6 @@
 #include "market/quotepanel.h"
 #include "net/failure.h"
 
-#include <QLabel>
 
 namespace market {
 
@@ -18,29 +17,13 @@ MarketController::MarketController(app::AppState& state, const app::Settings& se
                                    app::Prompter& prompter, IndexSummary& index,
                                    net::HttpClient& IdHTTP1, QWidget* parent)
     : QObject(parent), m_state(state), m_settings(settings), m_prompter(prompter), m_index(index),
-      IdHTTP1(IdHTTP1), m_quotePanel(new QuotePanel(parent)), m_banner(new QLabel(parent))
+      IdHTTP1(IdHTTP1), m_quotePanel(new QuotePanel(parent)), m_banner(new IndexBanner(parent))
 {
-    // White on black like a market board; the text starts red until the first line comes.
-    m_banner->setObjectName(QStringLiteral("Panel4"));
-    m_banner->setTextFormat(Qt::PlainText);
-    m_banner->setAutoFillBackground(true);
-    m_banner->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_banner->setIndent(6);
-    QPalette palette = m_banner->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
-    m_banner->setPalette(palette);
-    QFont font = m_banner->font();
-    font.setPixelSize(11);   // a whole summary line (about 120 characters) fits the width
-    m_banner->setFont(font);
 }
 
 void MarketController::showBanner(int count)
 {
-    m_banner->setText(m_index.bannerLine(count));
-    QPalette p = m_banner->palette();
-    p.setColor(QPalette::WindowText, m_index.bannerFalling(count) ? QColor(0, 255, 0) : QColor(255, 0, 0));
-    m_banner->setPalette(p);
+    m_banner->showLine(m_index.bannerLine(count), m_index.bannerFalling(count));
 }
 
 QString MarketController::yzgp(const QString& code)

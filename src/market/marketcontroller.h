@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QString>
 
-class QLabel;
 class QWidget;
 
 namespace app {
@@ -17,6 +16,7 @@ namespace net { class HttpClient; }
 
 namespace market {
 
+class IndexBanner;
 class QuotePanel;
 struct IndexSummary;
 
@@ -30,7 +30,7 @@ public:
 
     // The controls this controller fills; the main window places them.
     QuotePanel* quotePanel() const { return m_quotePanel; }   // Panel3 and Panel1
-    QLabel* banner() const { return m_banner; }               // Panel4
+    IndexBanner* banner() const { return m_banner; }               // Panel4
 
     // The banner tick `count`: its summary line, bright green while that line's index falls and
     // red otherwise.
@@ -56,7 +56,7 @@ private:
     IndexSummary& m_index;
     net::HttpClient& IdHTTP1;
     QuotePanel* m_quotePanel;
-    QLabel* m_banner;
+    IndexBanner* m_banner;
 };
 
 } // namespace market

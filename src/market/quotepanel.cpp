@@ -103,4 +103,28 @@ void QuotePanel::showQuote(const StockQuote& quote)
     apply(quotePanelUpdates(quote));
 }
 
+IndexBanner::IndexBanner(QWidget* parent) : QLabel(parent)
+{
+    setObjectName(QStringLiteral("Panel4"));
+    setTextFormat(Qt::PlainText);
+    setAutoFillBackground(true);
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setIndent(6);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::black);
+    p.setColor(QPalette::WindowText, QColor(255, 0, 0));   // red until the first line comes
+    setPalette(p);
+    QFont f = font();
+    f.setPixelSize(11);   // a whole summary line (about 120 characters) fits the width
+    setFont(f);
+}
+
+void IndexBanner::showLine(const QString& line, bool falling)
+{
+    setText(line);
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, falling ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    setPalette(p);
+}
+
 } // namespace market

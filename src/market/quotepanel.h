@@ -1,12 +1,11 @@
 // The main window's quote panel: latest price, change, best bid and ask, volume, amount, open,
-// high, low and the last trade of the current stock.
+// high, low and the last trade of the current stock; and the index banner across the top.
 #pragma once
 
 #include "market/quote.h"
 
+#include <QLabel>
 #include <QWidget>
-
-class QLabel;
 
 namespace market {
 
@@ -25,6 +24,15 @@ public:
 private:
     QLabel* value(const QString& name) const;
     StockQuote m_last;
+};
+
+// The top banner (Panel4): one index summary line, white on black like a market board, the text
+// bright green while that line's index falls and red otherwise.
+class IndexBanner : public QLabel {
+    Q_OBJECT
+public:
+    explicit IndexBanner(QWidget* parent = nullptr);
+    void showLine(const QString& line, bool falling);
 };
 
 } // namespace market
