@@ -434,6 +434,7 @@ void MainWindow::ChangeStock()
         stopTimer(*Timer7);
         m_state.CurrentCode = code;
         ++m_state.StockGeneration;
+        m_market->clearLastTrade();
         m_forum->resetLatestPost();
         m_bigOrder->resetHourlyFlow();
         m_bigOrder->clearHourlyChart();

@@ -73,4 +73,9 @@ void MarketController::getvtdate(const QString& code)
     m_quotePanel->showQuote(quote);
 }
 
+void MarketController::clearLastTrade()
+{
+    m_quotePanel->clearLastTrade();
+}
+
 } // namespace market

@@ -44,6 +44,9 @@ public:
     // Fetch the quote for `code` and fill the quote panel; aborts silently on failure, and when a
     // code change overtook the request.
     void getvtdate(const QString& code);
+    // A new stock: the quote panel forgets the last trade of the one before, which the new stock's
+    // quotes may not replace for a while (a line without the last trade keeps the label).
+    void clearLastTrade();
 
 Q_SIGNALS:
     // getvtzs read an index page into the index summary (the ticker's index cells follow it).

@@ -97,6 +97,13 @@ void QuotePanel::apply(const QList<LabelUpdate>& updates)
     }
 }
 
+void QuotePanel::clearLastTrade()
+{
+    QLabel* label = value(QStringLiteral("Label29"));
+    label->setText(QStringLiteral("0"));
+    label->setPalette(QPalette());
+}
+
 void QuotePanel::showQuote(const StockQuote& quote)
 {
     m_last = quote;

@@ -17,6 +17,8 @@ public:
     // Binds one record: texts and colours as quotePanelUpdates() decides.
     void showQuote(const StockQuote& quote);
     void apply(const QList<LabelUpdate>& updates);
+    // Label29 back to its first text and colour: the last trade shown belonged to another stock.
+    void clearLastTrade();
 
     const StockQuote& lastQuote() const { return m_last; }
     static QColor toneColour(Tone tone);

@@ -218,6 +218,28 @@ private Q_SLOTS:
         QCOMPARE(labelColour(w, "Panel4"), QColor(255, 0, 0));
     }
 
+    void codeChangeClearsTheLastTradeOfTheStockBefore()
+    {
+        AppFixture f;
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        f.box->setFixedPage(kQuotePath, kFixedQuote, "text/html; charset=utf-8");
+        w.market().getvtdate(QStringLiteral("600036"));
+        QCOMPARE(labelText(w, "Label29"), QStringLiteral("买盘↑ 35手"));
+        // The new stock's quotes end before the last trade (none seen yet): nothing of the stock
+        // before may stay beside its price.
+        f.box->setFixedPage(kQuotePath, "x,000001,平安银行,11.02,-0.72%,-0.08,11.01,1500,11.02,830,987654,108901,11.08,0,11.12,10.98,",
+                            "text/html; charset=utf-8");
+        w.findChild<QLineEdit*>("Edit1")->setText(QStringLiteral("000001"));
+        w.ChangeStock();
+        QCOMPARE(f.context->state.CurrentCode, QStringLiteral("000001"));
+        QCOMPARE(labelText(w, "Label29"), QStringLiteral("0"));
+        QCOMPARE(labelColour(w, "Label29"), labelColour(w, "Label8"));   // the panel's own colour again
+        w.market().getvtdate(QStringLiteral("000001"));
+        QCOMPARE(labelText(w, "Label2"), QStringLiteral("11.02元"));
+        QCOMPARE(labelText(w, "Label29"), QStringLiteral("0"));
+    }
+
     void quotePanelKeepsTextsOnBadReplies()
     {
         AppFixture f;
