@@ -866,13 +866,15 @@ IndexQuote Market::makeIndex(int which, const QDateTime& t) const
         q.unchanged = def.members;
         return q;
     }
-    q.unchanged = int(std::lround(def.members * (0.03 + 0.3 * flat / double(members))));
-    const int moving = def.members - q.unchanged;
+    const int unchanged = int(std::lround(def.members * (0.03 + 0.3 * flat / double(members))));
+    q.unchanged = unchanged;
+    const int moving = def.members - unchanged;
     const double byCount = double(up) / double(up + down > 0 ? up + down : 1);
     const double byIndex = 0.5 + 20.0 * (x.value / x.prev - 1.0);
     const double share = std::clamp(0.5 * byCount + 0.5 * byIndex, 0.03, 0.97);
-    q.rising = int(std::lround(moving * share));
-    q.falling = moving - q.rising;
+    const int rising = int(std::lround(moving * share));
+    q.rising = rising;
+    q.falling = moving - rising;
     return q;
 }
 
@@ -1004,14 +1006,16 @@ QString quoteLineFor(const QString& requested, const std::optional<StockQuote>& 
 
 QString indexPageFor(const IndexQuote& shanghai, const IndexQuote& shenzhen)
 {
-    auto fields = [](const IndexQuote& q) {
+    // What a source did not give stays an empty field: nothing is made up.
+    auto count = [](const std::optional<int>& n) { return n ? QString::number(*n) : QString(); };
+    auto price = [](const std::optional<double>& v) { return v ? centsText(toCents(*v)) : QString(); };
+    auto fields = [&](const IndexQuote& q) {
         const qint64 value = toCents(q.value);
         const qint64 prev = toCents(q.prevClose);
         QStringList f;
         f << q.name << centsText(value) << centsText(value - prev) << percentText(value - prev, prev)
-          << QString::number(q.amount, 'f', 2) << QString::number(q.rising) << QString::number(q.falling)
-          << QString::number(q.unchanged) << q.code << centsText(prev) << centsText(toCents(q.open))
-          << centsText(toCents(q.high)) << centsText(toCents(q.low)) << QString();
+          << QString::number(q.amount, 'f', 2) << count(q.rising) << count(q.falling) << count(q.unchanged)
+          << q.code << centsText(prev) << price(q.open) << price(q.high) << price(q.low) << QString();
         return f.join(QLatin1Char(','));
     };
     return QStringLiteral("var zs=[\"%1\",\"%2\"];\n").arg(fields(shanghai), fields(shenzhen));

@@ -56,13 +56,15 @@ struct IndexQuote {
     QString name;
     double value = 0;
     double prevClose = 0;
-    double open = 0;
-    double high = 0;
-    double low = 0;
+    // Unknown before the open, when a source gives none of them yet.
+    std::optional<double> open = 0.0;
+    std::optional<double> high = 0.0;
+    std::optional<double> low = 0.0;
     double amount = 0;   // 万元
-    int rising = 0;
-    int falling = 0;
-    int unchanged = 0;
+    // The counts of rising, falling and unchanged stocks; unknown where a source does not give them.
+    std::optional<int> rising = 0;
+    std::optional<int> falling = 0;
+    std::optional<int> unchanged = 0;
     QDateTime time;
 
     double change() const { return value - prevClose; }

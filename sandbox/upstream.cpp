@@ -33,6 +33,39 @@ std::optional<double> number(const QJsonValue& v)
     return std::nullopt;
 }
 
+// The largest price, count or amount any reply may carry: far above every real one, and small
+// enough that a count converts to an integer exactly.
+constexpr double kLargest = 1e15;
+
+// A price, volume or amount: a number from 0 to kLargest; nothing for anything else.
+template <typename Text>
+std::optional<double> amount(const Text& text)
+{
+    const auto v = number(text);
+    if (!v || *v < 0 || *v > kLargest)
+        return std::nullopt;
+    return v;
+}
+
+// A count of lots, shares or stocks: as amount(), as a whole number.
+template <typename Text>
+std::optional<qint64> count(const Text& text)
+{
+    const auto v = amount(text);
+    if (!v)
+        return std::nullopt;
+    return qint64(*v);
+}
+
+// A signed flow of money: a number no larger than kLargest either way.
+std::optional<double> flow(const QString& text)
+{
+    const auto v = number(text);
+    if (!v || std::abs(*v) > kLargest)
+        return std::nullopt;
+    return v;
+}
+
 // The statements of a GBK script reply, `name="value"` each, ended by ';'. Nothing when any
 // statement is not of that form, which also catches a reply cut inside a statement.
 std::optional<QList<QPair<QString, QString>>> statements(const QByteArray& body, const QString& lead)
@@ -65,6 +98,16 @@ std::optional<QJsonObject> jsonObject(const QByteArray& body)
     return doc.object();
 }
 
+// An East Money push reply: rc 0 is an answer; any other rc is a refused or throttled request,
+// whatever `data` says (it is null then, which would otherwise read as "no such stock").
+std::optional<QJsonObject> pushReply(const QByteArray& body)
+{
+    auto root = jsonObject(body);
+    if (!root || root->value(QStringLiteral("rc")).toInt(-1) != 0)
+        return std::nullopt;
+    return root;
+}
+
 // Text from a remote service that goes into a page: without the characters that would end a
 // field of the page's layout early.
 QString plain(const QString& text)
@@ -80,7 +123,7 @@ QStringList names()
 {
     return {QStringLiteral("tencent"), QStringLiteral("sina"), QStringLiteral("eastmoney"),
             QStringLiteral("sina-bills"), QStringLiteral("eastmoney-history"), QStringLiteral("eastmoney-notices"),
-            QStringLiteral("eastmoney-news")};
+            QStringLiteral("eastmoney-news"), QStringLiteral("eastmoney-weblist")};
 }
 
 QHash<QString, QString> defaultBases()
@@ -91,12 +134,22 @@ QHash<QString, QString> defaultBases()
             {QStringLiteral("sina-bills"), QStringLiteral("http://vip.stock.finance.sina.com.cn")},
             {QStringLiteral("eastmoney-history"), QStringLiteral("http://push2his.eastmoney.com")},
             {QStringLiteral("eastmoney-notices"), QStringLiteral("http://np-anotice-stock.eastmoney.com")},
-            {QStringLiteral("eastmoney-news"), QStringLiteral("http://np-listapi.eastmoney.com")}};
+            {QStringLiteral("eastmoney-news"), QStringLiteral("http://np-listapi.eastmoney.com")},
+            {QStringLiteral("eastmoney-weblist"), QStringLiteral("http://np-weblist.eastmoney.com")}};
 }
 
-QString prefixOf(const QString& code)
+QString exchangeOf(const QString& code)
 {
-    return code.startsWith(QLatin1Char('6')) ? QStringLiteral("sh") : QStringLiteral("sz");
+    if (code.startsWith(QLatin1String("920")) || code.startsWith(QLatin1Char('8')) || code.startsWith(QLatin1Char('4')))
+        return QStringLiteral("bj");
+    if (code.startsWith(QLatin1Char('6')) || code.startsWith(QLatin1Char('5')) || code.startsWith(QLatin1Char('9')))
+        return QStringLiteral("sh");
+    return QStringLiteral("sz");
+}
+
+int eastMoneyMarket(const QString& code)
+{
+    return exchangeOf(code) == QLatin1String("sh") ? 1 : 0;
 }
 
 namespace {
@@ -104,7 +157,7 @@ QString symbols(const QStringList& codes)
 {
     QStringList out;
     for (const QString& c : codes)
-        out << prefixOf(c) + c;
+        out << exchangeOf(c) + c;
     return out.join(QLatin1Char(','));
 }
 } // namespace
@@ -125,11 +178,18 @@ QString indexPath()
                           "&fields=f2,f3,f4,f6,f12,f14,f15,f16,f17,f18,f104,f105,f106");
 }
 
-QString billPath(const QString& code, const QDate& day)
+QString tencentIndexPath()
 {
-    return QStringLiteral("/quotes_service/api/json_v2.php/CN_Bill.GetBillList?symbol=%1%2&num=10000&page=1"
-                          "&sort=ticktime&asc=0&volume=0&amount=%3&type=0&day=%4")
-        .arg(prefixOf(code), code)
+    return QStringLiteral("/q=sh000001,sz399001");
+}
+
+QString billPath(const QString& code, const QDate& day, int page, int pageSize)
+{
+    return QStringLiteral("/quotes_service/api/json_v2.php/CN_Bill.GetBillList?symbol=%1%2&num=%3&page=%4"
+                          "&sort=ticktime&asc=1&volume=0&amount=%5&type=0&day=%6")
+        .arg(exchangeOf(code), code)
+        .arg(pageSize)
+        .arg(page)
         .arg(BigOrderDay::kLargeTradeYuan)
         .arg(day.toString(Qt::ISODate));
 }
@@ -139,7 +199,7 @@ QString moneyFlowPath(const QString& code, int days)
     return QStringLiteral("/api/qt/stock/fflow/daykline/get?lmt=%1&klt=101&secid=%2.%3&fields1=f1,f2,f3,f7"
                           "&fields2=f51,f52,f53,f54,f55,f56,f57,f58,f59,f60,f61,f62,f63,f64,f65")
         .arg(days)
-        .arg(code.startsWith(QLatin1Char('6')) ? 1 : 0)
+        .arg(eastMoneyMarket(code))
         .arg(code);
 }
 
@@ -163,99 +223,170 @@ QString noticeAddress(const QString& code, const QString& artCode)
 
 namespace {
 
-using Fill = std::function<void(const QStringList& fields, Snapshot& snapshot)>;
+// Reads one line's fields into a snapshot; false when a field is not a number in range.
+using Fill = std::function<bool(const QStringList& fields, Snapshot& snapshot)>;
 
-// The quote lines of `codes` in a reply of statements `LEADshCODE="f0Sf1S..."` with fields split
-// at `separator`; a code without a line, or with an empty one, is unknown. Nothing when a line
-// has fewer than `minFields` fields or one of the `numeric` ones is not a number.
-std::optional<Snapshots> readQuoteLines(const QByteArray& body, const QStringList& codes, const QString& lead,
-                                        QChar separator, qsizetype minFields, std::initializer_list<int> numeric,
-                                        const Fill& fill)
+// Each code's symbol in the quote services' replies: its exchange and the code (sh600036).
+QHash<QString, QString> symbolsOf(const QStringList& codes)
+{
+    QHash<QString, QString> out;
+    for (const QString& c : codes)
+        out.insert(exchangeOf(c) + c, c);
+    return out;
+}
+
+// The quote lines of `symbols` (symbol -> code) in a reply of statements `LEADsh600036="f0Sf1S..."` with fields split
+// at `separator`; a code without a line, or with an empty one, is unknown. A line with fewer than
+// `minFields` fields, or one `fill` refuses, leaves its code out: that code alone failed. Nothing
+// when the reply is not of that form, or when it had lines and none of them could be read.
+std::optional<Snapshots> readQuoteLines(const QByteArray& body, const QHash<QString, QString>& symbols,
+                                        const QString& lead, QChar separator, qsizetype minFields, const Fill& fill)
 {
     const auto list = statements(body, lead);
     if (!list)
         return std::nullopt;
     Snapshots out;
-    for (const QString& c : codes)
+    for (const QString& c : symbols)
         out.insert(c, std::nullopt);
+    int lines = 0;
+    int read = 0;
     for (const auto& [key, value] : *list) {
         // Other statements (Tencent's v_pv_none_match for codes it does not know) name no code asked for.
-        const QString code = key.mid(2);
-        if (!out.contains(code) || key.left(2) != prefixOf(code) || value.isEmpty())
+        const QString code = symbols.value(key);
+        if (code.isEmpty() || value.isEmpty())
             continue;
+        ++lines;
         const QStringList f = value.split(separator);
-        if (f.size() < minFields)
-            return std::nullopt;
-        for (int i : numeric)
-            if (!number(f[i]))
-                return std::nullopt;
         Snapshot s;
         s.quote.code = code;
         s.quote.hasLastTrade = false;
-        fill(f, s);
+        if (f.size() < minFields || !fill(f, s)) {
+            out.remove(code);
+            continue;
+        }
+        ++read;
         out.insert(code, s);
     }
+    if (lines > 0 && read == 0)
+        return std::nullopt;
     return out;
 }
 
-double num(const QString& text)
+// Reads the listed fields as prices (numbers from 0 on) into their targets; false at the first
+// that is not one.
+bool prices(const QStringList& f, std::initializer_list<std::pair<int, double*>> targets)
 {
-    return *number(text);
+    for (const auto& [field, target] : targets) {
+        const auto v = amount(f[field]);
+        if (!v)
+            return false;
+        *target = *v;
+    }
+    return true;
+}
+
+// The same for whole counts (lots, shares).
+bool counts(const QStringList& f, std::initializer_list<std::pair<int, qint64*>> targets)
+{
+    for (const auto& [field, target] : targets) {
+        const auto v = count(f[field]);
+        if (!v)
+            return false;
+        *target = *v;
+    }
+    return true;
 }
 
 } // namespace
 
-std::optional<Snapshots> readTencent(const QByteArray& body, const QStringList& codes)
+namespace {
+std::optional<Snapshots> readTencentSymbols(const QByteArray& body, const QHash<QString, QString>& symbols)
 {
     // 1 name, 3 price, 4 previous close, 5 open, 6 volume (lots), 7 outer, 8 inner, 9/10 bid 1 and
     // its lots, 19/20 ask 1 and its lots, 30 time, 33 high, 34 low, 37 amount (万元).
-    return readQuoteLines(body, codes, QStringLiteral("v_"), QLatin1Char('~'), 38,
-                          {3, 4, 5, 6, 7, 8, 9, 10, 19, 20, 33, 34, 37}, [](const QStringList& f, Snapshot& s) {
-                              StockQuote& q = s.quote;
-                              q.name = f[1].trimmed();
-                              q.last = num(f[3]);
-                              q.prevClose = num(f[4]);
-                              q.open = num(f[5]);
-                              q.volume = qint64(num(f[6]));
-                              s.outer = qint64(num(f[7]));
-                              s.inner = qint64(num(f[8]));
-                              q.bidPrice1 = num(f[9]);
-                              q.bidVolume1 = qint64(num(f[10]));
-                              q.askPrice1 = num(f[19]);
-                              q.askVolume1 = qint64(num(f[20]));
-                              q.time = QDateTime::fromString(f[30], QStringLiteral("yyyyMMddHHmmss"));
-                              q.high = num(f[33]);
-                              q.low = num(f[34]);
-                              q.amount = num(f[37]);
-                          });
+    return readQuoteLines(body, symbols, QStringLiteral("v_"), QLatin1Char('~'), 38, [](const QStringList& f, Snapshot& s) {
+        StockQuote& q = s.quote;
+        q.name = f[1].trimmed();
+        q.time = QDateTime::fromString(f[30], QStringLiteral("yyyyMMddHHmmss"));
+        return prices(f, {{3, &q.last}, {4, &q.prevClose}, {5, &q.open}, {9, &q.bidPrice1}, {19, &q.askPrice1},
+                          {33, &q.high}, {34, &q.low}, {37, &q.amount}})
+            && counts(f, {{6, &q.volume}, {7, &s.outer}, {8, &s.inner}, {10, &q.bidVolume1}, {20, &q.askVolume1}});
+    });
+}
+} // namespace
+
+std::optional<Snapshots> readTencent(const QByteArray& body, const QStringList& codes)
+{
+    return readTencentSymbols(body, symbolsOf(codes));
 }
 
 std::optional<Snapshots> readSina(const QByteArray& body, const QStringList& codes)
 {
     // 0 name, 1 open, 2 previous close, 3 price, 4 high, 5 low, 8 volume (shares), 9 amount (yuan),
-    // 10/11 bid 1 shares and price, 20/21 ask 1 shares and price, 30 date, 31 time.
-    return readQuoteLines(body, codes, QStringLiteral("var hq_str_"), QLatin1Char(','), 32,
-                          {1, 2, 3, 4, 5, 8, 9, 10, 11, 20, 21}, [](const QStringList& f, Snapshot& s) {
-                              StockQuote& q = s.quote;
-                              q.name = f[0].trimmed();
-                              q.open = num(f[1]);
-                              q.prevClose = num(f[2]);
-                              q.last = num(f[3]);
-                              q.high = num(f[4]);
-                              q.low = num(f[5]);
-                              q.volume = qint64(num(f[8])) / 100;
-                              q.amount = std::round(num(f[9]) / 100.0) / 100.0;
-                              q.bidVolume1 = qint64(num(f[10])) / 100;
-                              q.bidPrice1 = num(f[11]);
-                              q.askVolume1 = qint64(num(f[20])) / 100;
-                              q.askPrice1 = num(f[21]);
-                              q.time = QDateTime::fromString(f[30] + u' ' + f[31], QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-                          });
+    // 10/11 bid 1 shares and price, 20/21 ask 1 shares and price, 30 date, 31 time. Today's lines
+    // end with a comma after the last field; that empty field is not read.
+    return readQuoteLines(body, symbolsOf(codes), QStringLiteral("var hq_str_"), QLatin1Char(','), 32, [](const QStringList& f, Snapshot& s) {
+        StockQuote& q = s.quote;
+        q.name = f[0].trimmed();
+        q.time = QDateTime::fromString(f[30] + u' ' + f[31], QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        double yuan = 0;
+        qint64 shares = 0, bidShares = 0, askShares = 0;
+        if (!prices(f, {{1, &q.open}, {2, &q.prevClose}, {3, &q.last}, {4, &q.high}, {5, &q.low}, {9, &yuan},
+                        {11, &q.bidPrice1}, {21, &q.askPrice1}})
+            || !counts(f, {{8, &shares}, {10, &bidShares}, {20, &askShares}}))
+            return false;
+        q.volume = shares / 100;
+        q.amount = std::round(yuan / 100.0) / 100.0;
+        q.bidVolume1 = bidShares / 100;
+        q.askVolume1 = askShares / 100;
+        return true;
+    });
 }
+
+namespace {
+
+// One index as East Money's row gives it; nothing when a value is missing or out of range.
+std::optional<IndexQuote> indexRow(const QJsonObject& row, const QString& code)
+{
+    IndexQuote q;
+    q.code = code;
+    q.name = code == QLatin1String("000001") ? QStringLiteral("上证指数") : QStringLiteral("深证成指");
+    const auto prev = amount(row.value(QStringLiteral("f18")));
+    if (!prev)
+        return std::nullopt;
+    q.prevClose = *prev;
+    // Before the open the level, the amount, the open, the high and the low are "-": the index
+    // stands at its previous close, nothing has traded, and the rest is not known yet.
+    const bool preOpen = row.value(QStringLiteral("f2")).toString() == QLatin1String("-");
+    auto value = [&](const char* key) -> std::optional<double> {
+        const QJsonValue v = row.value(QLatin1String(key));
+        return preOpen && v.toString() == QLatin1String("-") ? std::optional<double>(-1.0) : amount(v);
+    };
+    const auto level = value("f2"), yuan = value("f6"), high = value("f15"), low = value("f16"), open = value("f17");
+    if (!level || !yuan || !high || !low || !open)
+        return std::nullopt;
+    auto known = [](double v) { return v < 0 ? std::nullopt : std::optional<double>(v); };
+    q.value = *level < 0 ? q.prevClose : *level;
+    q.amount = *yuan < 0 ? 0 : *yuan / 10000.0;   // yuan -> 万元
+    q.high = known(*high);
+    q.low = known(*low);
+    q.open = known(*open);
+    std::optional<int>* counts[] = {&q.rising, &q.falling, &q.unchanged};
+    const char* countKeys[] = {"f104", "f105", "f106"};
+    for (int i = 0; i < 3; ++i) {
+        const auto n = count(row.value(QLatin1String(countKeys[i])));
+        if (!n || *n > 1000000)
+            return std::nullopt;
+        *counts[i] = int(*n);
+    }
+    return q;
+}
+
+} // namespace
 
 std::optional<IndexAnswer> readIndices(const QByteArray& body)
 {
-    const auto root = jsonObject(body);
+    const auto root = pushReply(body);
     if (!root)
         return std::nullopt;
     const QJsonValue diff = root->value(QStringLiteral("data")).toObject().value(QStringLiteral("diff"));
@@ -274,31 +405,45 @@ std::optional<IndexAnswer> readIndices(const QByteArray& body)
         const QString code = row.value(QStringLiteral("f12")).toString();
         if (code != QLatin1String("000001") && code != QLatin1String("399001"))
             continue;
-        IndexQuote q;
-        q.code = code;
-        q.name = code == QLatin1String("000001") ? QStringLiteral("上证指数") : QStringLiteral("深证成指");
-        double* targets[] = {&q.value, &q.amount, &q.high, &q.low, &q.open, &q.prevClose};
-        const char* keys[] = {"f2", "f6", "f15", "f16", "f17", "f18"};
-        for (int i = 0; i < 6; ++i) {
-            const auto v = number(row.value(QLatin1String(keys[i])));
-            if (!v)
-                return std::nullopt;   // a value the service left out ("-"): nothing is made up
-            *targets[i] = *v;
-        }
-        q.amount /= 10000.0;   // yuan -> 万元
-        int* counts[] = {&q.rising, &q.falling, &q.unchanged};
-        const char* countKeys[] = {"f104", "f105", "f106"};
-        for (int i = 0; i < 3; ++i) {
-            const auto v = number(row.value(QLatin1String(countKeys[i])));
-            if (!v)
-                return std::nullopt;
-            *counts[i] = int(*v);
-        }
+        const auto q = indexRow(row, code);
+        if (!q)
+            return std::nullopt;   // a value the service left out: nothing is made up
         (code == QLatin1String("000001") ? sh : sz) = q;
     }
     if (!sh || !sz)
         return std::nullopt;
     return IndexAnswer{*sh, *sz};
+}
+
+std::optional<IndexAnswer> readTencentIndices(const QByteArray& body)
+{
+    const QStringList codes = {QStringLiteral("000001"), QStringLiteral("399001")};
+    // By their symbols: sz000001 is a stock (平安银行), sh000001 the Shanghai index.
+    const auto read = readTencentSymbols(body, {{QStringLiteral("sh000001"), codes[0]}, {QStringLiteral("sz399001"), codes[1]}});
+    if (!read)
+        return std::nullopt;
+    IndexQuote out[2];
+    for (int i = 0; i < 2; ++i) {
+        const auto snap = read->value(codes[i]);
+        if (!snap)
+            return std::nullopt;
+        const StockQuote& s = snap->quote;
+        IndexQuote& q = out[i];
+        q.code = codes[i];
+        q.name = i == 0 ? QStringLiteral("上证指数") : QStringLiteral("深证成指");
+        q.prevClose = s.prevClose;
+        // Before the first trade the level reads 0 (or the previous close) and open, high and
+        // low read 0: those are not known yet.
+        q.value = s.last > 0 ? s.last : s.prevClose;
+        auto known = [](double v) { return v > 0 ? std::optional<double>(v) : std::nullopt; };
+        q.open = known(s.open);
+        q.high = known(s.high);
+        q.low = known(s.low);
+        q.amount = s.amount;
+        q.rising = q.falling = q.unchanged = std::nullopt;
+        q.time = s.time;
+    }
+    return IndexAnswer{out[0], out[1]};
 }
 
 QDate tradingDayOf(const QDateTime& t)
@@ -307,6 +452,17 @@ QDate tradingDayOf(const QDateTime& t)
     while (!Market::isTradingDay(day))
         day = day.addDays(-1);
     return day;
+}
+
+std::optional<QDate> tradingDayOf(const QDateTime& t, const QDateTime& quoted)
+{
+    if (!quoted.isValid())
+        return tradingDayOf(t);
+    const QDate day = quoted.date();
+    const bool weekend = t.date().dayOfWeek() >= Qt::Saturday;
+    if (day == t.date() || (weekend && day < t.date()))
+        return day;
+    return std::nullopt;
 }
 
 int hoursDone(const QDate& day, const QDateTime& t)
@@ -342,43 +498,68 @@ int bucketOf(double yuan)
 }
 } // namespace
 
-std::optional<BigOrderDay> readBills(const QByteArray& body, const QDate& day, const QDateTime& now)
+std::optional<QList<Bill>> readBillPage(const QByteArray& body)
 {
-    BigOrderDay out;
-    out.date = day;
-    out.hoursDone = hoursDone(day, now);
+    QList<Bill> out;
     QString text = net::fromGbk(body).trimmed();
     if (text == QLatin1String("null") || text == QLatin1String("[]"))
-        return out;   // no large trade that day
-    // The list is a script literal with bare keys: {symbol:"sh600036",...}; quote them for JSON.
-    static const QRegularExpression bareKey(QStringLiteral("([{,])\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*:"));
-    text.replace(bareKey, QStringLiteral("\\1\"\\2\":"));
+        return out;   // no large trade (more)
+    // Today the list is strict JSON; it used to be a script literal with bare keys
+    // ({symbol:"sh600036",...}), which is quoted for JSON only when the text does not parse as it is.
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError) {
+        static const QRegularExpression bareKey(QStringLiteral("([{,])\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*:"));
+        text.replace(bareKey, QStringLiteral("\\1\"\\2\":"));
+        doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    }
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return std::nullopt;
     const QJsonArray trades = doc.array();
     for (const QJsonValue& v : trades) {
         const QJsonObject row = v.toObject();
-        const QTime time = QTime::fromString(row.value(QStringLiteral("ticktime")).toString(), QStringLiteral("HH:mm:ss"));
-        const auto price = number(row.value(QStringLiteral("price")));
-        const auto shares = number(row.value(QStringLiteral("volume")));
+        Bill bill;
+        bill.time = QTime::fromString(row.value(QStringLiteral("ticktime")).toString(), QStringLiteral("HH:mm:ss"));
+        const auto price = amount(row.value(QStringLiteral("price")));
+        const auto shares = count(row.value(QStringLiteral("volume")));
         const QString kind = row.value(QStringLiteral("kind")).toString();
-        if (!time.isValid() || !price || !shares)
+        if (!bill.time.isValid() || !price || !shares)
             return std::nullopt;
-        const double yuan = *price * *shares;
-        if (yuan < BigOrderDay::kLargeTradeYuan || (kind != u"U" && kind != u"D"))
+        bill.price = *price;
+        bill.shares = *shares;
+        bill.kind = kind.size() == 1 ? kind[0] : QChar();
+        out.append(bill);
+    }
+    return out;
+}
+
+BigOrderDay billsDay(const QList<Bill>& bills, const QDate& day, const QDateTime& now)
+{
+    BigOrderDay out;
+    out.date = day;
+    out.hoursDone = hoursDone(day, now);
+    for (const Bill& bill : bills) {
+        const double yuan = bill.price * double(bill.shares);
+        if (yuan < BigOrderDay::kLargeTradeYuan || (bill.kind != u'U' && bill.kind != u'D'))
             continue;   // a neutral trade is neither bought nor sold
-        const bool buy = kind == u"U";
-        (buy ? out.hourBuy : out.hourSell)[hourOf(time)] += qint64(*shares);
+        const bool buy = bill.kind == u'U';
+        (buy ? out.hourBuy : out.hourSell)[hourOf(bill.time)] += bill.shares;
         out.bucketYuan[bucketOf(yuan) + (buy ? 0 : 4)] += yuan;
     }
     return out;
 }
 
+std::optional<BigOrderDay> readBills(const QByteArray& body, const QDate& day, const QDateTime& now)
+{
+    const auto bills = readBillPage(body);
+    if (!bills)
+        return std::nullopt;
+    return billsDay(*bills, day, now);
+}
+
 std::optional<QList<BigOrderDay>> readMoneyFlow(const QByteArray& body)
 {
-    const auto root = jsonObject(body);
+    const auto root = pushReply(body);
     if (!root)
         return std::nullopt;
     const QJsonValue data = root->value(QStringLiteral("data"));
@@ -390,18 +571,22 @@ std::optional<QList<BigOrderDay>> readMoneyFlow(const QByteArray& body)
         return std::nullopt;
     const QJsonArray days = klines.toArray();
     for (const QJsonValue& v : days) {
-        // date, main, small, medium, large, extra-large net inflow (yuan), their shares, close, ...
+        // date; main, small, medium, large and extra-large net inflow (yuan); the same five as net
+        // ratios in percent; close; change percent; ...
         const QStringList f = v.toString().split(QLatin1Char(','));
         const QDate date = QDate::fromString(f.value(0), Qt::ISODate);
-        const auto large = number(f.value(4));
-        const auto extraLarge = number(f.value(5));
-        const auto close = number(f.value(11));
-        if (!date.isValid() || !large || !extraLarge || !close || *close <= 0)
+        const auto large = flow(f.value(4));
+        const auto extraLarge = flow(f.value(5));
+        const auto close = amount(f.value(11));
+        if (!date.isValid() || !large || !extraLarge || !close || *close <= 0.001)
             return std::nullopt;
         BigOrderDay day;
         day.date = date;
         day.hoursDone = 4;
-        const qint64 shares = std::llround((*large + *extraLarge) / *close);
+        const double net = (*large + *extraLarge) / *close;
+        if (std::abs(net) > kLargest)
+            return std::nullopt;
+        const qint64 shares = std::llround(net);
         day.hourBuy[0] = shares > 0 ? shares : 0;
         day.hourSell[0] = shares < 0 ? -shares : 0;
         out.append(day);

@@ -1,5 +1,6 @@
-// The live market's readers of upstream replies (quote lines of both services, the index reply,
-// the large-trade list, the money flow, notices and news): each reads the same bytes.
+// The live market's readers of upstream replies (quote lines of both services, the index replies
+// of East Money and Tencent, the large-trade list, the money flow, notices and news): each reads
+// the same bytes.
 #include "fuzzinput.h"
 #include "upstream.h"
 
@@ -11,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QDate day(2026, 12, 9);
     (void)readTencent(body, codes);
     (void)readSina(body, codes);
+    (void)readTencent(body, {QStringLiteral("920002"), QStringLiteral("510300")});
     (void)readIndices(body);
+    (void)readTencentIndices(body);
     (void)readBills(body, day, QDateTime(day, QTime(14, 30)));
     (void)readMoneyFlow(body);
     (void)readNotices(body, codes.first());

@@ -81,8 +81,9 @@ private Q_SLOTS:
         QTest::newRow("garbage") << QByteArray("\x8f\x01\xff~~;;\"=") << QByteArray("\x8f\x01\xff,,;;\"=");
         QTest::newRow("too few fields") << gbk(QStringLiteral("v_sh600036=\"1~招商银行~600036~35.12\";"))
                                         << gbk(QStringLiteral("var hq_str_sh600036=\"招商银行,34.90,34.80\";"));
-        QTest::newRow("price not a number") << QByteArray(t).replace("~35.12~34.80~", "~abc~34.80~")
-                                            << QByteArray(s).replace(",35.12,35.30,", ",abc,35.30,");
+        QTest::newRow("the only line's price not a number")
+            << gbk(QStringLiteral("v_sh600036=\"1~招商银行~600036~abc") + QStringLiteral("~1").repeated(40) + QStringLiteral("\";"))
+            << gbk(QStringLiteral("var hq_str_sh600036=\"招商银行,34.90,abc") + QStringLiteral(",1").repeated(40) + QStringLiteral("\";"));
     }
     void brokenQuoteReplies()
     {
@@ -99,15 +100,15 @@ private Q_SLOTS:
         QCOMPARE(read->shanghai.name, QStringLiteral("上证指数"));
         QCOMPARE(read->shanghai.value, 3050.12);
         QCOMPARE(read->shanghai.amount, 41234567.8901);   // 万元
-        QCOMPARE(read->shanghai.rising, 1523);
-        QCOMPARE(read->shanghai.falling, 712);
-        QCOMPARE(read->shanghai.unchanged, 65);
+        QCOMPARE(*read->shanghai.rising, 1523);
+        QCOMPARE(*read->shanghai.falling, 712);
+        QCOMPARE(*read->shanghai.unchanged, 65);
         QCOMPARE(read->shanghai.prevClose, 3036.46);
         QCOMPARE(read->shenzhen.name, QStringLiteral("深证成指"));
-        QCOMPARE(read->shenzhen.open, 10043.2);
-        QCOMPARE(read->shenzhen.high, 10080.11);
-        QCOMPARE(read->shenzhen.low, 9990.02);
-        QCOMPARE(read->shenzhen.unchanged, 120);
+        QCOMPARE(*read->shenzhen.open, 10043.2);
+        QCOMPARE(*read->shenzhen.high, 10080.11);
+        QCOMPARE(*read->shenzhen.low, 9990.02);
+        QCOMPARE(*read->shenzhen.unchanged, 120);
         // A value left out, one index missing, or no JSON: nothing is read.
         QVERIFY(!readIndices(liveData("eastmoney_indices.json").replace("\"f104\": 1102", "\"f104\": \"-\"")));
         QVERIFY(!readIndices(liveData("eastmoney_indices.json").replace("\"399001\"", "\"399006\"")));
@@ -175,6 +176,156 @@ private Q_SLOTS:
                                   "\"showTime\":\"2026-12-10 11:00:00\"}]}}";
         QCOMPARE(readNews(quoted)->first().headline, QStringLiteral("a b c"));
         QVERIFY(!readNews("{\"data\":{}}"));
+    }
+
+    void exchangeOfEveryKindOfCode_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("exchange");
+        QTest::addColumn<int>("market");
+        const struct { const char* code; const char* exchange; int market; } rows[] = {
+            {"600036", "sh", 1}, {"688981", "sh", 1}, {"510300", "sh", 1},   // main board, STAR, fund
+            {"900901", "sh", 1},                                           // Shanghai B share
+            {"000001", "sz", 0}, {"300059", "sz", 0}, {"159915", "sz", 0}, {"200002", "sz", 0},
+            {"920002", "bj", 0}, {"830799", "bj", 0}, {"430047", "bj", 0},   // Beijing
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.code) << QString::fromLatin1(r.code) << QString::fromLatin1(r.exchange) << r.market;
+    }
+    void exchangeOfEveryKindOfCode()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, exchange);
+        QFETCH(int, market);
+        QCOMPARE(exchangeOf(code), exchange);
+        QCOMPARE(tencentPath({code}), QStringLiteral("/q=") + exchange + code);
+        QCOMPARE(sinaPath({code}), QStringLiteral("/list=") + exchange + code);
+        QVERIFY(moneyFlowPath(code, 10).contains(QStringLiteral("secid=%1.%2&").arg(market).arg(code)));
+        QVERIFY(billPath(code, QDate(2026, 12, 9), 1).contains(QStringLiteral("symbol=") + exchange + code + u'&'));
+    }
+
+    void beijingStocksFundsAndSinasTrailingComma()
+    {
+        const QStringList codes = {QStringLiteral("920002"), QStringLiteral("510300")};
+        const auto tencent = readTencent(liveData("tencent_beijing.txt"), codes);
+        QVERIFY(tencent);
+        QCOMPARE(tencent->value(QStringLiteral("920002"))->quote.name, QStringLiteral("万达轴承"));
+        QCOMPARE(tencent->value(QStringLiteral("920002"))->quote.last, 41.50);
+        QCOMPARE(tencent->value(QStringLiteral("920002"))->outer, 12000);
+        QCOMPARE(tencent->value(QStringLiteral("510300"))->quote.last, 3.912);
+
+        const auto sina = readSina(liveData("sina_quotes_trailing_comma.txt"),
+                                   {QStringLiteral("600036"), QStringLiteral("920002")});
+        QVERIFY(sina);
+        QCOMPARE(sina->value(QStringLiteral("600036"))->quote.amount, 160123.46);
+        QCOMPARE(sina->value(QStringLiteral("600036"))->quote.time, QDateTime(QDate(2026, 12, 9), QTime(10, 30)));
+        QCOMPARE(sina->value(QStringLiteral("920002"))->quote.volume, 23456);
+    }
+
+    void oneBadLineFailsOnlyItsOwnCode_data()
+    {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::newRow("not a number") << QByteArray("~35.12~34.80~") << QByteArray("~abc~34.80~");
+        QTest::newRow("too large") << QByteArray("~456789~240000~") << QByteArray("~1e300~240000~");
+        QTest::newRow("negative volume") << QByteArray("~456789~240000~") << QByteArray("~-456789~240000~");
+        QTest::newRow("infinite") << QByteArray("~35.30~34.75~") << QByteArray("~inf~34.75~");
+        QTest::newRow("too few fields") << QByteArray("~35.11~320~") << QByteArray("\";\nv_x=\"");
+    }
+    void oneBadLineFailsOnlyItsOwnCode()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QByteArray reply = liveData("tencent_quotes.txt");
+        QVERIFY(reply.contains(from));
+        const auto read = readTencent(reply.replace(from, to), kBoth);
+        QVERIFY(read);
+        QVERIFY(!read->contains(QStringLiteral("600036")));   // failed: another source may answer it
+        QCOMPARE(read->value(QStringLiteral("000001"))->quote.last, 11.02);
+        QVERIFY(read->contains(QStringLiteral("600999")) && !read->value(QStringLiteral("600999")));   // still unknown
+    }
+
+    void numbersOutOfRangeInTheOtherReplies()
+    {
+        const QDate day(2026, 12, 9);
+        const QDateTime at(day, QTime(14, 30));
+        QVERIFY(!readBills(liveData("sina_bills.txt").replace("\"60000\"", "\"1e300\""), day, at));
+        QVERIFY(!readBills(liveData("sina_bills.txt").replace("\"60000\"", "\"-60000\""), day, at));
+        QVERIFY(!readBills(liveData("sina_bills.txt").replace("\"35.100\"", "\"-35.1\""), day, at));
+        QVERIFY(!readMoneyFlow(liveData("eastmoney_moneyflow.json").replace("14048000.0,21072000.0", "14048000.0,1e300")));
+        QVERIFY(!readMoneyFlow(liveData("eastmoney_moneyflow.json").replace(",35.12,0.35,", ",1e-300,0.35,")));
+        QVERIFY(!readIndices(liveData("eastmoney_indices.json").replace("\"f104\": 1523", "\"f104\": 1e300")));
+        QVERIFY(!readIndices(liveData("eastmoney_indices.json").replace("\"f2\": 3050.12", "\"f2\": -3050.12")));
+    }
+
+    void eastMoneysRefusalIsAFailureNotNoData()
+    {
+        const QByteArray refused = liveData("eastmoney_refused.json");
+        QVERIFY(!readMoneyFlow(refused));
+        QVERIFY(!readIndices(refused));
+        QVERIFY(!readMoneyFlow("{\"data\":{\"klines\":[]}}"));   // no rc at all: not the service's reply
+        QCOMPARE(readMoneyFlow("{\"rc\":0,\"data\":null}")->size(), 0);
+    }
+
+    void indicesBeforeTheOpenAndFromTencent()
+    {
+        const auto pre = readIndices(liveData("eastmoney_indices_preopen.json"));
+        QVERIFY(pre);
+        QCOMPARE(pre->shanghai.value, 3036.46);   // the previous close
+        QCOMPARE(pre->shanghai.change(), 0.0);
+        QCOMPARE(pre->shanghai.amount, 0.0);
+        QVERIFY(!pre->shanghai.open && !pre->shanghai.high && !pre->shenzhen.low);
+        QCOMPARE(*pre->shenzhen.unchanged, 2820);
+
+        const auto tencent = readTencentIndices(liveData("tencent_indices.txt"));
+        QVERIFY(tencent);
+        QCOMPARE(tencent->shanghai.name, QStringLiteral("上证指数"));
+        QCOMPARE(tencent->shanghai.value, 3050.12);
+        QCOMPARE(tencent->shanghai.prevClose, 3036.46);
+        QCOMPARE(*tencent->shanghai.open, 3036.50);
+        QCOMPARE(tencent->shanghai.amount, 41234568.0);
+        QCOMPARE(*tencent->shenzhen.low, 9990.02);
+        QVERIFY(!tencent->shanghai.rising && !tencent->shenzhen.unchanged);   // Tencent does not give the counts
+        // Ping An Bank's line (sz000001) is no Shanghai index.
+        QVERIFY(!readTencentIndices(liveData("tencent_quotes.txt")));
+    }
+
+    void billListQuotedOrBareKeysAndItsPages()
+    {
+        const QDate day(2026, 12, 9);
+        const QDateTime at(day, QTime(14, 30));
+        const auto bare = readBills(liveData("sina_bills.txt"), day, at);
+        const auto quoted = readBills(liveData("sina_bills_quoted.txt"), day, at);
+        QVERIFY(bare && quoted);
+        QCOMPARE(QList<qint64>(quoted->hourBuy, quoted->hourBuy + 4), QList<qint64>(bare->hourBuy, bare->hourBuy + 4));
+        QCOMPARE(QList<double>(quoted->bucketYuan, quoted->bucketYuan + 8), QList<double>(bare->bucketYuan, bare->bucketYuan + 8));
+        // A colon and a comma inside a quoted value do not become keys.
+        const QByteArray odd = "[{\"symbol\":\"sh600036\",\"name\":\"a,b:c\",\"ticktime\":\"10:01:00\",\"price\":\"10\","
+                               "\"volume\":\"20000\",\"kind\":\"U\"}]";
+        QCOMPARE(readBills(odd, day, at)->hourBuy[0], 20000);
+        QCOMPARE(readBillPage(liveData("sina_bills.txt"))->size(), 5);
+        const QString page2 = billPath(QStringLiteral("600036"), day, 2);
+        QVERIFY(page2.contains(QStringLiteral("num=10000&page=2&")) && page2.contains(QStringLiteral("asc=1")));
+    }
+
+    void tradingDayFromTheQuoteServicesDate_data()
+    {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QDateTime>("quoted");
+        QTest::addColumn<QDate>("day");   // invalid: no trading today
+        const QDate thu(2026, 10, 1), wed(2026, 9, 30), sat(2026, 10, 3), mon(2026, 12, 7), fri(2026, 12, 4);
+        QTest::newRow("a trading day") << QDateTime(mon, QTime(10, 0)) << QDateTime(mon, QTime(9, 59, 58)) << mon;
+        QTest::newRow("a holiday") << QDateTime(thu, QTime(11, 0)) << QDateTime(wed, QTime(15, 0, 3)) << QDate();
+        QTest::newRow("before the first quote") << QDateTime(mon, QTime(8, 0)) << QDateTime(fri, QTime(15, 0)) << QDate();
+        QTest::newRow("a weekend after a holiday") << QDateTime(sat, QTime(10, 0)) << QDateTime(wed, QTime(15, 0)) << wed;
+        QTest::newRow("no quote time") << QDateTime(sat, QTime(10, 0)) << QDateTime() << QDate(2026, 10, 2);
+    }
+    void tradingDayFromTheQuoteServicesDate()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(QDateTime, quoted);
+        QFETCH(QDate, day);
+        QCOMPARE(tradingDayOf(now, quoted).value_or(QDate()), day);
     }
 };
 
