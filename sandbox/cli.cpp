@@ -26,13 +26,14 @@ bool usableLink(const QString& link)
 QString upstreamHelp()
 {
     static const char* const what[] = {
-        "quotes of single stocks, batched (GBK v_sh600036=\"...~...\" lines)",
+        "quotes of single stocks, batched (GBK v_sh600036=\"...~...\" lines); the indices when eastmoney fails",
         "quotes when tencent fails (GBK, comma-separated; sent with a Referer of its finance site)",
         "the two indices and the counts of rising, falling and unchanged stocks (push2 ulist.np)",
         "today's large trades of a stock (CN_Bill.GetBillList, 100 000 yuan and over)",
         "the daily money flow of the last ten days (push2his fflow daykline)",
         "the notice list (announcement API)",
         "the news flash (7x24 fast news API)",
+        "the news flash when eastmoney-news fails (the same request on its sister host)",
     };
     const QStringList names = upstream::names();
     const QHash<QString, QString> bases = upstream::defaultBases();
@@ -140,7 +141,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("check"),
         QStringLiteral("With --market live: ask every upstream once (a Shanghai and a Shenzhen stock, the indices), "
                        "print whether each answered and what it read, and exit; the exit code is 1 when no quote "
-                       "source answered."));
+                       "source or no index source (eastmoney, tencent) answered."));
     parser.addOptions({help, port, bind, seed, clock, speed, scenario, data, log, status, statusLink, waitingPage});
     parser.addOption(fault);
     parser.addOptions({marketMode, upstreamBase, check});

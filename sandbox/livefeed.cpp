@@ -7,20 +7,32 @@
 #include <QTextStream>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace sandbox {
 
 namespace {
 
 constexpr qint64 kFreshMs = 1000;      // a cached answer is served while younger than this
 constexpr qint64 kWatchedMs = 60000;   // a code asked for within this is refreshed every second
+// Two readings of the outer and inner volume further apart than this are not compared: what
+// traded in between is many trades, not the last one.
+constexpr qint64 kTradeGapMs = 2500;
 constexpr qint64 kMaxBody = 8 * 1024 * 1024;
 // Both quote services take a list of codes; the cap keeps one request's address short.
 constexpr int kCodesPerBatch = 60;
+// A refused East Money reply is asked for again after this pause.
+constexpr int kRetryPauseMs = 300;
+// The large-trade list is read page by page; more pages than this is not a day of one stock.
+constexpr int kMaxBillPages = 20;
 // The Shanghai and the Shenzhen stock the source check asks for.
 QStringList probeCodes()
 {
     return {QStringLiteral("600036"), QStringLiteral("000001")};
 }
+
+// The source check's name for Tencent asked for the two indices.
+constexpr char kTencentIndex[] = "tencent-index";
 
 QuoteAnswer unknownCode()
 {
@@ -36,10 +48,7 @@ LiveFeed::LiveFeed(const QHash<QString, QString>& bases, QObject* parent)
         bases_.insert(it.key(), it.value());
     clock_.start();
     nextBatch_.setSingleShot(true);
-    connect(&nextBatch_, &QTimer::timeout, this, [this] {
-        if (!batchInFlight_)
-            startBatch();
-    });
+    connect(&nextBatch_, &QTimer::timeout, this, [this] { startBatch(); });
 }
 
 LiveFeed::~LiveFeed() = default;
@@ -47,6 +56,11 @@ LiveFeed::~LiveFeed() = default;
 void LiveFeed::setTimeout(int ms)
 {
     timeoutMs_ = ms;
+}
+
+void LiveFeed::setWaitBound(int ms)
+{
+    waitMs_ = ms;
 }
 
 QHash<QString, int> LiveFeed::upstreamRequests() const
@@ -81,9 +95,43 @@ void LiveFeed::get(const QString& name, const QString& pathAndQuery, std::functi
 }
 
 template <typename T>
+void LiveFeed::getRead(const QString& name, const QString& pathAndQuery,
+                       std::function<std::optional<T>(const QByteArray&)> reader, Done<T> done, int retries)
+{
+    get(name, pathAndQuery, [this, name, pathAndQuery, reader, done, retries](Body body) {
+        if (auto read = body ? reader(*body) : std::nullopt)
+            return done(std::move(read));
+        if (retries <= 0)
+            return done(std::nullopt);
+        QTimer::singleShot(kRetryPauseMs, this, [this, name, pathAndQuery, reader, done, retries] {
+            getRead<T>(name, pathAndQuery, reader, done, retries - 1);
+        });
+    });
+}
+
+template <typename T>
+Done<T> LiveFeed::bounded(Done<T> done)
+{
+    auto pending = std::make_shared<Done<T>>(std::move(done));
+    auto timer = new QTimer(this);
+    timer->setSingleShot(true);
+    auto finish = [pending, timer](std::optional<T> answer) {
+        if (!*pending)
+            return;   // answered already, or given up on
+        const Done<T> call = std::exchange(*pending, nullptr);
+        timer->deleteLater();
+        call(std::move(answer));
+    };
+    connect(timer, &QTimer::timeout, this, [finish] { finish(std::nullopt); });
+    timer->start(waitMs_);
+    return finish;
+}
+
+template <typename T>
 void LiveFeed::shared(const QString& key, std::function<void(Done<T>)> fetch, Done<T> done)
 {
     SharedEntry& entry = shared_[key];
+    entry.askedMs = clock_.elapsed();
     auto deliver = [done](const std::shared_ptr<void>& value) { done(*std::static_pointer_cast<std::optional<T>>(value)); };
     if (!entry.inFlight && entry.readMs >= 0 && clock_.elapsed() - entry.readMs < kFreshMs)
         return deliver(entry.value);
@@ -102,129 +150,213 @@ void LiveFeed::shared(const QString& key, std::function<void(Done<T>)> fetch, Do
     });
 }
 
-void LiveFeed::quote(const QString& code, const QDateTime&, Done<QuoteAnswer> done)
+void LiveFeed::quote(const QString& code, const QDateTime&, Done<QuoteAnswer> whenRead)
 {
     if (!isStockCode(code))
-        return done(unknownCode());   // no service lists it: answered without asking one
-    CodeState& state = codes_[code];
+        return whenRead(unknownCode());   // no service lists it: answered without asking one
     const qint64 now = clock_.elapsed();
+    if (!codes_.contains(code) && codes_.size() >= kMaxCodes) {
+        prune(now);
+        if (codes_.size() >= kMaxCodes)
+            return whenRead(std::nullopt);   // too many codes at once: this one is not served
+    }
+    CodeState& state = codes_[code];
     state.askedMs = now;
     if (state.answer && now - state.readMs < kFreshMs)
-        return done(*state.answer);
-    waiting_.append({code, std::move(done)});
-    if (batchInFlight_)
-        return;
+        return whenRead(*state.answer);
+    waiting_.append({code, bounded(std::move(whenRead))});
+    if (state.inFlight)
+        return;   // the batch under way answers it
     if (now - lastBatchMs_ >= kFreshMs)
         startBatch();
     else if (!nextBatch_.isActive())
         nextBatch_.start(int(kFreshMs - (now - lastBatchMs_)));
 }
 
+void LiveFeed::prune(qint64 now)
+{
+    for (auto it = codes_.begin(); it != codes_.end();) {
+        const bool waitedFor = std::any_of(waiting_.cbegin(), waiting_.cend(), [&](const Waiter& w) { return w.code == it.key(); });
+        if (!it->inFlight && !waitedFor && now - it->askedMs > kWatchedMs)
+            it = codes_.erase(it);
+        else
+            ++it;
+    }
+    for (auto it = shared_.begin(); it != shared_.end();) {
+        if (!it->inFlight && it->waiters.isEmpty() && now - it->askedMs > kWatchedMs)
+            it = shared_.erase(it);
+        else
+            ++it;
+    }
+}
+
 void LiveFeed::startBatch()
 {
     const qint64 now = clock_.elapsed();
+    prune(now);
+    if (codes_.isEmpty())
+        return;   // nothing watched: the refresh stops until a program asks again
+    lastBatchMs_ = now;
+    nextBatch_.start(int(kFreshMs));
+    // The codes waited for first, then the other watched ones, up to the cap; the rest wait their
+    // turn. A code already in a batch under way is not asked twice.
     QStringList codes;
+    for (const Waiter& w : std::as_const(waiting_))
+        if (!codes_.value(w.code).inFlight && !codes.contains(w.code))
+            codes << w.code;
+    QStringList watched;
     for (auto it = codes_.cbegin(); it != codes_.cend(); ++it)
-        if (it->askedMs >= 0 && now - it->askedMs <= kWatchedMs)
-            codes << it.key();
+        if (!it->inFlight && now - it->askedMs <= kWatchedMs && !codes.contains(it.key()))
+            watched << it.key();
+    watched.sort();
+    codes += watched;
+    codes = codes.mid(0, kCodesPerBatch);
     if (codes.isEmpty())
         return;
     codes.sort();
-    if (codes.size() > kCodesPerBatch) {
-        // The codes waited for first, then the others, up to the cap; the rest wait their turn.
-        QStringList first;
-        for (const Waiter& w : waiting_)
-            if (!first.contains(w.code))
-                first << w.code;
-        for (const QString& c : codes)
-            if (!first.contains(c))
-                first << c;
-        codes = first.mid(0, kCodesPerBatch);
-    }
-    batchInFlight_ = true;
-    lastBatchMs_ = now;
-    nextBatch_.start(int(kFreshMs));
-    fetchQuotes(codes, [this, codes](std::optional<upstream::Snapshots> read, bool fromTencent) {
-        finishBatch(codes, read, fromTencent);
-    });
+    for (const QString& c : std::as_const(codes))
+        codes_[c].inFlight = true;
+    fetchQuotes(codes, [this, codes](QuoteRead read) { finishBatch(codes, read); });
 }
 
-void LiveFeed::fetchQuotes(const QStringList& codes, std::function<void(std::optional<upstream::Snapshots>, bool)> done)
+void LiveFeed::fetchQuotes(const QStringList& codes, std::function<void(QuoteRead)> done)
 {
     get(QStringLiteral("tencent"), upstream::tencentPath(codes), [this, codes, done](Body body) {
-        if (const auto read = body ? upstream::readTencent(*body, codes) : std::nullopt)
-            return done(read, true);
-        get(QStringLiteral("sina"), upstream::sinaPath(codes), [codes, done](Body body) {
-            done(body ? upstream::readSina(*body, codes) : std::nullopt, false);
+        const QuoteRead tencent = body ? upstream::readTencent(*body, codes) : std::nullopt;
+        QStringList missing;
+        for (const QString& c : codes)
+            if (!tencent || !tencent->contains(c))
+                missing << c;
+        if (missing.isEmpty())
+            return done(tencent);
+        // Sina for the codes Tencent could not answer: all of them, or the few whose lines were odd.
+        get(QStringLiteral("sina"), upstream::sinaPath(missing), [tencent, missing, done](Body body) {
+            QuoteRead sina = body ? upstream::readSina(*body, missing) : std::nullopt;
+            if (!tencent)
+                return done(sina);
+            upstream::Snapshots merged = *tencent;
+            if (sina)
+                merged.insert(*sina);
+            done(merged);
         });
     });
 }
 
-void LiveFeed::finishBatch(const QStringList& codes, const std::optional<upstream::Snapshots>& read, bool)
+void LiveFeed::trackLastTrade(CodeState& s, const upstream::Snapshot& snap, StockQuote& q, qint64 now)
 {
-    batchInFlight_ = false;
-    const qint64 now = clock_.elapsed();
-    if (read) {
-        for (const QString& code : codes) {
-            CodeState& s = codes_[code];
-            s.readMs = now;
-            const std::optional<upstream::Snapshot> snap = read->value(code);
-            if (!snap) {
-                s.answer = unknownCode();
-                continue;
-            }
-            StockQuote q = snap->quote;
-            if (snap->outer >= 0) {
-                // A rise in the outer volume is a buy, in the inner volume a sell; with both, the
-                // larger move. Nothing moved: the last trade is still the one seen before.
-                if (s.outer >= 0 && snap->outer >= s.outer && snap->inner >= s.inner) {
-                    const qint64 up = snap->outer - s.outer;
-                    const qint64 down = snap->inner - s.inner;
-                    if (up > 0 || down > 0) {
-                        s.hasTrade = true;
-                        s.tradeSign = up >= down ? 1 : -1;
-                        s.tradeLots = std::max(up, down);
-                    }
-                } else {
-                    s.hasTrade = false;   // the first reading, or a new day: nothing to compare with
-                }
-                s.outer = snap->outer;
-                s.inner = snap->inner;
-                q.hasLastTrade = s.hasTrade;
-                q.lastTradeSign = s.tradeSign;
-                q.lastTradeVolume = s.tradeLots;
-            }
-            s.answer = QuoteAnswer(q);
+    const QDate day = q.time.date();
+    const bool comparable = s.outer >= 0 && now - s.volumesMs <= kTradeGapMs && day == s.volumesDay
+                            && snap.outer >= s.outer && snap.inner >= s.inner;
+    if (comparable) {
+        // A rise in the outer volume is a buy, in the inner volume a sell; with both, the larger
+        // move. Nothing moved: the last trade is still the one seen before.
+        const qint64 up = snap.outer - s.outer;
+        const qint64 down = snap.inner - s.inner;
+        if (up > 0 || down > 0) {
+            s.hasTrade = true;
+            s.tradeSign = up >= down ? 1 : -1;
+            s.tradeLots = std::max(up, down);
         }
+    } else {
+        // The first reading, one after a gap (the code was not watched, or another source answered
+        // meanwhile) or of a new day: what moved since is many trades, not the last one.
+        s.hasTrade = false;
+    }
+    s.outer = snap.outer;
+    s.inner = snap.inner;
+    s.volumesMs = now;
+    s.volumesDay = day;
+    q.hasLastTrade = s.hasTrade;
+    q.lastTradeSign = s.tradeSign;
+    q.lastTradeVolume = s.tradeLots;
+}
+
+void LiveFeed::finishBatch(const QStringList& codes, const QuoteRead& read)
+{
+    const qint64 now = clock_.elapsed();
+    for (const QString& code : codes) {
+        CodeState& s = codes_[code];
+        s.inFlight = false;
+        if (!read || !read->contains(code))
+            continue;   // no source could read this code: its waiters fail, its last answer stays
+        s.readMs = now;
+        const std::optional<upstream::Snapshot> snap = read->value(code);
+        if (!snap) {
+            s.answer = unknownCode();
+            continue;
+        }
+        StockQuote q = snap->quote;
+        if (snap->outer >= 0)
+            trackLastTrade(s, *snap, q, now);
+        s.answer = QuoteAnswer(q);
     }
     QList<Waiter> later;
     for (Waiter& w : std::exchange(waiting_, {})) {
         if (!codes.contains(w.code))
             later.append(std::move(w));
-        else if (read)
+        else if (read && read->contains(w.code))
             w.done(*codes_[w.code].answer);
         else
             w.done(std::nullopt);
     }
     waiting_ = later + waiting_;
-    if (!waiting_.isEmpty() && !batchInFlight_ && now - lastBatchMs_ >= kFreshMs)
+    const bool unasked = std::any_of(waiting_.cbegin(), waiting_.cend(), [this](const Waiter& w) { return !codes_.value(w.code).inFlight; });
+    if (unasked && now - lastBatchMs_ >= kFreshMs)
         startBatch();
 }
 
-void LiveFeed::indices(const QDateTime&, Done<IndexAnswer> done)
+void LiveFeed::indices(const QDateTime& t, Done<IndexAnswer> done)
 {
     shared<IndexAnswer>(
         QStringLiteral("index"),
-        [this](Done<IndexAnswer> fetched) {
-            get(QStringLiteral("eastmoney"), upstream::indexPath(), [fetched](Body body) {
-                fetched(body ? upstream::readIndices(*body) : std::nullopt);
+        [this, day = t.date()](Done<IndexAnswer> fetched) {
+            get(QStringLiteral("eastmoney"), upstream::indexPath(), [this, day, fetched](Body body) {
+                if (auto read = body ? upstream::readIndices(*body) : std::nullopt) {
+                    lastCounts_ = read;
+                    lastCountsDay_ = day;
+                    return fetched(read);
+                }
+                // East Money refused or failed: the levels from Tencent, with the counts East
+                // Money gave earlier today, or none.
+                get(QStringLiteral("tencent"), upstream::tencentIndexPath(), [this, day, fetched](Body body) {
+                    auto read = body ? upstream::readTencentIndices(*body) : std::nullopt;
+                    if (read && lastCounts_ && lastCountsDay_ == day) {
+                        for (auto [to, from] : {std::pair{&read->shanghai, &lastCounts_->shanghai},
+                                                std::pair{&read->shenzhen, &lastCounts_->shenzhen}}) {
+                            to->rising = from->rising;
+                            to->falling = from->falling;
+                            to->unchanged = from->unchanged;
+                        }
+                    }
+                    fetched(read);
+                });
             });
         },
-        std::move(done));
+        bounded(std::move(done)));
 }
 
-void LiveFeed::bigOrders(const QString& code, const QDateTime& t, int days, Done<BigOrderAnswer> done)
+void LiveFeed::fetchBills(const QString& code, const QDate& day, const QDateTime& t, int page,
+                          QList<upstream::Bill> sofar, Done<BigOrderDay> done)
 {
+    getRead<QList<upstream::Bill>>(
+        QStringLiteral("sina-bills"), upstream::billPath(code, day, page), upstream::readBillPage,
+        [this, code, day, t, page, sofar = std::move(sofar), done](std::optional<QList<upstream::Bill>> bills) mutable {
+            if (!bills)
+                return done(std::nullopt);
+            const bool full = bills->size() >= upstream::kBillPageSize;
+            sofar += *bills;
+            if (!full)
+                return done(upstream::billsDay(sofar, day, t));
+            if (page >= kMaxBillPages)
+                return done(std::nullopt);   // never cut the day short silently
+            fetchBills(code, day, t, page + 1, std::move(sofar), done);
+        },
+        0);
+}
+
+void LiveFeed::bigOrders(const QString& code, const QDateTime& t, int days, Done<BigOrderAnswer> whenRead)
+{
+    Done<BigOrderAnswer> done = bounded(std::move(whenRead));
     quote(code, t, [this, code, t, days, done](std::optional<QuoteAnswer> q) {
         if (!q)
             return done(std::nullopt);
@@ -232,14 +364,16 @@ void LiveFeed::bigOrders(const QString& code, const QDateTime& t, int days, Done
             return done(BigOrderAnswer{});   // an unknown stock: the page without data
         const QString name = (*q)->name;
         if (days == 1) {
-            const QDate day = upstream::tradingDayOf(t);
+            // The quote service's own date says whether there is trading today (it knows the holidays).
+            const std::optional<QDate> day = upstream::tradingDayOf(t, (*q)->time);
+            if (!day) {
+                BigOrderDay none;
+                none.date = t.date();
+                return done(BigOrderAnswer{name, {none}});   // no trading today (yet): no hour is over
+            }
             return shared<BigOrderDay>(
-                QStringLiteral("bills:") + code,
-                [this, code, day, t](Done<BigOrderDay> fetched) {
-                    get(QStringLiteral("sina-bills"), upstream::billPath(code, day), [fetched, day, t](Body body) {
-                        fetched(body ? upstream::readBills(*body, day, t) : std::nullopt);
-                    });
-                },
+                QStringLiteral("bills:%1:%2").arg(code, day->toString(Qt::ISODate)),
+                [this, code, day = *day, t](Done<BigOrderDay> fetched) { fetchBills(code, day, t, 1, {}, fetched); },
                 [name, done](std::optional<BigOrderDay> today) {
                     if (!today)
                         return done(std::nullopt);
@@ -249,9 +383,8 @@ void LiveFeed::bigOrders(const QString& code, const QDateTime& t, int days, Done
         shared<QList<BigOrderDay>>(
             QStringLiteral("flow:%1:%2").arg(code).arg(days),
             [this, code, days](Done<QList<BigOrderDay>> fetched) {
-                get(QStringLiteral("eastmoney-history"), upstream::moneyFlowPath(code, days), [fetched](Body body) {
-                    fetched(body ? upstream::readMoneyFlow(*body) : std::nullopt);
-                });
+                getRead<QList<BigOrderDay>>(QStringLiteral("eastmoney-history"), upstream::moneyFlowPath(code, days),
+                                            upstream::readMoneyFlow, fetched);
             },
             [name, done](std::optional<QList<BigOrderDay>> list) {
                 if (!list)
@@ -261,8 +394,9 @@ void LiveFeed::bigOrders(const QString& code, const QDateTime& t, int days, Done
     });
 }
 
-void LiveFeed::notices(const QString& code, const QDateTime& t, Done<NoticeAnswer> done)
+void LiveFeed::notices(const QString& code, const QDateTime& t, Done<NoticeAnswer> whenRead)
 {
+    Done<NoticeAnswer> done = bounded(std::move(whenRead));
     quote(code, t, [this, code, done](std::optional<QuoteAnswer> q) {
         if (!q)
             return done(std::nullopt);
@@ -272,9 +406,8 @@ void LiveFeed::notices(const QString& code, const QDateTime& t, Done<NoticeAnswe
         shared<QList<NoticeEntry>>(
             QStringLiteral("notices:") + code,
             [this, code](Done<QList<NoticeEntry>> fetched) {
-                get(QStringLiteral("eastmoney-notices"), upstream::noticePath(code), [fetched, code](Body body) {
-                    fetched(body ? upstream::readNotices(*body, code) : std::nullopt);
-                });
+                getRead<QList<NoticeEntry>>(QStringLiteral("eastmoney-notices"), upstream::noticePath(code),
+                                            [code](const QByteArray& b) { return upstream::readNotices(b, code); }, fetched);
             },
             [name, done](std::optional<QList<NoticeEntry>> list) {
                 if (!list)
@@ -289,11 +422,15 @@ void LiveFeed::newsFlash(const QDateTime&, int count, Done<QList<NewsEntry>> don
     shared<QList<NewsEntry>>(
         QStringLiteral("news"),
         [this, count](Done<QList<NewsEntry>> fetched) {
-            get(QStringLiteral("eastmoney-news"), upstream::newsPath(count), [fetched](Body body) {
-                fetched(body ? upstream::readNews(*body) : std::nullopt);
+            // The flash's list host first, its sister host (the same request) when it fails.
+            get(QStringLiteral("eastmoney-news"), upstream::newsPath(count), [this, count, fetched](Body body) {
+                if (auto read = body ? upstream::readNews(*body) : std::nullopt)
+                    return fetched(read);
+                get(QStringLiteral("eastmoney-weblist"), upstream::newsPath(count),
+                    [fetched](Body b) { fetched(b ? upstream::readNews(*b) : std::nullopt); });
             });
         },
-        std::move(done));
+        bounded(std::move(done)));
 }
 
 void LiveFeed::probe(const QString& name, std::function<void(bool, QString)> done)
@@ -317,20 +454,23 @@ void LiveFeed::probe(const QString& name, std::function<void(bool, QString)> don
     if (name == QLatin1String("sina"))
         return get(name, upstream::sinaPath(probeCodes()),
                    [quotes](Body b) { quotes(b ? upstream::readSina(*b, probeCodes()) : std::nullopt); });
+    auto indices = [done](const std::optional<IndexAnswer>& read) {
+        if (!read)
+            return done(false, QString());
+        done(true, QStringLiteral("%1 %2, %3 %4")
+                       .arg(read->shanghai.name)
+                       .arg(read->shanghai.value, 0, 'f', 2)
+                       .arg(read->shenzhen.name)
+                       .arg(read->shenzhen.value, 0, 'f', 2));
+    };
     if (name == QLatin1String("eastmoney"))
-        return get(name, upstream::indexPath(), [done](Body b) {
-            const auto read = b ? upstream::readIndices(*b) : std::nullopt;
-            if (!read)
-                return done(false, QString());
-            done(true, QStringLiteral("%1 %2, %3 %4")
-                           .arg(read->shanghai.name)
-                           .arg(read->shanghai.value, 0, 'f', 2)
-                           .arg(read->shenzhen.name)
-                           .arg(read->shenzhen.value, 0, 'f', 2));
-        });
+        return get(name, upstream::indexPath(), [indices](Body b) { indices(b ? upstream::readIndices(*b) : std::nullopt); });
+    if (name == QLatin1String(kTencentIndex))
+        return get(QStringLiteral("tencent"), upstream::tencentIndexPath(),
+                   [indices](Body b) { indices(b ? upstream::readTencentIndices(*b) : std::nullopt); });
     if (name == QLatin1String("sina-bills")) {
         const QDate day = upstream::tradingDayOf(now);
-        return get(name, upstream::billPath(code, day), [done, day, now, code](Body b) {
+        return get(name, upstream::billPath(code, day, 1), [done, day, now, code](Body b) {
             const auto read = b ? upstream::readBills(*b, day, now) : std::nullopt;
             if (!read)
                 return done(false, QString());
@@ -360,7 +500,7 @@ void LiveFeed::probe(const QString& name, std::function<void(bool, QString)> don
                            .arg(read->size())
                            .arg(read->isEmpty() ? QString() : QStringLiteral(", the newest ") + read->first().title));
         });
-    if (name == QLatin1String("eastmoney-news"))
+    if (name == QLatin1String("eastmoney-news") || name == QLatin1String("eastmoney-weblist"))
         return get(name, upstream::newsPath(5), [done](Body b) {
             const auto read = b ? upstream::readNews(*b) : std::nullopt;
             if (!read)
@@ -376,8 +516,13 @@ int checkSources(const QHash<QString, QString>& bases, QTextStream& out)
     QHash<QString, QString> shown = upstream::defaultBases();
     for (auto it = bases.begin(); it != bases.end(); ++it)
         shown.insert(it.key(), it.value());
+    shown.insert(QString::fromLatin1(kTencentIndex), shown.value(QStringLiteral("tencent")));
+    // Every upstream, and Tencent asked for the indices right after East Money: the two index sources.
+    QStringList probes = upstream::names();
+    probes.insert(probes.indexOf(QStringLiteral("eastmoney")) + 1, QString::fromLatin1(kTencentIndex));
     bool quotes = false;
-    for (const QString& name : upstream::names()) {
+    bool indices = false;
+    for (const QString& name : std::as_const(probes)) {
         QEventLoop loop;
         bool answered = false;
         bool finished = false;
@@ -392,12 +537,16 @@ int checkSources(const QHash<QString, QString>& bases, QTextStream& out)
             loop.exec();
         if (answered && (name == QLatin1String("tencent") || name == QLatin1String("sina")))
             quotes = true;
+        if (answered && (name == QLatin1String("eastmoney") || name == QLatin1String(kTencentIndex)))
+            indices = true;
         out << QStringLiteral("%1 %2 ").arg(name, -18).arg(shown.value(name))
             << (answered ? QStringLiteral("answered: ") + what : QStringLiteral("no answer")) << Qt::endl;
     }
     out << (quotes ? QStringLiteral("Live quotes reach this computer.") : QStringLiteral("No quote source answered."))
         << Qt::endl;
-    return quotes ? 0 : 1;
+    out << (indices ? QStringLiteral("The indices reach this computer.") : QStringLiteral("No index source answered."))
+        << Qt::endl;
+    return quotes && indices ? 0 : 1;
 }
 
 } // namespace sandbox

@@ -25,6 +25,7 @@ inline const QString kBillApi = QStringLiteral("/quotes_service/api/json_v2.php/
 inline const QString kFlowApi = QStringLiteral("/api/qt/stock/fflow/daykline/get");
 inline const QString kNoticeApi = QStringLiteral("/api/security/ann");
 inline const QString kNewsApi = QStringLiteral("/comm/web/getFastNewsList");
+inline const QString kTencentIndices = QStringLiteral("/q=sh000001,sz399001");
 
 struct StandIn {
     StandIn()
@@ -42,6 +43,9 @@ struct StandIn {
         for (const QString& p : {kSinaBoth, QStringLiteral("/list=sh600036,sz000001"), QStringLiteral("/list=sh600036"), QStringLiteral("/list=sz000001"),
                                  QStringLiteral("/list=sh600999")})
             box->setFixedPage(p, liveData("sina_quotes.txt"), gbk);
+        box->setFixedPage(QStringLiteral("/q=bj920002"), liveData("tencent_beijing.txt"), gbk);
+        box->setFixedPage(QStringLiteral("/list=bj920002"), liveData("sina_quotes_trailing_comma.txt"), gbk);
+        box->setFixedPage(kTencentIndices, liveData("tencent_indices.txt"), gbk);
         box->setFixedPage(kIndexApi, liveData("eastmoney_indices.json"), json);
         box->setFixedPage(kBillApi, liveData("sina_bills.txt"), gbk);
         box->setFixedPage(kFlowApi, liveData("eastmoney_moneyflow.json"), json);
@@ -58,6 +62,17 @@ struct StandIn {
         return out;
     }
     int asked(const QString& path) const { return int(box->requestsTo(path).size()); }
+
+    // A large-trade list of exactly one full page of `count` trades of 100 lots each at 10 yuan,
+    // bought (U) at 9:40, in the list's strict JSON.
+    static QByteArray fullBillPage(int count = sandbox::upstream::kBillPageSize)
+    {
+        QByteArray out = "[";
+        for (int i = 0; i < count; ++i)
+            out += QByteArray(i ? "," : "") + "{\"symbol\":\"sh600036\",\"name\":\"x\",\"ticktime\":\"09:40:00\","
+                   "\"price\":\"10.000\",\"volume\":\"10000\",\"prev_price\":\"10.000\",\"kind\":\"U\"}";
+        return out + "]";
+    }
 
     QTemporaryDir dir;
     std::unique_ptr<sandbox::Sandbox> box;

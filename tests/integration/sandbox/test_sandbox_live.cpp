@@ -24,14 +24,16 @@ namespace {
 const QDateTime kAfterClose(QDate(2026, 12, 9), QTime(16, 0));
 
 struct Live {
-    explicit Live(StandIn& standIn)
+    // `moved`: upstreams pointed elsewhere than the stand-in.
+    explicit Live(StandIn& standIn, const QDateTime& clock = kAfterClose, const QHash<QString, QString>& moved = {})
     {
         sandbox::Options o;
         o.port = 0;
-        o.clockStart = kAfterClose;
+        o.clockStart = clock;
         o.dataDir = dir.filePath(QStringLiteral("live"));
         o.market = QStringLiteral("live");
         o.upstreams = standIn.bases();
+        o.upstreams.insert(moved);
         box = std::make_unique<Sandbox>(o);
         started = box->start();
         feed().setTimeout(600);   // a hung upstream counts as failed soon, so the tests stay quick
@@ -204,6 +206,180 @@ private Q_SLOTS:
                                              "202612103262789012.html\" title=\"招商银行：拟发行不超过300亿元金融债\" target")));
     }
 
+    void aGapIsAFirstReadingNotOneHugeTrade()
+    {
+        StandIn up;
+        Live live(up);
+        const QByteArray reply = liveData("tencent_quotes.txt");
+        const QByteArray gbk = "text/html; charset=GBK";
+        auto outerAt = [&](const char* outer) {
+            up.box->setFixedPage(QStringLiteral("/q=sh600036"), QByteArray(reply).replace("~240000~", outer), gbk);
+        };
+        live.quote(QStringLiteral("600036"));
+        outerAt("~240030~");
+        QTest::qWait(1100);
+        QCOMPARE(live.quote(QStringLiteral("600036")).lastTradeVolume, QStringLiteral("30"));
+        // Tencent fails for three seconds and Sina answers meanwhile; 20 000 lots trade at the ask.
+        up.box->setFault(QStringLiteral("/q=*"), QStringLiteral("500"));
+        QTest::qWait(1100);
+        QCOMPARE(live.quote(QStringLiteral("600036")).fieldCount, int(market::StockQuote::LowPrice));   // Sina: no last trade
+        outerAt("~260030~");
+        QTest::qWait(2200);
+        up.box->clearFaults();
+        QTest::qWait(1100);
+        // Back on Tencent: the reading before is seconds old, so this one is a first reading.
+        market::StockQuote q = live.quote(QStringLiteral("600036"));
+        QCOMPARE(q.lastPrice, QStringLiteral("35.12"));
+        QCOMPARE(q.fieldCount, int(market::StockQuote::LowPrice));
+        outerAt("~260040~");
+        QTest::qWait(1100);
+        q = live.quote(QStringLiteral("600036"));
+        QCOMPARE(q.lastTradeSign, QStringLiteral("1"));
+        QCOMPARE(q.lastTradeVolume, QStringLiteral("10"));
+    }
+
+    void beijingStocksAndOneOddLineInABatch()
+    {
+        StandIn up;
+        Live live(up);
+        market::StockQuote bj = live.quote(QStringLiteral("920002"));
+        QCOMPARE(bj.name, QStringLiteral("万达轴承"));
+        QCOMPARE(bj.lastPrice, QStringLiteral("41.50"));
+        QCOMPARE(up.asked(QStringLiteral("/q=bj920002")), 1);
+
+        // 600036's line in the batch is odd: Sina answers for it alone, Tencent's 000001 stands.
+        Live other(up);
+        other.quote(QStringLiteral("600036"));
+        up.box->setFixedPage(kTencentBoth, liveData("tencent_quotes.txt").replace("~35.12~34.80~", "~1e400~34.80~"),
+                             "text/html; charset=GBK");
+        QTest::qWait(1100);
+        const market::StockQuote pingan = other.quote(QStringLiteral("000001"));
+        QCOMPARE(pingan.amount, QStringLiteral("108901.00"));   // Tencent's 万元, not Sina's yuan
+        QCOMPARE(other.quote(QStringLiteral("600036")).amount, QStringLiteral("160123.46"));
+        QCOMPARE(up.asked(QStringLiteral("/list=sh600036")), 1);
+    }
+
+    void indicesFromTencentWhenEastMoneyRefusesOrBeforeTheOpen()
+    {
+        StandIn up;
+        Live live(up);
+        market::IndexSummary summary;
+        const QString line1 = QStringLiteral("上证指数：3050.12  涨13.66↑  幅度：0.45%  总成交量：4123亿 上涨：1523 下跌：712 平盘：65"
+                                             "  昨收：3036.46  今开：3036.50  最高：3061.20  最低：3030.01");
+        market::fetchIndexSummary(live.client, live.box->baseUrl(), summary);
+        QCOMPARE(summary.line1, line1);
+        // Refused: the same levels from Tencent, with the counts East Money gave earlier today.
+        up.box->setFixedPage(kIndexApi, liveData("eastmoney_refused.json"), "application/json");
+        QTest::qWait(1100);
+        summary = {};
+        market::fetchIndexSummary(live.client, live.box->baseUrl(), summary);
+        QCOMPARE(summary.line1, line1);
+        QCOMPARE(up.asked(kTencentIndices), 1);
+
+        // A server that never read East Money's counts leaves them empty.
+        Live fresh(up);
+        summary = {};
+        market::fetchIndexSummary(fresh.client, fresh.box->baseUrl(), summary);
+        QVERIFY2(summary.line2.contains(QStringLiteral(" 上涨： 下跌： 平盘：  昨收：10043.49")), qPrintable(summary.line2));
+
+        // Before the open East Money's rows carry "-": the previous close, nothing traded.
+        up.box->setFixedPage(kIndexApi, liveData("eastmoney_indices_preopen.json"), "application/json");
+        QTest::qWait(1100);
+        summary = {};
+        market::fetchIndexSummary(fresh.client, fresh.box->baseUrl(), summary);
+        QCOMPARE(summary.line1, QStringLiteral("上证指数：3036.46  涨0.00↑  幅度：0.00%  总成交量：0亿 上涨：0 下跌：0 平盘：2300"
+                                               "  昨收：3036.46  今开：  最高：  最低："));
+    }
+
+    void eastMoneysRefusalFailsThePageAfterOneRetry()
+    {
+        StandIn up;
+        Live live(up);
+        up.box->setFixedPage(kFlowApi, liveData("eastmoney_refused.json"), "application/json");
+        std::optional<std::optional<sandbox::BigOrderAnswer>> answer;
+        live.feed().bigOrders(QStringLiteral("600036"), kAfterClose, 10, [&](auto a) { answer = a; });
+        QTRY_VERIFY(answer);
+        QVERIFY(!*answer);   // a failure, not an empty ten days
+        QCOMPARE(up.asked(kFlowApi), 2);
+        QVERIFY_THROWS_EXCEPTION(net::HttpFailure, live.page(QStringLiteral("/stock/sh/600036/single-barDay.htm")));
+        up.box->setFixedPage(kFlowApi, liveData("eastmoney_moneyflow.json"), "application/json");
+        QVERIFY(live.page(QStringLiteral("/stock/sh/600036/single-barDay.htm")).contains(QStringLiteral("&values=1000000,")));
+    }
+
+    void largeTradesAreReadPageByPage()
+    {
+        StandIn up;
+        Live live(up);
+        const QDate day(2026, 12, 9);
+        const QString code = QStringLiteral("600036");
+        up.box->setFixedPage(sandbox::upstream::billPath(code, day, 1), StandIn::fullBillPage(), "application/json");
+        up.box->setFixedPage(sandbox::upstream::billPath(code, day, 2), liveData("sina_bills_quoted.txt"), "text/html; charset=GBK");
+        const QString hourly = live.page(QStringLiteral("/stock/sh/600036/single-bar.htm"));
+        QVERIFY2(hourly.contains(QStringLiteral("&values=100000000,150000,0,60000&")), qPrintable(hourly.left(600)));
+        QCOMPARE(up.asked(kBillApi), 2);
+    }
+
+    void noTradingTodayOnAHolidayWeekday()
+    {
+        StandIn up;
+        // Thursday 10 December, 11:00, while the quote service's last quote is of the 9th.
+        Live live(up, QDateTime(QDate(2026, 12, 10), QTime(11, 0)));
+        const QString hourly = live.page(QStringLiteral("/stock/sh/600036/single-bar.htm"));
+        QVERIFY2(hourly.contains(QStringLiteral("&values=&")), qPrintable(hourly.left(600)));
+        QCOMPARE(up.asked(kBillApi), 0);
+    }
+
+    void waitsStayBelowTheProgramsTimeOut()
+    {
+        StandIn up;
+        Live live(up);
+        live.feed().setTimeout(2000);
+        live.feed().setWaitBound(3000);
+        up.box->setSilent(QStringLiteral("/q=sh600036"));
+        up.box->setSilent(QStringLiteral("/list=sh600036"));
+        QElapsedTimer t;
+        t.start();
+        std::optional<sandbox::QuoteAnswer> hung, other;
+        qint64 hungMs = -1, otherMs = -1;
+        live.feed().quote(QStringLiteral("600036"), kAfterClose, [&](std::optional<sandbox::QuoteAnswer> a) {
+            hung = a;
+            hungMs = t.elapsed();
+        });
+        QTest::qWait(100);
+        // A code not in the batch under way does not wait for it.
+        live.feed().quote(QStringLiteral("000001"), kAfterClose, [&](std::optional<sandbox::QuoteAnswer> a) {
+            other = a;
+            otherMs = t.elapsed();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(hungMs >= 0 && otherMs >= 0, 10000);
+        QVERIFY2(otherMs < 2000, qPrintable(QString::number(otherMs)));
+        QCOMPARE(other->value().name, QStringLiteral("平安银行"));
+        QVERIFY2(hungMs < 3500, qPrintable(QString::number(hungMs)));   // given up at the bound, not after both sources
+        QVERIFY(!hung);
+    }
+
+    void codesAndSharedRepliesAreBounded()
+    {
+        StandIn up;
+        Live live(up);
+        int answered = 0;
+        for (int i = 0; i < sandbox::LiveFeed::kMaxCodes; ++i)
+            live.feed().quote(QString::number(100000 + i), kAfterClose, [&](auto) { ++answered; });
+        bool refused = false;
+        live.feed().quote(QStringLiteral("700000"), kAfterClose, [&](std::optional<sandbox::QuoteAnswer> a) { refused = !a; });
+        QVERIFY(refused);   // at once, without asking anyone
+        QCOMPARE(live.feed().heldCodes(), sandbox::LiveFeed::kMaxCodes);
+        QTRY_COMPARE_WITH_TIMEOUT(answered, sandbox::LiveFeed::kMaxCodes, 20000);
+    }
+
+    void newsFromTheSisterHostWhenTheFirstFails()
+    {
+        StandIn up;
+        Live live(up, kAfterClose, {{QStringLiteral("eastmoney-news"), QStringLiteral("http://127.0.0.1:9")}});
+        QVERIFY(live.page(QStringLiteral("/news/cgszb.html")).contains(QStringLiteral("招商银行：拟发行不超过300亿元金融债")));
+        QCOMPARE(up.asked(kNewsApi), 1);
+    }
+
     void otherInformationSitesShowNothingFound()
     {
         StandIn up;
@@ -230,15 +406,30 @@ private Q_SLOTS:
         QCOMPARE(sandbox::checkSources(up.bases(), out), 0);
         QVERIFY2(text.contains(QStringLiteral("answered: 600036 招商银行 35.12, 000001 平安银行 11.02")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("answered: 上证指数 3050.12, 深证成指 10012.35")), qPrintable(text));
-        QCOMPARE(text.count(QStringLiteral("answered:")), sandbox::upstream::names().size());
+        QCOMPARE(text.count(QStringLiteral("answered:")), sandbox::upstream::names().size() + 1);   // and Tencent's indices
+        QVERIFY2(text.contains(QStringLiteral("tencent-index")), qPrintable(text));
 
         up.box->setFault(QStringLiteral("/q=*"), QStringLiteral("500"));
         up.box->setFault(QStringLiteral("/list=*"), QStringLiteral("refuse"));
         text.clear();
         QCOMPARE(sandbox::checkSources(up.bases(), out), 1);
         QVERIFY(text.startsWith(QStringLiteral("tencent ")));
-        QCOMPARE(text.count(QStringLiteral("no answer")), 2);
+        QCOMPARE(text.count(QStringLiteral("no answer")), 3);   // both quote sources, and Tencent's indices
         QVERIFY(text.contains(QStringLiteral("No quote source answered.")));
+    }
+
+    void checkFailsWhenNoIndexSourceAnswers()
+    {
+        StandIn up;
+        up.box->setFixedPage(kIndexApi, liveData("eastmoney_refused.json"), "application/json");
+        QString text;
+        QTextStream out(&text);
+        QCOMPARE(sandbox::checkSources(up.bases(), out), 0);   // Tencent gives the indices
+        up.box->setFault(kTencentIndices, QStringLiteral("garbage"));
+        text.clear();
+        QCOMPARE(sandbox::checkSources(up.bases(), out), 1);
+        QVERIFY2(text.contains(QStringLiteral("Live quotes reach this computer.")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("No index source answered.")), qPrintable(text));
     }
 
     void checkFromTheCommandLine()
