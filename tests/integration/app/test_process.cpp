@@ -54,11 +54,7 @@ private Q_SLOTS:
         QVERIFY(p.readAllStandardOutput().contains("2.8"));
         p.start(HUILAN_BIN, {"--help"});
         QVERIFY(p.waitForFinished(20000));
-        const QByteArray help = p.readAllStandardOutput();
-        QVERIFY(help.contains("--config"));
-        // Where the program looks for its servers, and how the local one starts.
-        QVERIFY(help.contains("huilan-sandbox.socket"));
-        QVERIFY(help.contains("huilan-sandbox --market live &"));
+        QVERIFY(p.readAllStandardOutput().contains("--config"));
     }
 
     // A terminal over ssh or a packaging script has no display: the command line still works.
