@@ -14,6 +14,8 @@ namespace sandbox {
 
 namespace {
 
+constexpr int kMaxIdleExitMinutes = 7 * 24 * 60;   // a week; beyond that, say 0 for never
+
 // An address for a status record: an absolute URL that cannot be mistaken for the record
 // separators "&1" and "&2" or cut at a blank.
 bool usableLink(const QString& link)
@@ -72,7 +74,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
                          "today's public market-data services; the forum, commentary, company news, blogs, evaluations\n"
                          "and daily index pages answer with their pages without entries; the companion pages stay.\n"
                          "Upstreams (--upstream NAME=URL replaces one base address):\n")
-        + upstreamHelp());
+        + upstreamHelp()
+        + QStringLiteral("\nSocket activation: started by systemd (the user units huilan-sandbox.socket and\n"
+                         "huilan-sandbox.service) or systemd-socket-activate, it serves on the socket handed over\n"
+                         "(LISTEN_FDS) instead of --port and --bind, and --idle-exit lets it end when unused.\n"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption port(QStringLiteral("port"),
@@ -144,7 +149,14 @@ CommandLine parseCommandLine(const QStringList& arguments)
                        "source or no index source (eastmoney, tencent) answered."));
     parser.addOptions({help, port, bind, seed, clock, speed, scenario, data, log, status, statusLink, waitingPage});
     parser.addOption(fault);
-    parser.addOptions({marketMode, upstreamBase, check});
+    const QCommandLineOption idleExit(
+        QStringLiteral("idle-exit"),
+        QStringLiteral("When systemd hands over the listening socket (socket activation): end after MINUTES "
+                       "without a request or an open connection (a fraction allowed, e.g. 0.5); systemd starts the "
+                       "server again on the next connection. Started by hand, the server ignores it and runs until "
+                       "interrupted. Default: 0, never."),
+        QStringLiteral("MINUTES"));
+    parser.addOptions({marketMode, upstreamBase, check, idleExit});
     out.helpText = parser.helpText();
 
     auto fail = [&out](const QString& message) {
@@ -245,6 +257,15 @@ CommandLine parseCommandLine(const QStringList& arguments)
             return fail(QStringLiteral("--upstream: expected NAME=URL with NAME one of %1 and an http or https URL, "
                                        "got \"%2\"").arg(upstream::names().join(QStringLiteral(", ")), value));
         o.upstreams.insert(name, base);
+    }
+    if (parser.isSet(idleExit)) {
+        bool ok = false;
+        const double minutes = parser.value(idleExit).toDouble(&ok);
+        if (!ok || !std::isfinite(minutes) || minutes < 0 || minutes > kMaxIdleExitMinutes)
+            return fail(QStringLiteral("--idle-exit: expected a number of minutes from 0 to %1, got \"%2\"")
+                            .arg(kMaxIdleExitMinutes)
+                            .arg(parser.value(idleExit)));
+        o.idleExitMs = qint64(std::ceil(minutes * 60000));
     }
     out.check = parser.isSet(check);
     if (out.check && o.market != QLatin1String("live"))

@@ -1,10 +1,12 @@
 // huilan-sandbox: runs the sandbox server until interrupted.
+#include "activation.h"
 #include "cli.h"
 #include "livefeed.h"
 #include "sandbox.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <QUrl>
 
 int main(int argc, char* argv[])
 {
@@ -27,16 +29,33 @@ int main(int argc, char* argv[])
     if (cli.check)
         return sandbox::checkSources(cli.options.upstreams, out);
 
-    sandbox::Sandbox box(cli.options);
+    sandbox::Options options = cli.options;
+    const sandbox::HandedSocket handed = sandbox::takeHandedSocket();
+    if (!handed.error.isEmpty()) {
+        err << "huilan-sandbox: " << handed.error << "\n";
+        return 1;
+    }
+    options.listenFd = handed.fd;
+    if (handed.fd < 0)
+        options.idleExitMs = 0;   // nobody would start it again
+    sandbox::Sandbox box(options);
+    QObject::connect(&box, &sandbox::Sandbox::idle, &app, [&] {
+        out << "huilan-sandbox: no request for " << double(options.idleExitMs) / 60000.0
+            << " minutes: ending; the next connection starts it again" << Qt::endl;
+        QCoreApplication::quit();
+    });
     QString error;
     if (!box.start(&error)) {
         err << "huilan-sandbox: " << error << "\n";
         return 1;
     }
-    QString host = cli.options.bind.toString();
-    if (cli.options.bind.protocol() == QAbstractSocket::IPv6Protocol)
+    // A handed-over socket's address is read from the socket itself.
+    const QHostAddress bound = handed.fd >= 0 ? QHostAddress(QUrl(box.baseUrl()).host()) : options.bind;
+    QString host = bound.toString();
+    if (bound.protocol() == QAbstractSocket::IPv6Protocol)
         host = QLatin1Char('[') + host + QLatin1Char(']');
     out << "huilan-sandbox listening on http://" << host << ':' << box.port()
-        << (cli.options.market == QLatin1String("live") ? " (live market)" : "") << Qt::endl;
+        << (options.market == QLatin1String("live") ? " (live market)" : "")
+        << (handed.fd >= 0 ? " on the socket handed over" : "") << Qt::endl;
     return app.exec();
 }

@@ -30,9 +30,12 @@
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace sandbox {
 
@@ -139,6 +142,10 @@ struct Sandbox::Impl {
     std::unique_ptr<QTemporaryDir> tempDir;
     QString dataDir;
     quint16 port = 0;
+    // Runs while the server serves on a handed-over socket with an idle limit; every request
+    // starts it again.
+    QTimer idleTimer;
+    QTcpServer* tcp = nullptr;   // owned by `server`
     // Last, so it goes first: no request can arrive while the rest is being torn down.
     std::unique_ptr<Server> server;
 };
@@ -168,6 +175,8 @@ QString Sandbox::Impl::baseUrl() const
 
 void Sandbox::Impl::handle(const QHttpServerRequest& request, QTcpSocket* socket)
 {
+    if (idleTimer.isActive())
+        idleTimer.start();
     LoggedRequest r;
     r.time = QDateTime::currentDateTime();
     r.method = methodName(request.method());
@@ -468,7 +477,19 @@ bool Sandbox::start(QString* error)
     auto server = std::make_unique<Server>(
         [impl](const QHttpServerRequest& request, QTcpSocket* socket) { impl->handle(request, socket); });
     auto* tcp = new QTcpServer(server.get());
-    if (!tcp->listen(d->options.bind, d->options.port)) {
+    if (d->options.listenFd >= 0) {
+        if (!tcp->setSocketDescriptor(d->options.listenFd)) {
+            const QString message = QStringLiteral("cannot serve on the handed-over socket (descriptor %1): %2")
+                                        .arg(d->options.listenFd)
+                                        .arg(tcp->errorString());
+            d->logFile.close();
+            d->store.close();
+            return fail(message);
+        }
+        d->options.bind = tcp->serverAddress();
+        if (d->options.idleExitMs > 0)
+            armIdleExit(tcp);
+    } else if (!tcp->listen(d->options.bind, d->options.port)) {
         const QString message = QStringLiteral("cannot listen on %1 port %2: %3")
                                     .arg(d->options.bind.toString())
                                     .arg(d->options.port)
@@ -481,6 +502,27 @@ bool Sandbox::start(QString* error)
     d->port = tcp->serverPort();
     d->server = std::move(server);
     return true;
+}
+
+void Sandbox::armIdleExit(QTcpServer* tcp)
+{
+    d->tcp = tcp;
+    d->idleTimer.setSingleShot(true);
+    d->idleTimer.setInterval(int(std::min<qint64>(d->options.idleExitMs, std::numeric_limits<int>::max())));
+    connect(&d->idleTimer, &QTimer::timeout, this, [this] {
+        // A client still connected (a TV stream, a reply the live market is still fetching, a
+        // request on its way) is not idle: look again a whole period later.
+        for (const QTcpSocket* socket : d->tcp->findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly)) {
+            if (socket->state() != QAbstractSocket::UnconnectedState) {
+                d->idleTimer.start();
+                return;
+            }
+        }
+        // Connections arriving from now on wait in the socket, which stays open with its owner.
+        d->tcp->pauseAccepting();
+        Q_EMIT idle();
+    });
+    d->idleTimer.start();
 }
 
 quint16 Sandbox::port() const

@@ -16,11 +16,21 @@
 #include <QStringList>
 #include <memory>
 
+class QTcpServer;
+
 namespace sandbox {
 
 struct Options {
     quint16 port = 8780;
     QHostAddress bind = QHostAddress::LocalHost;
+    // A listening socket opened by someone else (systemd's socket activation) to serve on instead
+    // of binding `bind`:`port`; -1: none.
+    int listenFd = -1;
+    // With a handed-over socket: end (idle() is emitted) once no request has come and no
+    // connection has been open for this many milliseconds; 0: never. The socket's owner starts the
+    // server again on the next connection. A server that bound its own port never ends this way,
+    // since nobody would start it again.
+    qint64 idleExitMs = 0;
     quint64 seed = 1;
     QDateTime clockStart;   // invalid: the sandbox clock is the system clock
     double speed = 1.0;     // sandbox seconds per real second
@@ -124,7 +134,13 @@ public:
     // What the market pages are written from: the simulated world or the live services.
     MarketFeed& feed();
 
+Q_SIGNALS:
+    // Options::idleExitMs passed without a request or an open connection; nothing more is accepted.
+    void idle();
+
 private:
+    void armIdleExit(QTcpServer* tcp);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -5,6 +5,10 @@
 #include "net/httpclient.h"
 #include "net/scan.h"
 
+#include <QDebug>
+#include <QHostAddress>
+#include <QUrl>
+
 namespace app {
 
 StatusReply parseStatusPage(QStringView page)
@@ -55,6 +59,28 @@ QString unreachableText(const QString& contact)
     return QStringLiteral("当前有故障，按”确定“进入作者的空间查看原因！有疑问请联系作者QQ:") + contact;
 }
 
+QString localServerHint(const QString& serverBase)
+{
+    const QUrl url(serverBase);
+    const QString host = url.host();
+    const QHostAddress address(host);
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0 && !address.isLoopback())
+        return {};
+    const int port = url.port(80);
+    QString command = QStringLiteral("huilan-sandbox --market live");
+    if (port != 8780)
+        command += QStringLiteral(" --port %1").arg(port);
+    if (!address.isNull() && address != QHostAddress(QHostAddress::LocalHost))
+        command += QStringLiteral(" --bind %1").arg(address.toString());
+    QString text = QStringLiteral("huilan: nothing answers at %1: the local server huilan-sandbox is not running.")
+                       .arg(serverBase);
+    // The package's socket unit listens on the default address only.
+    if (port == 8780 && (address.isNull() || address == QHostAddress(QHostAddress::LocalHost)))
+        text += QStringLiteral(" Installed from the package, systemd starts it on the first connection once its "
+                               "socket is on: systemctl --user enable --now huilan-sandbox.socket.");
+    return text + QStringLiteral(" Without a systemd user session, start it by hand before huilan: %1 &").arg(command);
+}
+
 void getmail(AppContext& context, net::HttpClient& client,
              const std::function<void(const QString&)>& loadWaitingPage,
              const std::function<void()>& requestExit)
@@ -66,7 +92,10 @@ void getmail(AppContext& context, net::HttpClient& client,
     QByteArray body;
     try {
         body = client.get(context.state.ServerBase + QStringLiteral("/gplogin.asp"));
-    } catch (const net::HttpFailure&) {
+    } catch (const net::HttpFailure& failure) {
+        if (failure.refused())
+            if (const QString hint = localServerHint(context.state.ServerBase); !hint.isEmpty())
+                qWarning().noquote() << hint;
         context.prompter.error(unreachableText(context.settings.Contact));
         context.opener.open(context.settings.SpaceUrl);
         endProgram();

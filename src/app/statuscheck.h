@@ -32,6 +32,11 @@ inline const QString kUpgradeQuestion = QStringLiteral("系统需要升级，按
 inline const QString kBanText = QStringLiteral("本软件已停止为您服务，按\"确定\"查看详细说明。");
 QString unreachableText(const QString& contact);
 
+// For the log, when nothing listened at `serverBase` during the status check: on a loopback address
+// that is the local server not running, and the text names it and says how to start it. Empty for
+// any other address.
+QString localServerHint(const QString& serverBase);
+
 // The status check of start-up: reads "/gplogin.asp" over `client` into context.status and acts
 // on it. An unreachable server, a ban and an upgrade each show their box, open their page and end
 // the program (`requestExit`, then a silent abort); a notice opens its page and start-up goes on;

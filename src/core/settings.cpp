@@ -74,7 +74,14 @@ CommandLine parseCommandLine(const QStringList& arguments)
     CommandLine result;
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Huilan stock information and alerts for the Shanghai and Shenzhen markets."));
+        QStringLiteral("Huilan stock information and alerts for the Shanghai and Shenzhen markets.\n"
+                       "\n"
+                       "It reads the companion server and the market pages from %1 unless the\n"
+                       "settings name other servers: the local server huilan-sandbox. Installed from the\n"
+                       "package, systemd starts it on the first connection (the user socket\n"
+                       "huilan-sandbox.socket; turn it on with: systemctl --user enable --now huilan-sandbox.socket).\n"
+                       "Without a systemd user session, start it by hand first: huilan-sandbox --market live &")
+            .arg(kDefaultBase));
     const QCommandLineOption config(QStringLiteral("config"),
                                     QStringLiteral("Read settings from FILE instead of %1.")
                                         .arg(Settings::defaultPath()),

@@ -14,7 +14,15 @@ namespace net {
 // body over the size cap.
 class HttpFailure : public std::runtime_error {
 public:
-    explicit HttpFailure(const QString& what) : std::runtime_error(what.toStdString()) {}
+    explicit HttpFailure(const QString& what, bool refused = false)
+        : std::runtime_error(what.toStdString()), m_refused(refused)
+    {
+    }
+    // Nothing listens at the address: the connection was refused.
+    bool refused() const { return m_refused; }
+
+private:
+    bool m_refused;
 };
 
 } // namespace net

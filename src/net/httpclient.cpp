@@ -124,7 +124,7 @@ QByteArray HttpClient::run(QNetworkReply* reply, const QString& url)
     }
     const QString failure = replyFailure(reply, *limits);
     if (!failure.isEmpty())
-        throw HttpFailure(failure);
+        throw HttpFailure(failure, reply->error() == QNetworkReply::ConnectionRefusedError);
     return reply->readAll();
 }
 

@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <QTimer>
 
 using app::MainWindow;
@@ -110,12 +112,33 @@ private Q_SLOTS:
     {
         AppFixture f;
         f.box->setFixedPage("/gplogin.asp", "busy", "text/html", 503);
+        QTest::failOnWarning(QRegularExpression("huilan-sandbox"));   // a server answered: no hint
         MainWindow w(*f.context, nullptr);
         w.show();
         QCOMPARE(f.prompter.texts(), QStringList{app::unreachableText(f.context->settings.Contact)});
         QCOMPARE(f.opener.opened, QStringList{f.context->settings.SpaceUrl});
         QVERIFY(w.endRequested());
         QCOMPARE(f.requestCount(kQuotePath), 0);
+    }
+
+    // Nothing listens on the loopback address: the log says the local server is not running and how
+    // to start it; the box and the page are the same as for any other failure.
+    void nothingListeningLogsHowToStartTheLocalServer()
+    {
+        AppFixture f;
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const QString base = QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
+        probe.close();
+        f.context->settings.ServerBase = base;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^huilan: nothing answers at " + QRegularExpression::escape(base)
+                                                              + ": the local server huilan-sandbox is not running\\..*"
+                                                              + "huilan-sandbox --market live --port \\d+ &$"));
+        MainWindow w(*f.context, nullptr);
+        w.show();
+        QCOMPARE(f.prompter.texts(), QStringList{app::unreachableText(f.context->settings.Contact)});
+        QCOMPARE(f.opener.opened, QStringList{f.context->settings.SpaceUrl});
+        QVERIFY(w.endRequested());
     }
 
     void everySandboxStatusModeHasItsOutcome_data()

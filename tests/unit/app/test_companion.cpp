@@ -85,6 +85,17 @@ private Q_SLOTS:
         QCOMPARE(unreachableText("12345"),
                  QStringLiteral("当前有故障，按”确定“进入作者的空间查看原因！有疑问请联系作者QQ:12345"));
     }
+
+    // The log line after a refused status check gives the command that starts the local server
+    // where the program looks for it, and the socket unit only for the address it listens on.
+    void localServerHint()
+    {
+        QVERIFY(app::localServerHint("http://127.0.0.1:8780").contains("systemctl --user enable --now huilan-sandbox.socket"));
+        const QString other = app::localServerHint("http://localhost:9000");
+        QVERIFY(!other.contains("systemctl") && other.endsWith("huilan-sandbox --market live --port 9000 &"));
+        QVERIFY(app::localServerHint("http://[::1]:8780").endsWith("huilan-sandbox --market live --bind ::1 &"));
+        QCOMPARE(app::localServerHint("http://192.0.2.1:8780"), QString());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCompanion)
