@@ -128,12 +128,12 @@ Done<T> LiveFeed::bounded(Done<T> done)
 }
 
 template <typename T>
-void LiveFeed::shared(const QString& key, std::function<void(Done<T>)> fetch, Done<T> done)
+void LiveFeed::shared(const QString& key, std::function<void(Done<T>)> fetch, Done<T> done, qint64 freshMs)
 {
     SharedEntry& entry = shared_[key];
     entry.askedMs = clock_.elapsed();
     auto deliver = [done](const std::shared_ptr<void>& value) { done(*std::static_pointer_cast<std::optional<T>>(value)); };
-    if (!entry.inFlight && entry.readMs >= 0 && clock_.elapsed() - entry.readMs < kFreshMs)
+    if (!entry.inFlight && entry.readMs >= 0 && clock_.elapsed() - entry.readMs < freshMs)
         return deliver(entry.value);
     entry.waiters.append(deliver);
     if (entry.inFlight)

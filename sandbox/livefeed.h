@@ -91,9 +91,10 @@ private:
     template <typename T>
     void getRead(const QString& name, const QString& pathAndQuery, std::function<std::optional<T>(const QByteArray&)> reader,
                  Done<T> done, int retries = 1);
-    // Runs `fetch` once for all program requests of `key` within a second of each other.
+    // Runs `fetch` once for all program requests of `key` within `freshMs` (a second unless
+    // said) of each other; a failure is never kept.
     template <typename T>
-    void shared(const QString& key, std::function<void(Done<T>)> fetch, Done<T> done);
+    void shared(const QString& key, std::function<void(Done<T>)> fetch, Done<T> done, qint64 freshMs = 1000);
     // `done`, called at most once: with nothing when the answer has not come within the wait bound.
     template <typename T>
     Done<T> bounded(Done<T> done);
