@@ -23,6 +23,9 @@ struct Entry {
 
 // Every blog with its address on the sandbox, in directory order.
 QList<Entry> directory(const QString& baseUrl);
+// The live market's directory: well-known stock bloggers whose Sina blogs are still plain HTML
+// article lists, each at `sinaBlogBase` + "/s/articlelist_UID_0_1.html".
+QList<Entry> liveDirectory(const QString& sinaBlogBase);
 
 // The codes blog `index` mentions at `t`.
 QStringList mentionedCodes(const Market& market, int index, const QDateTime& t);

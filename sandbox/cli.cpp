@@ -36,6 +36,7 @@ QString upstreamHelp()
         "the notice list (announcement API)",
         "the news flash (7x24 fast news API)",
         "the news flash when eastmoney-news fails (the same request on its sister host)",
+        "the stock bloggers' article lists the blog directory names (read by the program itself)",
     };
     const QStringList names = upstream::names();
     const QHash<QString, QString> bases = upstream::defaultBases();

@@ -9,18 +9,18 @@
 
 namespace sandbox::companioninfo {
 
-QString directoryPayload(const QString& baseUrl, const QDateTime& t)
+QString directoryPayload(const QString& todayLink, const QDateTime& t, const QList<blogs::Entry>& blogs)
 {
-    QString out = baseUrl + kTodayInfoPath + u'*' + t.date().toString(Qt::ISODate) + QStringLiteral("|\r\n");
-    for (const blogs::Entry& blog : blogs::directory(baseUrl))
+    QString out = todayLink + u'*' + t.date().toString(Qt::ISODate) + QStringLiteral("|\r\n");
+    for (const blogs::Entry& blog : blogs)
         out += blog.address + u'*' + blog.name + QStringLiteral("|\r\n");
     return out;
 }
 
-QString evaluationsPayload(const QString& baseUrl)
+QString evaluationsPayload(const QList<evaluations::Site>& sites)
 {
     QString out = QStringLiteral("\r\n");
-    for (const evaluations::Site& site : evaluations::sites(baseUrl))
+    for (const evaluations::Site& site : sites)
         out += site.addressTemplate + u'*' + site.name + QStringLiteral("]\r\n");
     return out;
 }

@@ -3,7 +3,11 @@
 // today's information link ("/gptodayinfo.html").
 #pragma once
 
+#include "blogs.h"
+#include "evaluations.h"
+
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 namespace sandbox {
@@ -13,11 +17,14 @@ class Market;
 namespace companioninfo {
 
 inline const QString kTodayInfoPath = QStringLiteral("/gptodayinfo.html");
+// Today's important information in live mode: East Money's selection of the day's main news.
+inline constexpr char kLiveTodayInfo[] = "https://finance.eastmoney.com/a/cywjh.html";
 
-// "link*date|" then "address*name|" per blog, one record a line.
-QString directoryPayload(const QString& baseUrl, const QDateTime& t);
+// "link*date|" then "address*name|" per blog, one record a line: `todayLink` is where today's
+// important information is read.
+QString directoryPayload(const QString& todayLink, const QDateTime& t, const QList<blogs::Entry>& blogs);
 // "template*name]" per site, one record a line.
-QString evaluationsPayload(const QString& baseUrl);
+QString evaluationsPayload(const QList<evaluations::Site>& sites);
 // Today's important information: the day's news items so far and the day's biggest movers.
 QString todayInfoPage(Market& market, const QString& baseUrl, const QDateTime& t);
 

@@ -21,6 +21,10 @@ struct Site {
 // Every site with its template on the sandbox, in list order. Some templates put "sh" before
 // the code, which the application turns into "sz" for Shenzhen and ChiNext codes.
 QList<Site> sites(const QString& baseUrl);
+// The live market's list: today's stock pages of real finance sites. Most of their addresses take
+// the bare code, so they fit Beijing stocks as well; the one that takes the exchange carries "sh",
+// which the program turns into "sz" for Shenzhen codes.
+QList<Site> liveSites();
 
 // The evaluation page at `path` + `query`: the site comes from the path, the stock from the first
 // six-digit code in path or query. Nothing for an unknown site or stock.

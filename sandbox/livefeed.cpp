@@ -507,6 +507,15 @@ void LiveFeed::probe(const QString& name, std::function<void(bool, QString)> don
                 return done(false, QString());
             done(true, QStringLiteral("%1 items%2").arg(read->size()).arg(read->isEmpty() ? QString() : QStringLiteral(", the newest ") + read->first().headline));
         });
+    if (name == QLatin1String("sina-blog")) {
+        const QString uid = QStringLiteral("1300871220");   // the first blog of the live directory
+        return get(name, upstream::sinaBlogListPath(uid), [done, uid](Body b) {
+            const auto read = b ? upstream::readBlogList(*b) : std::nullopt;
+            if (!read)
+                return done(false, QString());
+            done(true, QStringLiteral("blog %1: %2 articles listed").arg(uid).arg(*read));
+        });
+    }
     done(false, QStringLiteral("unknown source"));
 }
 

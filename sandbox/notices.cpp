@@ -130,9 +130,7 @@ SitePage movedPage(const QString& id)
     if (!m.hasMatch())
         return notFound();
     const QString address = upstream::noticeAddress(m.captured(1), m.captured(2));
-    return {pagegen::page(QStringLiteral("公告"),
-                          QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=%1\">"
-                                         "<p><a href=\"%1\">%1</a></p>").arg(address))};
+    return {pagegen::movedPage(QStringLiteral("公告"), address)};
 }
 
 std::optional<SitePage> answer(Market& market, const QString& path, const FieldReader& field,

@@ -52,4 +52,10 @@ QString isoDate(const QDate& date)
     return date.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
+QString movedPage(const QString& title, const QString& address)
+{
+    return page(title, QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=%1\">"
+                                      "<p><a href=\"%1\">%1</a></p>").arg(address));
+}
+
 } // namespace sandbox::pagegen

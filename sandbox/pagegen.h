@@ -27,6 +27,9 @@ int stockTrait(quint64 seed, const QString& code, quint64 salt, int modulo);
 // <html><head>(GBK meta, title)</head><body>BODY</body></html>
 QString page(const QString& title, const QString& body);
 
+// A page that sends the browser on to `address` at once (and shows the link meanwhile).
+QString movedPage(const QString& title, const QString& address);
+
 // "2026-12-09"
 QString isoDate(const QDate& date);
 

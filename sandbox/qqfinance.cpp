@@ -6,10 +6,22 @@
 
 namespace sandbox::qqfinance {
 
-std::optional<QString> dayPage(const Market& market, const QString& baseUrl, const QString& path, const QDateTime& t)
+namespace {
+const QRegularExpression& dayPattern()
 {
     static const QRegularExpression pattern(QStringLiteral("^/a/(\\d{8})/(index\\.htm)?$"));
-    const QRegularExpressionMatch m = pattern.match(path);
+    return pattern;
+}
+} // namespace
+
+bool isDayPath(const QString& path)
+{
+    return dayPattern().match(path).hasMatch();
+}
+
+std::optional<QString> dayPage(const Market& market, const QString& baseUrl, const QString& path, const QDateTime& t)
+{
+    const QRegularExpressionMatch m = dayPattern().match(path);
     if (!m.hasMatch())
         return std::nullopt;
     const QDate day = QDate::fromString(m.captured(1), QStringLiteral("yyyyMMdd"));

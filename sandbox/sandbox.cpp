@@ -12,6 +12,7 @@
 #include "market.h"
 #include "marketfeed.h"
 #include "newsflash.h"
+#include "pagegen.h"
 #include "qqfinance.h"
 #include "recommend.h"
 #include "requests.h"
@@ -105,6 +106,11 @@ struct Sandbox::Impl {
     }
 
     bool live() const { return options.market == QLatin1String("live"); }
+    // The base address of upstream `name`: as --upstream gave it, else the real one.
+    QString upstreamBase(const QString& name) const
+    {
+        return options.upstreams.value(name, upstream::defaultBases().value(name));
+    }
     // The world the information sites without a live source, and the companion pages that show a
     // stock's figures, are written from: in live mode one without stocks, so each answers with its
     // page without entries, never simulated figures beside live ones.
@@ -379,10 +385,14 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     if (path == tv::kNeverPath)
         return;   // the connection stays open and the stream never starts
     // Companion server: the blog directory, the evaluating sites, today's important information.
+    // In live mode the lists name real blogs and real stock pages.
     if (path == QLatin1String("/gpreadtoady1.asp"))
-        return sendFramed(companioninfo::directoryPayload(baseUrl(), t));
+        return sendFramed(live() ? companioninfo::directoryPayload(QString::fromLatin1(companioninfo::kLiveTodayInfo), t,
+                                                                   blogs::liveDirectory(upstreamBase(QStringLiteral("sina-blog"))))
+                                 : companioninfo::directoryPayload(baseUrl() + companioninfo::kTodayInfoPath, t,
+                                                                   blogs::directory(baseUrl())));
     if (path == QLatin1String("/gpreadzhpj.asp"))
-        return sendFramed(companioninfo::evaluationsPayload(baseUrl()));
+        return sendFramed(companioninfo::evaluationsPayload(live() ? evaluations::liveSites() : evaluations::sites(baseUrl())));
     if (path == companioninfo::kTodayInfoPath)
         return sendPage(companioninfo::todayInfoPage(world(), baseUrl(), t));
 
@@ -401,7 +411,10 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     // The sites that evaluate a stock.
     if (const auto evaluation = evaluations::page(info, path, r.query, t))
         return sendPage(*evaluation);
-    // QQ finance: the daily index pages.
+    // QQ finance: the daily index pages; in live mode the day's page sends the browser on to a
+    // real summary of the day's finance news.
+    if (live() && qqfinance::isDayPath(path))
+        return sendPage(pagegen::movedPage(QStringLiteral("昨日财经要闻"), QString::fromLatin1(qqfinance::kLiveDayIndex)));
     if (const auto day = qqfinance::dayPage(info, baseUrl(), path, t))
         return sendPage(*day);
 
@@ -462,7 +475,10 @@ bool Sandbox::start(QString* error)
     QString storeError;
     if (!d->store.open(QDir(d->dataDir).filePath(kDatabaseFile), &storeError))
         return fail(storeError);
-    recommend::seedBoard(d->store, d->market, d->now());
+    // A fresh board of the simulated market starts with a few recommendations, so a demo shows the
+    // prompt; next to the real market those would be made-up posts, so a live board starts empty.
+    if (!d->live())
+        recommend::seedBoard(d->store, d->market, d->now());
 
     if (!d->options.logFile.isEmpty()) {
         d->logFile.setFileName(d->options.logFile);

@@ -123,7 +123,7 @@ QStringList names()
 {
     return {QStringLiteral("tencent"), QStringLiteral("sina"), QStringLiteral("eastmoney"),
             QStringLiteral("sina-bills"), QStringLiteral("eastmoney-history"), QStringLiteral("eastmoney-notices"),
-            QStringLiteral("eastmoney-news"), QStringLiteral("eastmoney-weblist")};
+            QStringLiteral("eastmoney-news"), QStringLiteral("eastmoney-weblist"), QStringLiteral("sina-blog")};
 }
 
 QHash<QString, QString> defaultBases()
@@ -135,7 +135,8 @@ QHash<QString, QString> defaultBases()
             {QStringLiteral("eastmoney-history"), QStringLiteral("http://push2his.eastmoney.com")},
             {QStringLiteral("eastmoney-notices"), QStringLiteral("http://np-anotice-stock.eastmoney.com")},
             {QStringLiteral("eastmoney-news"), QStringLiteral("http://np-listapi.eastmoney.com")},
-            {QStringLiteral("eastmoney-weblist"), QStringLiteral("http://np-weblist.eastmoney.com")}};
+            {QStringLiteral("eastmoney-weblist"), QStringLiteral("http://np-weblist.eastmoney.com")},
+            {QStringLiteral("sina-blog"), QStringLiteral("http://blog.sina.com.cn")}};
 }
 
 QString exchangeOf(const QString& code)
@@ -214,6 +215,19 @@ QString newsPath(int count)
     return QStringLiteral("/comm/web/getFastNewsList?client=web&biz=web_724&fastColumn=102&sortEnd=&pageSize=%1"
                           "&req_trace=huilan")
         .arg(count);
+}
+
+QString sinaBlogListPath(const QString& uid)
+{
+    return QStringLiteral("/s/articlelist_%1_0_1.html").arg(uid);
+}
+
+std::optional<int> readBlogList(const QByteArray& body)
+{
+    // Each article of the list is a cell whose title sits in a span of class atc_title.
+    if (!body.contains("articleCell"))
+        return std::nullopt;
+    return int(body.count("atc_title"));
 }
 
 QString noticeAddress(const QString& code, const QString& artCode)

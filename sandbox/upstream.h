@@ -49,6 +49,10 @@ QString billPath(const QString& code, const QDate& day, int page, int pageSize =
 QString moneyFlowPath(const QString& code, int days);
 QString noticePath(const QString& code);
 QString newsPath(int count);
+// A Sina blog's list of articles (the newest first), by the blog owner's account number.
+QString sinaBlogListPath(const QString& uid);
+// How many articles a Sina blog's article list shows; nothing for a page that is not one.
+std::optional<int> readBlogList(const QByteArray& body);
 // Where a notice of the announcement service is read in a browser.
 QString noticeAddress(const QString& code, const QString& artCode);
 

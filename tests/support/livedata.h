@@ -26,6 +26,7 @@ inline const QString kFlowApi = QStringLiteral("/api/qt/stock/fflow/daykline/get
 inline const QString kNoticeApi = QStringLiteral("/api/security/ann");
 inline const QString kNewsApi = QStringLiteral("/comm/web/getFastNewsList");
 inline const QString kTencentIndices = QStringLiteral("/q=sh000001,sz399001");
+inline const QString kBlogList = QStringLiteral("/s/articlelist_1300871220_0_1.html");   // the live directory's first blog
 
 struct StandIn {
     StandIn()
@@ -47,6 +48,7 @@ struct StandIn {
         box->setFixedPage(QStringLiteral("/list=bj920002"), liveData("sina_quotes_trailing_comma.txt"), gbk);
         box->setFixedPage(kTencentIndices, liveData("tencent_indices.txt"), gbk);
         box->setFixedPage(kIndexApi, liveData("eastmoney_indices.json"), json);
+        box->setFixedPage(kBlogList, liveData("sina_blog_articlelist.html"), "text/html; charset=utf-8");
         box->setFixedPage(kBillApi, liveData("sina_bills.txt"), gbk);
         box->setFixedPage(kFlowApi, liveData("eastmoney_moneyflow.json"), json);
         box->setFixedPage(kNoticeApi, liveData("eastmoney_notices.json"), json);

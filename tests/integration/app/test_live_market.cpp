@@ -3,12 +3,15 @@
 #include "app/mainwindow.h"
 #include "appfixture.h"
 #include "bigorder/bigordercontroller.h"
+#include "companioninfo.h"
+#include "info/companioncontroller.h"
 #include "core/guard.h"
 #include "core/stockcodefile.h"
 #include "info/blogcontroller.h"
 #include "livedata.h"
 #include "ticker/tickercontroller.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 
@@ -92,6 +95,30 @@ private Q_SLOTS:
         QTRY_VERIFY(text(w, "Label48").endsWith(QStringLiteral("招商银行：拟发行不超过300亿元金融债")));
         w.blogs().Label48Click();
         QCOMPARE(p.f.opener.opened, QStringList{"https://finance.eastmoney.com/a/202612103262789012.html"});
+    }
+
+    void blogsEvaluationsAndTheInformationLinksAreRealPages()
+    {
+        LiveProgram p;
+        MainWindow w(*p.f.context, nullptr);
+        w.show();
+        const auto* sites = w.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+        QCOMPARE(sites->count(), 6);
+        QCOMPARE(sites->itemText(0), QStringLiteral("东方财富千股千评"));
+        const QStringList& addresses = w.companionPages().siteAddresses();
+        QCOMPARE(addresses.first(), QStringLiteral("https://data.eastmoney.com/stockcomment/stock/600036.html"));
+        QVERIFY(addresses.contains(QStringLiteral("https://finance.sina.com.cn/realstock/company/sh600036/nc.shtml")));
+
+        // The blog directory names real bloggers; their article lists come from the sina-blog base.
+        const auto* blogs = w.findChild<QComboBox*>(QStringLiteral("ComboBox2"));
+        QCOMPARE(blogs->count(), 2);
+        QCOMPARE(blogs->itemText(0), QStringLiteral("徐小明(未找到)"));
+        w.blogs().Timer5Timer(*w.blogTimer());
+        QTRY_COMPARE(blogs->itemText(0), QStringLiteral("徐小明【找到】"));   // the list names 招商银行
+        QCOMPARE(p.up.asked(kBlogList), 1);
+
+        w.companionPages().Label31Click();
+        QCOMPARE(p.f.opener.opened.last(), QString::fromLatin1(sandbox::companioninfo::kLiveTodayInfo));
     }
 
     void tickerRowsOfTwoWatchedStocks()

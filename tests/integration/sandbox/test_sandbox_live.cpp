@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextStream>
 
@@ -378,6 +379,35 @@ private Q_SLOTS:
         Live live(up, kAfterClose, {{QStringLiteral("eastmoney-news"), QStringLiteral("http://127.0.0.1:9")}});
         QVERIFY(live.page(QStringLiteral("/news/cgszb.html")).contains(QStringLiteral("招商银行：拟发行不超过300亿元金融债")));
         QCOMPARE(up.asked(kNewsApi), 1);
+    }
+
+    void companionListsNameRealPagesAndTheBoardStartsEmpty()
+    {
+        StandIn up;
+        Live live(up);
+        const QString directory = live.page(QStringLiteral("/gpreadtoady1.asp"));
+        QVERIFY2(directory.contains(QStringLiteral("text=\"#000000\">https://finance.eastmoney.com/a/cywjh.html*2026-12-09|\r\n")),
+                 qPrintable(directory));
+        QVERIFY(directory.contains(up.box->baseUrl() + kBlogList + QStringLiteral("*徐小明|")));
+        const QString sites = live.page(QStringLiteral("/gpreadzhpj.asp"));
+        QVERIFY(sites.contains(QStringLiteral("https://stockpage.10jqka.com.cn/{/*同花顺个股]")));
+        QVERIFY(!sites.contains(live.box->baseUrl()));   // no page of the sandbox's own
+        // The previous day's index is a real page too; the request is the program's own form.
+        QVERIFY(live.page(QStringLiteral("/a/20261208/")).contains(QStringLiteral("url=https://stock.eastmoney.com/a/czpnc.html")));
+        // No simulated recommendation beside the real market.
+        QVERIFY(!live.page(QStringLiteral("/gpjgshow.asp")).contains(QStringLiteral("$a0")));
+        QVERIFY(live.page(QStringLiteral("/jg.asp")).contains(QStringLiteral("共 0 条")));
+        QCOMPARE(up.box->requests().size(), 0);
+    }
+
+    void checkSaysWhenSinaRefusesTheBlogs()
+    {
+        StandIn up;
+        up.box->setFixedPage(kBlogList, "<html>418 I'm a teapot</html>", "text/html", 418);
+        QString text;
+        QTextStream out(&text);
+        QCOMPARE(sandbox::checkSources(up.bases(), out), 0);   // the blogs are no market source
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("sina-blog +\\S+ no answer"))), qPrintable(text));
     }
 
     void otherInformationSitesShowNothingFound()
