@@ -1,5 +1,6 @@
 // The push channels' requests and what their replies mean, for every service.
 #include "channels.h"
+#include "channelsfile.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,6 +54,39 @@ private Q_SLOTS:
             QTEST(b->target, "target");
             QTEST(b->secret, "secret");
         }
+    }
+
+    void theOperatorsChannelsFile()
+    {
+        const QByteArray text = "; phone alerts of this server\n"
+                                "[13800138000]\n"
+                                "pushplus = 0123abcd\n"
+                                "dingtalk=tok:SECx\n"
+                                "telegram=42\n"
+                                "\n"
+                                "[13900139000]\n"
+                                "bark=devkey\n"
+                                "ntfy=../etc\n"
+                                "fetion=1\n"
+                                "[1390013900]\n"
+                                "bark=ignored\n"
+                                "[telegram]\n"
+                                "token=123456:AAHdqTcvCH1vGWJxfSeofSAs0K5PALDsaw\n";
+        const ChannelsFile f = parseChannelsFile(text);
+        QCOMPARE(f.bindings.size(), 2);
+        const QList<Binding> first = f.bindings.value(QStringLiteral("13800138000"));
+        QCOMPARE(first.size(), 3);
+        QCOMPARE(first[0].channel, Channel::PushPlus);
+        QCOMPARE(first[0].target, QStringLiteral("0123abcd"));
+        QCOMPARE(first[1].secret, QStringLiteral("SECx"));
+        QCOMPARE(first[2].target, QStringLiteral("42"));
+        QCOMPARE(f.bindings.value(QStringLiteral("13900139000")).size(), 1);   // bark only
+        QCOMPARE(f.telegramToken, QStringLiteral("123456:AAHdqTcvCH1vGWJxfSeofSAs0K5PALDsaw"));
+        QCOMPARE(f.problems, (QStringList{QStringLiteral("line 9: ntfy: not a usable value"),
+                                          QStringLiteral("line 10: unknown channel \"fetion\""),
+                                          QStringLiteral("line 11: a section is a phone number of 11 digits or [telegram]")}));
+        // Telegram bindings without the bot's token are reported.
+        QCOMPARE(parseChannelsFile("[13800138000]\ntelegram=42\n").problems.size(), 1);
     }
 
     void namesAndAddresses()

@@ -1,0 +1,33 @@
+// The operator's channels file: which push channels each phone number's alerts go out through.
+//
+//   [13800138000]            one section per phone number (11 digits)
+//   pushplus=TOKEN
+//   dingtalk=ACCESS_TOKEN:SECRET
+//   telegram=CHAT_ID
+//   [telegram]               credentials every binding of a channel shares
+//   token=123456:ABC...
+//
+// A line that cannot be used is reported with its line number and left out; the rest of the file
+// still counts, so one typing error does not silence every number.
+#pragma once
+
+#include "channels.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace server::notify {
+
+struct ChannelsFile {
+    QHash<QString, QList<Binding>> bindings;   // phone number -> its channels, in file order
+    QString telegramToken;
+    QStringList problems;                      // "line N: what is wrong"
+};
+
+ChannelsFile parseChannelsFile(const QByteArray& text);
+// Reads `path`; nothing when it cannot be opened (the caller keeps what it had).
+std::optional<ChannelsFile> readChannelsFile(const QString& path, QString* error = nullptr);
+
+} // namespace server::notify
