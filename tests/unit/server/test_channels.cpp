@@ -63,6 +63,8 @@ private Q_SLOTS:
                                 "pushplus = 0123abcd\n"
                                 "dingtalk=tok:SECx\n"
                                 "telegram=42\n"
+                                "email=me@example.com\n"
+                                "email=not an address\n"
                                 "\n"
                                 "[13900139000]\n"
                                 "bark=devkey\n"
@@ -71,7 +73,13 @@ private Q_SLOTS:
                                 "[1390013900]\n"
                                 "bark=ignored\n"
                                 "[telegram]\n"
-                                "token=123456:AAHdqTcvCH1vGWJxfSeofSAs0K5PALDsaw\n";
+                                "token=123456:AAHdqTcvCH1vGWJxfSeofSAs0K5PALDsaw\n"
+                                "[smtp]\n"
+                                "host=smtp.example.com\n"
+                                "port=587\n"
+                                "user=alerts\n"
+                                "password=p=w;1\n"
+                                "from=alerts@example.com\n";
         const ChannelsFile f = parseChannelsFile(text);
         QCOMPARE(f.bindings.size(), 2);
         const QList<Binding> first = f.bindings.value(QStringLiteral("13800138000"));
@@ -82,9 +90,16 @@ private Q_SLOTS:
         QCOMPARE(first[2].target, QStringLiteral("42"));
         QCOMPARE(f.bindings.value(QStringLiteral("13900139000")).size(), 1);   // bark only
         QCOMPARE(f.telegramToken, QStringLiteral("123456:AAHdqTcvCH1vGWJxfSeofSAs0K5PALDsaw"));
-        QCOMPARE(f.problems, (QStringList{QStringLiteral("line 9: ntfy: not a usable value"),
-                                          QStringLiteral("line 10: unknown channel \"fetion\""),
-                                          QStringLiteral("line 11: a section is a phone number of 11 digits or [telegram]")}));
+        QCOMPARE(f.emails.value(QStringLiteral("13800138000")), QStringList{QStringLiteral("me@example.com")});
+        QCOMPARE(f.smtp->port, 587);
+        QVERIFY(!f.smtp->implicitTls);   // STARTTLS
+        QCOMPARE(f.smtp->password, QStringLiteral("p=w;1"));
+        QCOMPARE(f.problems, (QStringList{QStringLiteral("line 7: email: not a usable address"),
+                                          QStringLiteral("line 11: ntfy: not a usable value"),
+                                          QStringLiteral("line 12: unknown channel \"fetion\""),
+                                          QStringLiteral("line 13: a section is a phone number of 11 digits, [telegram] or [smtp]")}));
+        QCOMPARE(parseChannelsFile("[13800138000]\nemail=a@b.cn\n").problems,
+                 QStringList{QStringLiteral("email: no [smtp] host= and from= in the file")});
         // Telegram bindings without the bot's token are reported.
         QCOMPARE(parseChannelsFile("[13800138000]\ntelegram=42\n").problems.size(), 1);
     }
