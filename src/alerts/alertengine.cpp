@@ -169,7 +169,7 @@ private:
     void show(AlertKind kind, const QString& line1, const StockQuote& q, bool down, Icon icon,
               bool blankBeforeDownArrow = true)
     {
-        result_.alerts.append({kind, line1, quoteLine(q, down, blankBeforeDownArrow), down, icon});
+        result_.alerts.append({kind, line1, quoteLine(q, down, blankBeforeDownArrow), down, icon, q.code});
     }
 
     // The four kinds for stock i, in the order limit, large trade, large order, rise/fall. Every

@@ -30,6 +30,7 @@ struct AlertShow {
     QString line2;          // the quote line
     bool falling = false;   // line 2 green RGB(0,128,0) if true, red RGB(255,0,0) otherwise
     Icon icon = Icon::None;
+    QString code;           // the stock it is about
 };
 
 // The broadcast grid (TForm5): title, column-2 heading and one row per stock.
