@@ -37,6 +37,8 @@ QString upstreamHelp()
         "the news flash (7x24 fast news API)",
         "the news flash when eastmoney-news fails (the same request on its sister host)",
         "the stock bloggers' article lists the blog directory names (read by the program itself)",
+        "today's forum posts of a stock (the list page's article_list; sent as a browser on the forum)",
+        "the forum posts when guba fails or asks for a captcha (the list's JSON service)",
     };
     const QStringList names = upstream::names();
     const QHash<QString, QString> bases = upstream::defaultBases();

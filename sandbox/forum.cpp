@@ -3,7 +3,9 @@
 // with a post's age.
 #include "infosites.h"
 
+#include "liveforum.h"
 #include "market.h"
+#include "marketfeed.h"
 #include "pagegen.h"
 
 #include <QRegularExpression>
@@ -103,48 +105,14 @@ int clicksAt(const Post& p, const QDateTime& now)
     return int(qMin<qint64>(999999, p.clickBase + minutes * p.clicksPerHour / 60));
 }
 
-QString row(const Post& p, const QString& code, const QDateTime& now)
+QString row(const ForumPost& p)
 {
-    const int clicks = clicksAt(p, now);
-    const QDateTime updated = qMin(now, p.posted.addSecs(60 * (3 + p.replyPercent * 7)));
+    // One pass over every field, so a title that happens to hold "%1" stays as it is.
     return QStringLiteral("<div class=\"articleh\"><ul><li class=l1>%1</li><li class=l2>%2</li>"
-                          "<li class=l3><a href=\"news,%3,%4.html\" >%5</a></li>"
-                          "<li class=l4>%6</li><li class=l5>%7</li><li class=l6>%8</li></ul></div>\r\n")
-        .arg(clicks)
-        .arg(clicks * p.replyPercent / 100)
-        .arg(code)
-        .arg(p.id)
-        .arg(p.title, p.author, p.posted.toString(QStringLiteral("MM-dd hh:mm")),
-             updated.toString(QStringLiteral("MM-dd hh:mm")));
-}
-
-SitePage topicPage(Market& market, const QString& code, const QDateTime& now, const QString& baseUrl)
-{
-    const QString name = market.nameOf(code);
-    QString rows;
-    int shown = 0;
-    if (!name.isEmpty()) {
-        for (const QDate& day : {now.date(), now.date().addDays(-1)}) {
-            const QList<Post> posts = dayPosts(market, code, day, baseUrl);
-            for (auto it = posts.crbegin(); it != posts.crend() && shown < kMaxRows; ++it) {
-                if (it->posted > now)
-                    continue;
-                rows += row(*it, code, now);
-                ++shown;
-            }
-        }
-    }
-    const QString title = name.isEmpty() ? QStringLiteral("股吧_东方财富网股吧")
-                                         : QStringLiteral("%1吧(%2)_股吧_东方财富网股吧").arg(name, code);
-    const QString body =
-        QStringLiteral("<div id=\"header\"><a href=\"%1/\">股吧首页</a> &gt; <a href=\"%1/topic,%2.html\">%3吧</a></div>\r\n"
-                       "<div id=\"articlelistnew\">\r\n<div class=\"articleh listhead\"><span class=\"l1\">点击</span>"
-                       "<span class=\"l2\">回复</span><span class=\"l3\">标题</span><span class=\"l4\">作者</span>"
-                       "<span class=\"l5\">发表日期</span><span class=\"l6\">最后更新</span></div>\r\n%4</div>\r\n"
-                       "<div class=\"pager\">共 %5 篇</div>")
-            .arg(baseUrl, code, name.isEmpty() ? code : name, rows)
-            .arg(shown);
-    return {pagegen::page(title, body)};
+                          "<li class=l3><a href=\"%3\" >%4</a></li>"
+                          "<li class=l4>%5</li><li class=l5>%6</li><li class=l6>%7</li></ul></div>\r\n")
+        .arg(QString::number(p.clicks), QString::number(p.replies), p.link, p.title, p.author,
+             p.posted.toString(QStringLiteral("MM-dd hh:mm")), p.updated.toString(QStringLiteral("MM-dd hh:mm")));
 }
 
 SitePage postPage(Market& market, const QString& code, qint64 id, const QDateTime& now,
@@ -167,13 +135,66 @@ SitePage postPage(Market& market, const QString& code, qint64 id, const QDateTim
 
 } // namespace
 
+QList<ForumPost> simulated(Market& market, const QString& code, const QDateTime& now, const QString& baseUrl)
+{
+    QList<ForumPost> out;
+    if (market.nameOf(code).isEmpty())
+        return out;
+    for (const QDate& day : {now.date(), now.date().addDays(-1)}) {
+        const QList<Post> posts = dayPosts(market, code, day, baseUrl);
+        for (auto it = posts.crbegin(); it != posts.crend() && out.size() < kMaxRows; ++it) {
+            if (it->posted > now)
+                continue;
+            const int clicks = clicksAt(*it, now);
+            out.append({QStringLiteral("news,%1,%2.html").arg(code).arg(it->id), it->posted,
+                        qMin(now, it->posted.addSecs(60 * (3 + it->replyPercent * 7))), it->title, it->author, clicks,
+                        clicks * it->replyPercent / 100});
+        }
+    }
+    return out;
+}
+
+QString listPage(const QString& name, const QString& code, const QList<ForumPost>& posts, const QString& baseUrl)
+{
+    QString rows;
+    if (!name.isEmpty())
+        for (const ForumPost& p : posts)
+            rows += row(p);
+    const QString title = name.isEmpty() ? QStringLiteral("股吧_东方财富网股吧")
+                                         : QStringLiteral("%1吧(%2)_股吧_东方财富网股吧").arg(name, code);
+    const QString body =
+        QStringLiteral("<div id=\"header\"><a href=\"%1/\">股吧首页</a> &gt; <a href=\"%1/topic,%2.html\">%3吧</a></div>\r\n"
+                       "<div id=\"articlelistnew\">\r\n<div class=\"articleh listhead\"><span class=\"l1\">点击</span>"
+                       "<span class=\"l2\">回复</span><span class=\"l3\">标题</span><span class=\"l4\">作者</span>"
+                       "<span class=\"l5\">发表日期</span><span class=\"l6\">最后更新</span></div>\r\n%4</div>\r\n"
+                       "<div class=\"pager\">共 %5 篇</div>")
+            .arg(baseUrl, code, name.isEmpty() ? code : name, rows)
+            .arg(name.isEmpty() ? 0 : posts.size());
+    return pagegen::page(title, body);
+}
+
+std::optional<SitePage> movedPage(const QString& path)
+{
+    static const QRegularExpression moved(QStringLiteral("^/(news|caifuhao),(\\w{1,12}),(\\d{1,30})\\.html$"));
+    const QRegularExpressionMatch m = moved.match(path);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QString address = m.captured(1) == u"news" ? liveforum::postAddress(m.captured(2), m.captured(3))
+                                                     : liveforum::caifuhaoAddress(m.captured(3));
+    return SitePage{pagegen::page(QStringLiteral("帖子"),
+                                  QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=%1\">"
+                                                 "<p><a href=\"%1\">%1</a></p>").arg(address))};
+}
+
 std::optional<SitePage> answer(Market& market, const QString& path, const QDateTime& now,
                                const QString& baseUrl)
 {
     static const QRegularExpression topic(QStringLiteral("^/topic,(\\w{1,12})\\.html$"));
     static const QRegularExpression news(QStringLiteral("^/news,(\\w{1,12}),(\\d{1,12})\\.html$"));
-    if (const auto m = topic.match(path); m.hasMatch())
-        return topicPage(market, m.captured(1), now, baseUrl);
+    if (const auto m = topic.match(path); m.hasMatch()) {
+        const QString code = m.captured(1);
+        return SitePage{listPage(market.nameOf(code), code, simulated(market, code, now, baseUrl), baseUrl)};
+    }
     if (const auto m = news.match(path); m.hasMatch())
         return postPage(market, m.captured(1), m.captured(2).toLongLong(), now, baseUrl);
     return std::nullopt;

@@ -22,9 +22,20 @@ struct SitePage {
     int status = 200;
 };
 
+struct ForumPost;
+
 namespace forum {
-// "/topic,CODE.html" (the post list, newest first, today's posts as far as `now`, then the day
-// before's) and "/news,CODE,ID.html" (one post). `path` is lower-case.
+// The stock's posts in the simulated world as its list shows them at `now`: newest first, today's
+// posts as far as `now`, then the day before's. Author links point at `baseUrl`.
+QList<ForumPost> simulated(Market& market, const QString& code, const QDateTime& now, const QString& baseUrl);
+// The post list "/topic,CODE.html" of the stock `name` (empty: a code the forum does not know,
+// a list without rows).
+QString listPage(const QString& name, const QString& code, const QList<ForumPost>& posts, const QString& baseUrl);
+// The page behind a live post, "/news,CODE,ID.html" or "/caifuhao,CODE,ID.html": it sends the
+// browser on to the post on the forum or the 财富号 article; none for any other path.
+std::optional<SitePage> movedPage(const QString& path);
+
+// "/topic,CODE.html" (the post list) and "/news,CODE,ID.html" (one post). `path` is lower-case.
 std::optional<SitePage> answer(Market& market, const QString& path, const QDateTime& now,
                                const QString& baseUrl);
 }

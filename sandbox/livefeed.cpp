@@ -1,5 +1,7 @@
 #include "livefeed.h"
 
+#include "liveforum.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -21,6 +23,8 @@ constexpr qint64 kTradeGapMs = 2500;
 constexpr qint64 kMaxBody = 8 * 1024 * 1024;
 // Both quote services take a list of codes; the cap keeps one request's address short.
 constexpr int kCodesPerBatch = 60;
+// A stock's forum list is asked for once a minute at most, however often the program asks.
+constexpr qint64 kForumFreshMs = 60000;
 // A refused East Money reply is asked for again after this pause.
 constexpr int kRetryPauseMs = 300;
 // The large-trade list is read page by page; more pages than this is not a day of one stock.
@@ -78,6 +82,8 @@ void LiveFeed::get(const QString& name, const QString& pathAndQuery, std::functi
         request.setRawHeader("Referer", upstream::kSinaReferer);
     else if (name.startsWith(QLatin1String("eastmoney")))
         request.setRawHeader("Referer", "https://quote.eastmoney.com/");
+    for (const auto& [header, value] : liveforum::requestHeaders(name))
+        request.setRawHeader(header, value);
     QNetworkReply* reply = network_->get(request);
     // A bound on the whole exchange, so a server that sends a byte now and then still fails in time.
     QTimer::singleShot(timeoutMs_, reply, [reply] { reply->abort(); });
@@ -417,6 +423,34 @@ void LiveFeed::notices(const QString& code, const QDateTime& t, Done<NoticeAnswe
     });
 }
 
+void LiveFeed::forumPosts(const QString& code, const QDateTime& t, Done<ForumAnswer> whenRead)
+{
+    Done<ForumAnswer> done = bounded(std::move(whenRead));
+    quote(code, t, [this, code, t, done](std::optional<QuoteAnswer> q) {
+        if (!q)
+            return done(std::nullopt);
+        if (!*q)
+            return done(ForumAnswer{});
+        shared<QList<ForumPost>>(
+            QStringLiteral("forum:") + code,
+            [this, code](Done<QList<ForumPost>> fetched) {
+                // The list page first; its JSON twin when the page fails or is a captcha.
+                get(QStringLiteral("guba"), liveforum::listPath(code), [this, code, fetched](Body body) {
+                    if (auto read = body ? liveforum::readListPage(*body, code) : std::nullopt)
+                        return fetched(read);
+                    get(QStringLiteral("gbapi"), liveforum::articleListPath(code),
+                        [code, fetched](Body b) { fetched(b ? liveforum::readArticleList(*b, code) : std::nullopt); });
+                });
+            },
+            [name = (*q)->name, day = t.date(), done](std::optional<QList<ForumPost>> posts) {
+                if (!posts)
+                    return done(std::nullopt);
+                done(ForumAnswer{name, liveforum::postsOf(*posts, day)});
+            },
+            kForumFreshMs);
+    });
+}
+
 void LiveFeed::newsFlash(const QDateTime&, int count, Done<QList<NewsEntry>> done)
 {
     shared<QList<NewsEntry>>(
@@ -514,6 +548,18 @@ void LiveFeed::probe(const QString& name, std::function<void(bool, QString)> don
             if (!read)
                 return done(false, QString());
             done(true, QStringLiteral("blog %1: %2 articles listed").arg(uid).arg(*read));
+        });
+    }
+    if (name == QLatin1String("guba") || name == QLatin1String("gbapi")) {
+        const bool page = name == QLatin1String("guba");
+        return get(name, page ? liveforum::listPath(code) : liveforum::articleListPath(code), [done, code, page](Body b) {
+            const auto read = !b ? std::nullopt : page ? liveforum::readListPage(*b, code) : liveforum::readArticleList(*b, code);
+            if (!read)
+                return done(false, QString());
+            done(true, QStringLiteral("%1: %2 posts of the bar%3")
+                           .arg(code)
+                           .arg(read->size())
+                           .arg(read->isEmpty() ? QString() : QStringLiteral(", the newest ") + read->first().title));
         });
     }
     done(false, QStringLiteral("unknown source"));

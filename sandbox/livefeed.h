@@ -37,6 +37,9 @@ public:
     void indices(const QDateTime& t, Done<IndexAnswer> done) override;
     void bigOrders(const QString& code, const QDateTime& t, int days, Done<BigOrderAnswer> done) override;
     void notices(const QString& code, const QDateTime& t, Done<NoticeAnswer> done) override;
+    // From the forum's list page, or its JSON twin when the page fails; one upstream request per
+    // stock a minute at most.
+    void forumPosts(const QString& code, const QDateTime& t, Done<ForumAnswer> done) override;
     void newsFlash(const QDateTime& t, int count, Done<QList<NewsEntry>> done) override;
 
     // Asks upstream `name` once for a Shanghai and a Shenzhen stock (or what that source gives)

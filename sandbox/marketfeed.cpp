@@ -25,6 +25,11 @@ void SimulatedFeed::notices(const QString& code, const QDateTime& t, Done<Notice
     done(NoticeAnswer{market_.nameOf(code), notices::simulated(market_, code, t.date())});
 }
 
+void SimulatedFeed::forumPosts(const QString& code, const QDateTime& t, Done<ForumAnswer> done)
+{
+    done(ForumAnswer{market_.nameOf(code), forum::simulated(market_, code, t, siteBase_ ? siteBase_() : QString())});
+}
+
 void SimulatedFeed::newsFlash(const QDateTime& t, int count, Done<QList<NewsEntry>> done)
 {
     done(newsflash::entries(newsflash::latest(market_, t, count)));

@@ -1,5 +1,5 @@
 // What the market pages are written from: the quote of a stock, the two indices, a stock's large
-// trades today and over the last days, its notices and the news flash. The simulated world is one
+// trades today and over the last days, its notices, its forum posts and the news flash. The simulated world is one
 // feed, the live market-data services another; the pages' layouts do not know which one they read.
 //
 // Every request calls `done` exactly once, at once or later from the event loop. An empty optional
@@ -32,6 +32,17 @@ struct NewsEntry {
     QString id;    // yyyyMMddhhmm, for the page's own article path
 };
 
+// One post of a stock's forum list, as the list shows it.
+struct ForumPost {
+    QString link;       // the post's page, relative to the forum's address ("news,600036,123.html")
+    QDateTime posted;
+    QDateTime updated;  // the last reply, or when it was posted
+    QString title;      // plain text, without the characters that end a field of the list early
+    QString author;     // the author cell: a plain name, or a link around it
+    qint64 clicks = 0;
+    qint64 replies = 0;
+};
+
 // A stock's quote, or nothing when the source does not know the code.
 using QuoteAnswer = std::optional<StockQuote>;
 // A stock's large trades with its name (empty for an unknown stock).
@@ -42,6 +53,10 @@ struct BigOrderAnswer {
 struct NoticeAnswer {
     QString name;   // empty for an unknown stock
     QList<NoticeEntry> notices;   // newest first, as the list shows them
+};
+struct ForumAnswer {
+    QString name;   // empty for an unknown stock
+    QList<ForumPost> posts;   // newest first, as the list shows them
 };
 struct IndexAnswer {
     IndexQuote shanghai;
@@ -59,21 +74,27 @@ public:
     // Today's large trades (one day) or the last `days` trading days.
     virtual void bigOrders(const QString& code, const QDateTime& t, int days, Done<BigOrderAnswer> done) = 0;
     virtual void notices(const QString& code, const QDateTime& t, Done<NoticeAnswer> done) = 0;
+    // The stock's forum posts as its list shows them at `t`.
+    virtual void forumPosts(const QString& code, const QDateTime& t, Done<ForumAnswer> done) = 0;
     virtual void newsFlash(const QDateTime& t, int count, Done<QList<NewsEntry>> done) = 0;
 };
 
 // The simulated world as a feed: it always answers, at once.
 class SimulatedFeed : public MarketFeed {
 public:
-    explicit SimulatedFeed(Market& market) : market_(market) {}
+    // `siteBase` gives the sandbox's own address, which the simulated forum's author links point at.
+    explicit SimulatedFeed(Market& market, std::function<QString()> siteBase = {})
+        : market_(market), siteBase_(std::move(siteBase)) {}
     void quote(const QString& code, const QDateTime& t, Done<QuoteAnswer> done) override;
     void indices(const QDateTime& t, Done<IndexAnswer> done) override;
     void bigOrders(const QString& code, const QDateTime& t, int days, Done<BigOrderAnswer> done) override;
     void notices(const QString& code, const QDateTime& t, Done<NoticeAnswer> done) override;
+    void forumPosts(const QString& code, const QDateTime& t, Done<ForumAnswer> done) override;
     void newsFlash(const QDateTime& t, int count, Done<QList<NewsEntry>> done) override;
 
 private:
     Market& market_;
+    std::function<QString()> siteBase_;
 };
 
 } // namespace sandbox

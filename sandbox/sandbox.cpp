@@ -29,6 +29,7 @@
 #include <QSet>
 #include <QTcpServer>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -101,7 +102,7 @@ struct Sandbox::Impl {
             unlisted = Market::withoutStocks(options.seed);
             feed = std::make_unique<LiveFeed>(options.upstreams);
         } else {
-            feed = std::make_unique<SimulatedFeed>(market);
+            feed = std::make_unique<SimulatedFeed>(market, [this] { return baseUrl(); });
         }
     }
 
@@ -288,6 +289,14 @@ bool Sandbox::Impl::answerMarketPage(const QHttpServerRequest& request, QTcpSock
             [code, gbk](const NoticeAnswer& n) { return gbk(notices::listPage(n.name, code, n.notices)); });
         return true;
     }
+    static const QRegularExpression forumList(QStringLiteral("^/topic,(\\w{1,12})\\.html$"));
+    if (const QRegularExpressionMatch m = forumList.match(path); m.hasMatch()) {
+        const QString code = m.captured(1);
+        serve<ForumAnswer>(
+            request, socket, reshape, [&](Done<ForumAnswer> done) { feed->forumPosts(code, t, std::move(done)); },
+            [code, base = baseUrl(), gbk](const ForumAnswer& f) { return gbk(forum::listPage(f.name, code, f.posts, base)); });
+        return true;
+    }
     if (path == QLatin1String("/news/cgszb.html")) {
         serve<QList<NewsEntry>>(
             request, socket, reshape, [&](Done<QList<NewsEntry>> done) { feed->newsFlash(t, 12, std::move(done)); },
@@ -400,6 +409,11 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     if (live() && path == QLatin1String("/notice/notice_detail.aspx")) {
         const SitePage moved = notices::movedPage(field(QStringLiteral("id")));
         return sendPage(moved.html, moved.status);
+    }
+    // In live mode a forum post is read on the forum's (or the 财富号 site's) own page.
+    if (live()) {
+        if (const std::optional<SitePage> moved = forum::movedPage(path))
+            return sendPage(moved->html, moved->status);
     }
     // East Money stock site: the news flash's articles.
     Market& info = world();

@@ -123,7 +123,8 @@ QStringList names()
 {
     return {QStringLiteral("tencent"), QStringLiteral("sina"), QStringLiteral("eastmoney"),
             QStringLiteral("sina-bills"), QStringLiteral("eastmoney-history"), QStringLiteral("eastmoney-notices"),
-            QStringLiteral("eastmoney-news"), QStringLiteral("eastmoney-weblist"), QStringLiteral("sina-blog")};
+            QStringLiteral("eastmoney-news"), QStringLiteral("eastmoney-weblist"), QStringLiteral("sina-blog"),
+            QStringLiteral("guba"), QStringLiteral("gbapi")};
 }
 
 QHash<QString, QString> defaultBases()
@@ -136,7 +137,9 @@ QHash<QString, QString> defaultBases()
             {QStringLiteral("eastmoney-notices"), QStringLiteral("http://np-anotice-stock.eastmoney.com")},
             {QStringLiteral("eastmoney-news"), QStringLiteral("http://np-listapi.eastmoney.com")},
             {QStringLiteral("eastmoney-weblist"), QStringLiteral("http://np-weblist.eastmoney.com")},
-            {QStringLiteral("sina-blog"), QStringLiteral("http://blog.sina.com.cn")}};
+            {QStringLiteral("sina-blog"), QStringLiteral("http://blog.sina.com.cn")},
+            {QStringLiteral("guba"), QStringLiteral("http://guba.eastmoney.com")},
+            {QStringLiteral("gbapi"), QStringLiteral("http://gbapi.eastmoney.com")}};
 }
 
 QString exchangeOf(const QString& code)
@@ -654,6 +657,16 @@ std::optional<QList<NewsEntry>> readNews(const QByteArray& body)
         out.append({time, headline, QStringLiteral("https://finance.eastmoney.com/a/%1.html").arg(code), QString()});
     }
     return out;
+}
+
+std::optional<qint64> countValue(const QJsonValue& value)
+{
+    return count(value);
+}
+
+QString plainText(const QString& text)
+{
+    return plain(text);
 }
 
 } // namespace sandbox::upstream

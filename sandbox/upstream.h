@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -89,6 +90,13 @@ std::optional<BigOrderDay> readBills(const QByteArray& body, const QDate& day, c
 std::optional<QList<BigOrderDay>> readMoneyFlow(const QByteArray& body);
 std::optional<QList<NoticeEntry>> readNotices(const QByteArray& body, const QString& code);
 std::optional<QList<NewsEntry>> readNews(const QByteArray& body);
+
+// A count (of clicks, replies, lots) as a reply gives it, as a number or a string: a whole number
+// from 0 to 1e15; nothing for anything else (negative, huge, not a number).
+std::optional<qint64> countValue(const QJsonValue& value);
+// Text from a remote service that goes into a page: without the characters that would end a field
+// of the page's layout early ('<', '>', '"'), spaces run together and trimmed.
+QString plainText(const QString& text);
 
 // The trading day whose large trades a page at `t` shows: t's own on a weekday, else the last
 // weekday before; and how many of its trading hours are over at `t`.

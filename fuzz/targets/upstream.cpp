@@ -1,7 +1,8 @@
 // The live market's readers of upstream replies (quote lines of both services, the index replies
-// of East Money and Tencent, the large-trade list, the money flow, notices and news): each reads
-// the same bytes.
+// of East Money and Tencent, the large-trade list, the money flow, notices, news and the forum's
+// post lists): each reads the same bytes.
 #include "fuzzinput.h"
+#include "liveforum.h"
 #include "upstream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -19,5 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)readMoneyFlow(body);
     (void)readNotices(body, codes.first());
     (void)readNews(body);
+    (void)sandbox::liveforum::readListPage(body, codes.first());
+    (void)sandbox::liveforum::readArticleList(body, codes.first());
     return 0;
 }

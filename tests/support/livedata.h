@@ -27,6 +27,8 @@ inline const QString kNoticeApi = QStringLiteral("/api/security/ann");
 inline const QString kNewsApi = QStringLiteral("/comm/web/getFastNewsList");
 inline const QString kTencentIndices = QStringLiteral("/q=sh000001,sz399001");
 inline const QString kBlogList = QStringLiteral("/s/articlelist_1300871220_0_1.html");   // the live directory's first blog
+inline const QString kGubaList = QStringLiteral("/list,600036,f_1.html");
+inline const QString kGbapiList = QStringLiteral("/webarticlelist/api/Article/Articlelist");
 
 struct StandIn {
     StandIn()
@@ -53,6 +55,8 @@ struct StandIn {
         box->setFixedPage(kFlowApi, liveData("eastmoney_moneyflow.json"), json);
         box->setFixedPage(kNoticeApi, liveData("eastmoney_notices.json"), json);
         box->setFixedPage(kNewsApi, liveData("eastmoney_news.json"), json);
+        box->setFixedPage(kGubaList, liveData("guba_list.html"), "text/html; charset=utf-8");
+        box->setFixedPage(kGbapiList, liveData("gbapi_articlelist.json"), json);
     }
 
     // Every upstream name pointed at the stand-in.

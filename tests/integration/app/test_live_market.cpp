@@ -8,6 +8,9 @@
 #include "core/guard.h"
 #include "core/stockcodefile.h"
 #include "info/blogcontroller.h"
+#include "info/cellgrid.h"
+#include "info/forumcontroller.h"
+#include "widgets/widgets.h"
 #include "livedata.h"
 #include "ticker/tickercontroller.h"
 
@@ -119,6 +122,25 @@ private Q_SLOTS:
 
         w.companionPages().Label31Click();
         QCOMPARE(p.f.opener.opened.last(), QString::fromLatin1(sandbox::companioninfo::kLiveTodayInfo));
+    }
+
+    void forumGridShowsTodaysPostsOfTheStocksBar()
+    {
+        LiveProgram p;
+        MainWindow w(*p.f.context, nullptr);
+        w.show();
+        const info::CellGrid& grid = *w.forum().grid();
+        QTRY_COMPARE(w.forum().posts().count(), 3);
+        const QStringList rows[] = {{"1", "招行今天这走势，明天怎么看？", "1523/37", "价值发现者"},
+                                    {"2", "招商银行：“零售之王”的护城河还在吗", "8920/120", "银行研究所"},
+                                    {"3", "分红到账了", "268/5", "老股民2008"}};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c)
+                QCOMPARE(grid.cellText(r + 1, c), rows[r][c]);
+        QCOMPARE(w.forum().latestLine()->text(), QStringLiteral("招行今天这走势，明天怎么看？"));
+        // The 财富号 article opens through the forum's address, which sends it on to the article.
+        QCOMPARE(w.forum().posts().PostLinkList.at(1),
+                 p.f.box->baseUrl() + QStringLiteral("/caifuhao,600036,20261209142958123456780.html"));
     }
 
     void tickerRowsOfTwoWatchedStocks()

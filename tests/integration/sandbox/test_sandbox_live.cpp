@@ -414,7 +414,6 @@ private Q_SLOTS:
     {
         StandIn up;
         Live live(up);
-        QVERIFY(!live.page(QStringLiteral("/topic,600036.html")).contains(QStringLiteral("class=\"articleh\"")));
         QVERIFY(live.page(QStringLiteral("/data/qgqp.asp?zqdm=600036")).contains(QStringLiteral("暂无该股的千股千评数据")));
         QVERIFY(live.page(QStringLiteral("/realstock/company/sh600036/nc.shtml")).contains(QStringLiteral("class=\"err\"")));
         QVERIFY(!live.page(QStringLiteral("/a/20261209/")).contains(QStringLiteral("<li>")));
@@ -428,6 +427,56 @@ private Q_SLOTS:
         QCOMPARE(up.box->requests().size(), 0);
     }
 
+    void forumPostsOfTodayFromTheListPage()
+    {
+        StandIn up;
+        Live live(up);
+        const QString page = live.page(QStringLiteral("/topic,600036.html"));
+        QVERIFY(page.contains(QStringLiteral("<title>招商银行吧(600036)_股吧_东方财富网股吧</title>")));
+        QVERIFY2(page.contains(QStringLiteral(
+                     "<li class=l1>1523</li><li class=l2>37</li><li class=l3><a href=\"news,600036,1600000005.html\" >"
+                     "招行今天这走势，明天怎么看？</a></li><li class=l4>价值发现者</li><li class=l5>12-09 15:52</li>"
+                     "<li class=l6>12-09 15:58</li>")),
+                 qPrintable(page));
+        QVERIFY(page.indexOf(QStringLiteral("caifuhao,600036,20261209142958123456780.html")) < page.indexOf(QStringLiteral("分红到账了")));
+        QCOMPARE(page.count(QStringLiteral("class=\"articleh\"")), 3);   // today's, of this bar only
+        QVERIFY(page.contains(QStringLiteral("共 3 篇")));
+        // Asked the way a browser on the forum asks, and once a minute however often the program asks.
+        const sandbox::LoggedRequest asked = up.box->requestsTo(kGubaList).value(0);
+        QCOMPARE(asked.headers.value("referer"), QByteArray("https://guba.eastmoney.com/"));
+        QVERIFY(asked.headers.value("user-agent").contains("Chrome/"));
+        QVERIFY(live.page(QStringLiteral("/topic,600036.html")).contains(QStringLiteral("分红到账了")));
+        QCOMPARE(up.asked(kGubaList), 1);
+        QCOMPARE(up.asked(kGbapiList), 0);
+
+        // The posts' own pages, on the forum and on the 财富号 site.
+        QVERIFY(live.page(QStringLiteral("/news,600036,1600000005.html"))
+                    .contains(QStringLiteral("url=https://guba.eastmoney.com/news,600036,1600000005.html")));
+        QVERIFY(live.page(QStringLiteral("/caifuhao,600036,20261209142958123456780.html"))
+                    .contains(QStringLiteral("url=https://caifuhao.eastmoney.com/news/20261209142958123456780")));
+    }
+
+    void forumTwinWhenThePageIsACaptchaAndNoFailureKept()
+    {
+        StandIn up;
+        up.box->setFixedPage(kGubaList, liveData("guba_captcha.html"), "text/html; charset=utf-8");
+        Live live(up);
+        QCOMPARE(live.page(QStringLiteral("/topic,600036.html")).count(QStringLiteral("class=\"articleh\"")), 3);
+        QCOMPARE(up.asked(kGbapiList), 1);
+        QCOMPARE(up.box->requestsTo(kGbapiList).value(0).headers.value("referer"), QByteArray("https://guba.eastmoney.com/"));
+
+        // Both refuse: no page at all, never a list without posts; and the next request asks again.
+        StandIn down;
+        down.box->setFixedPage(kGubaList, liveData("guba_captcha.html"), "text/html; charset=utf-8");
+        down.box->setFixedPage(kGbapiList, liveData("gbapi_refused.json"), "application/json");
+        Live refused(down);
+        QVERIFY_THROWS_EXCEPTION(net::HttpFailure, refused.page(QStringLiteral("/topic,600036.html")));
+        const int asked = down.asked(kGubaList);
+        down.box->setFixedPage(kGbapiList, liveData("gbapi_articlelist.json"), "application/json");
+        QVERIFY(refused.page(QStringLiteral("/topic,600036.html")).contains(QStringLiteral("分红到账了")));
+        QCOMPARE(down.asked(kGubaList), asked + 1);
+    }
+
     void checkReportsEverySource()
     {
         StandIn up;
@@ -438,6 +487,7 @@ private Q_SLOTS:
         QVERIFY2(text.contains(QStringLiteral("answered: 上证指数 3050.12, 深证成指 10012.35")), qPrintable(text));
         QCOMPARE(text.count(QStringLiteral("answered:")), sandbox::upstream::names().size() + 1);   // and Tencent's indices
         QVERIFY2(text.contains(QStringLiteral("tencent-index")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("answered: 600036: 6 posts of the bar, the newest 招行今天这走势")), qPrintable(text));
 
         up.box->setFault(QStringLiteral("/q=*"), QStringLiteral("500"));
         up.box->setFault(QStringLiteral("/list=*"), QStringLiteral("refuse"));

@@ -1,5 +1,6 @@
 // The readers of the live market's upstream replies, on the recorded replies and on broken ones.
 #include "livedata.h"
+#include "liveforum.h"
 #include "upstream.h"
 
 #include "net/codecs.h"
@@ -306,6 +307,51 @@ private Q_SLOTS:
         QCOMPARE(readBillPage(liveData("sina_bills.txt"))->size(), 5);
         const QString page2 = billPath(QStringLiteral("600036"), day, 2);
         QVERIFY(page2.contains(QStringLiteral("num=10000&page=2&")) && page2.contains(QStringLiteral("asc=1")));
+    }
+
+    void forumListPageAndItsJsonTwin()
+    {
+        const auto page = liveforum::readListPage(liveData("guba_list.html"), QStringLiteral("600036"));
+        const auto twin = liveforum::readArticleList(liveData("gbapi_articlelist.json"), QStringLiteral("600036"));
+        QVERIFY(page && twin);
+        // The pinned post and the hot post of other bars are left out; the bar's own old pinned
+        // post goes to its place by time.
+        QStringList links;
+        for (const ForumPost& p : *page)
+            links << p.link;
+        QCOMPARE(links, (QStringList{"news,600036,1600000005.html", "caifuhao,600036,20261209142958123456780.html",
+                                     "news,600036,1600000003.html", "news,600036,1600000002.html",
+                                     "news,600036,1600000001.html", "news,600036,1598765432.html"}));
+        const ForumPost& cfh = page->at(1);
+        QCOMPARE(cfh.title, QStringLiteral("招商银行：“零售之王”的护城河还在吗"));   // trimmed, no '"' to end a field
+        QCOMPARE(cfh.author, QStringLiteral("银行研究所"));
+        QCOMPARE(cfh.clicks, 8920);
+        QCOMPARE(cfh.replies, 120);
+        QCOMPARE(cfh.posted, QDateTime(QDate(2026, 12, 9), QTime(14, 30)));
+        QCOMPARE(cfh.updated, QDateTime(QDate(2026, 12, 9), QTime(15, 40)));
+        for (qsizetype i = 0; i < page->size(); ++i)
+            QVERIFY(page->at(i).link == twin->at(i).link && page->at(i).title == twin->at(i).title);
+        QCOMPARE(liveforum::postsOf(*page, QDate(2026, 12, 9)).size(), 3);
+        // An empty list is a day without posts, not a failure.
+        QCOMPARE(liveforum::readArticleList(R"({"re":[],"count":0,"rc":1,"me":"ok"})", QStringLiteral("600036"))->size(), 0);
+        QCOMPARE(liveforum::articleListPath(QStringLiteral("920002")).left(68),
+                 QStringLiteral("/webarticlelist/api/Article/Articlelist?code=920002&p=1&ps=80&type=0"));
+    }
+
+    void forumRepliesThatAreNoPostList()
+    {
+        const QString code = QStringLiteral("600036");
+        const QByteArray page = liveData("guba_list.html");
+        QVERIFY(!liveforum::readListPage(liveData("guba_captcha.html"), code));    // an identity check
+        QVERIFY(!liveforum::readArticleList(liveData("gbapi_refused.json"), code));   // rc 0
+        QVERIFY(!liveforum::readListPage(QByteArray(page).replace(R"("rc":1,)", R"("rc":0,)"), code));
+        QVERIFY(!liveforum::readListPage(page.left(page.indexOf("1600000003")), code));   // cut short
+        QVERIFY(!liveforum::readArticleList(liveData("guba_list.html"), code));   // the page is not the JSON reply
+        // A count out of range in a post of the bar fails the reply; in another bar's post it is not read.
+        for (const char* bad : {"-268", "1e300", "\"x\""})
+            QVERIFY2(!liveforum::readListPage(QByteArray(page).replace("\"post_click_count\":268,", "\"post_click_count\":" + QByteArray(bad) + ","), code), bad);
+        QVERIFY(liveforum::readListPage(QByteArray(page).replace("\"post_click_count\":30211,", "\"post_click_count\":-1,"), code));
+        QVERIFY(!liveforum::readListPage(QByteArray(page).replace("2026-12-09 10:05:33\",\"post_last", "yesterday\",\"post_last"), code));
     }
 
     void tradingDayFromTheQuoteServicesDate_data()
