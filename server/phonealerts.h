@@ -27,16 +27,19 @@ struct StockRow {
     QString tradeDigits;
     QString orderDigits;
     QString percent;
+    bool operator==(const StockRow&) const = default;
 };
 struct IntervalRow {
     QString code;
     QString name;
     int minutes = 0;
+    bool operator==(const IntervalRow&) const = default;
 };
 struct MirroredTables {
     QStringList openClose;   // codes of table 1
     QList<StockRow> rows;
     QList<IntervalRow> intervals;
+    bool operator==(const MirroredTables&) const = default;
 };
 
 // One alert of a tick with the key that makes it happen once: the number, the kind, the stock,

@@ -1,0 +1,96 @@
+// Phone alerts as a running service: on every tick it takes the numbers whose phone switch is on
+// and that have a channel bound, fetches the quotes of all their codes in one batch, decides each
+// number's alerts (phonealerts.h) and sends each message on each of the number's channels. What a
+// service calls transient is tried again with a growing pause (or the service's own wait); what it
+// calls permanent is not; a message that could not go out within 30 minutes is dropped, not sent
+// late. Every attempt is recorded.
+#pragma once
+
+#include "channelsfile.h"
+#include "phonealerts.h"
+#include "sender.h"
+#include "smtp.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace server::phone {
+
+// One try to hand a message to a service, as the record keeps it.
+struct Attempt {
+    QDateTime time;       // real time
+    QString number;
+    QString channel;      // "pushplus", ..., "email"
+    QString key;          // the message's first alert key
+    notify::Result result = notify::Result::Retry;
+    QString code;         // the service's own code
+    bool dropped = false; // given up: permanent, or 30 minutes without success
+};
+
+class PhoneService : public QObject {
+    Q_OBJECT
+public:
+    using Quotes = QHash<QString, market::StockQuote>;
+    struct Hooks {
+        std::function<QDateTime()> now;                                // the market's clock
+        std::function<QStringList()> numbers;                          // numbers with the phone switch on
+        std::function<MirroredTables(const QString& number)> tables;
+        // One batched fetch of `codes`; `done` gets the quotes that could be read.
+        std::function<void(const QStringList& codes, std::function<void(Quotes)> done)> quotes;
+    };
+
+    explicit PhoneService(Hooks hooks, QObject* parent = nullptr);
+
+    void setChannels(const notify::ChannelsFile& file) { channels_ = file; }
+    // Service addresses by channel name; names left out keep their real address.
+    void setBases(const QHash<QString, QString>& bases);
+    // Ticks every `ms` of real time (default 5 s, the program's alert tick).
+    void start(int ms = 5000);
+    void stop() { timer_.stop(); }
+    // One tick now (the timer's work).
+    void tick();
+
+    const QList<Attempt>& attempts() const { return attempts_; }
+    // Messages waiting for another try.
+    int waiting() const { return int(retries_.size()); }
+
+    // How long a message may take to go out before it is dropped, and the first pause before a
+    // retry (doubled each time, up to five minutes). Tests shorten them.
+    void setGiveUpAfter(qint64 ms) { giveUpMs_ = ms; }
+    void setFirstRetryPause(qint64 ms) { firstPauseMs_ = ms; }
+
+private:
+    // One message on one channel, as long as it is being tried.
+    struct Delivery {
+        PhoneMessage message;
+        std::optional<notify::Binding> binding;   // nothing: e-mail
+        QString email;
+        qint64 decidedMs = 0;
+        int tries = 0;
+    };
+    void deliver(std::shared_ptr<Delivery> d);
+    void outcome(const std::shared_ptr<Delivery>& d, const notify::Outcome& out);
+    NumberWatch& watchOf(const QString& number);
+
+    Hooks hooks_;
+    notify::ChannelsFile channels_;
+    QHash<QString, QString> bases_;
+    notify::Sender sender_;
+    notify::SmtpSender smtp_;
+    QTimer timer_;
+    bool busy_ = false;                                      // a batch of quotes is awaited
+    qint64 lastTickMs_ = 0;
+    std::map<QString, std::unique_ptr<NumberWatch>> watches_;
+    QHash<QString, MirroredTables> seenTables_;              // what each watch was built from
+    QList<Attempt> attempts_;
+    QList<std::shared_ptr<Delivery>> retries_;
+    qint64 giveUpMs_ = 30 * 60 * 1000;
+    qint64 firstPauseMs_ = 5000;
+};
+
+} // namespace server::phone

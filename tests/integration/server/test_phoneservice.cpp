@@ -1,0 +1,111 @@
+// Phone alerts end to end on loopback: the service's tick decides a number's alerts from one batch
+// of quotes and hands each message to a stand-in push service, trying again what is transient.
+#include "phoneservice.h"
+#include "server.h"
+
+#include <QHttpServerRequest>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace server::phone;
+using server::notify::Result;
+
+namespace {
+
+// An ntfy server whose answers the test lines up: each request takes the next status.
+struct NtfyStandIn {
+    NtfyStandIn()
+        : server([this](const QHttpServerRequest& r, QTcpSocket* s) {
+              messages << QJsonDocument::fromJson(r.body()).object();
+              const int status = statuses.isEmpty() ? 200 : statuses.takeFirst();
+              const QByteArray body = status == 200 ? R"({"id":"m1","event":"message"})"
+                                      : status == 403 ? R"({"code":40301,"http":403,"error":"forbidden"})"
+                                                      : R"({"code":50001,"http":500,"error":"internal"})";
+              sandbox::Server::reply(r, s, body, "application/json", status);
+          })
+    {
+        tcp = new QTcpServer(&server);
+        tcp->listen(QHostAddress::LocalHost);
+        server.bind(tcp);
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(tcp->serverPort()); }
+    QList<QJsonObject> messages;
+    QList<int> statuses;
+    sandbox::Server server;
+    QTcpServer* tcp = nullptr;
+};
+
+struct Fixture {
+    explicit Fixture(const QStringList& withSwitchOn = {QStringLiteral("13800138000")})
+        : service(PhoneService::Hooks{
+              [] { return QDateTime(QDate(2026, 12, 9), QTime(10, 1)); },
+              [withSwitchOn] { return withSwitchOn; },
+              [](const QString&) {
+                  MirroredTables t;
+                  t.rows.append({QStringLiteral("600036"), QStringLiteral("招商银行"), QStringLiteral("1000"),
+                                 QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")});
+                  return t;
+              },
+              [this](const QStringList& codes, std::function<void(PhoneService::Quotes)> done) {
+                  batches << codes;
+                  done({{QStringLiteral("600036"), market::parseQuote(QStringLiteral(
+                                                       "x,600036,招商银行,38.28,10.00%,3.48,38.27,1,38.28,1,9,9,34.80,0,38.28,34.80,"))}});
+              }})
+    {
+        service.setBases({{QStringLiteral("ntfy"), up.base()}});
+        service.setFirstRetryPause(50);
+        server::notify::ChannelsFile file = server::notify::parseChannelsFile("[13800138000]\nntfy=huilan-a\n[13900139000]\nntfy=huilan-b\n");
+        service.setChannels(file);
+    }
+    NtfyStandIn up;
+    QList<QStringList> batches;
+    PhoneService service;
+};
+
+} // namespace
+
+class TestPhoneService : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void aLimitAlertReachesThePhoneOnceAfterATransientFailure()
+    {
+        Fixture f;
+        f.up.statuses = {500};
+        f.service.tick();
+        QTRY_COMPARE(f.up.messages.size(), 2);   // the 500, then the retry
+        QCOMPARE(f.batches, QList<QStringList>{QStringList{QStringLiteral("600036")}});
+        QCOMPARE(f.up.messages.last().value(QStringLiteral("topic")).toString(), QStringLiteral("huilan-a"));
+        QVERIFY(f.up.messages.last().value(QStringLiteral("message")).toString().contains(QStringLiteral("股价接近涨停或已涨停")));
+        QTRY_COMPARE(f.service.attempts().size(), 2);
+        QCOMPARE(int(f.service.attempts()[0].result), int(Result::Retry));
+        QCOMPARE(int(f.service.attempts()[1].result), int(Result::Sent));
+        QCOMPARE(f.service.attempts()[1].key, QStringLiteral("13800138000|limit|600036|2026-12-09|up"));
+        // The next tick has nothing new to say; a number whose switch is off is never asked for.
+        f.service.tick();
+        QTest::qWait(100);
+        QCOMPARE(f.up.messages.size(), 2);
+    }
+
+    void permanentFailuresAndTheThirtyMinutesAreNotRetried()
+    {
+        Fixture f;
+        f.up.statuses = {403};
+        f.service.tick();
+        QTRY_COMPARE(f.service.attempts().size(), 1);
+        QVERIFY(f.service.attempts()[0].dropped);
+        QCOMPARE(f.service.attempts()[0].code, QStringLiteral("40301"));
+
+        Fixture late;
+        late.service.setGiveUpAfter(120);   // the window a message may take, shortened
+        late.up.statuses = {500, 500, 500, 500, 500};
+        late.service.tick();
+        QTRY_VERIFY(!late.service.attempts().isEmpty() && late.service.attempts().last().dropped);
+        QVERIFY(late.up.messages.size() < 5);
+        QCOMPARE(late.service.waiting(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPhoneService)
+#include "test_phoneservice.moc"
