@@ -4,6 +4,8 @@
 #include "market.h"
 #include "upstream.h"
 
+#include "channels.h"
+
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QUrl>
@@ -159,7 +161,19 @@ CommandLine parseCommandLine(const QStringList& arguments)
                        "server again on the next connection. Started by hand, the server ignores it and runs until "
                        "interrupted. Default: 0, never."),
         QStringLiteral("MINUTES"));
-    parser.addOptions({marketMode, upstreamBase, check, idleExit});
+    const QCommandLineOption channels(
+        QStringLiteral("channels"),
+        QStringLiteral("Send the phone alerts of every registered number whose phone switch is on through the push "
+                       "channels FILE binds to it (an INI file: a section per phone number with pushplus=, wecom=, "
+                       "dingtalk=, feishu=, bark=, ntfy=, telegram=, email= keys; [telegram] token=; [smtp] host= "
+                       "port= user= password= from=)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption notifyBase(
+        QStringLiteral("notify-base"),
+        QStringLiteral("Address of one push service instead of its real one, e.g. --notify-base ntfy=https://ntfy.example "
+                       "(a self-hosted Bark or ntfy, a test stand-in). May be given more than once."),
+        QStringLiteral("NAME=URL"));
+    parser.addOptions({marketMode, upstreamBase, check, idleExit, channels, notifyBase});
     out.helpText = parser.helpText();
 
     auto fail = [&out](const QString& message) {
@@ -269,6 +283,19 @@ CommandLine parseCommandLine(const QStringList& arguments)
                             .arg(kMaxIdleExitMinutes)
                             .arg(parser.value(idleExit)));
         o.idleExitMs = qint64(std::ceil(minutes * 60000));
+    }
+    o.channelsFile = parser.value(channels);
+    for (const QString& value : parser.values(notifyBase)) {
+        const QString name = value.section(QLatin1Char('='), 0, 0).trimmed().toLower();
+        QString base = value.section(QLatin1Char('='), 1).trimmed();
+        while (base.endsWith(QLatin1Char('/')))
+            base.chop(1);
+        const QUrl url(base, QUrl::StrictMode);
+        if (!server::notify::channelNamed(name) || !url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https")
+            || url.host().isEmpty())
+            return fail(QStringLiteral("--notify-base: expected NAME=URL with NAME a push channel and an http or https URL, "
+                                       "got \"%1\"").arg(value));
+        o.notifyBases.insert(name, base);
     }
     out.check = parser.isSet(check);
     if (out.check && o.market != QLatin1String("live"))

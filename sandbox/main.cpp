@@ -49,6 +49,8 @@ int main(int argc, char* argv[])
         err << "huilan-sandbox: " << error << "\n";
         return 1;
     }
+    for (const QString& problem : box.channelProblems())
+        err << "huilan-sandbox: " << options.channelsFile << ": " << problem << Qt::endl;
     // A handed-over socket's address is read from the socket itself.
     const QHostAddress bound = handed.fd >= 0 ? QHostAddress(QUrl(box.baseUrl()).host()) : options.bind;
     QString host = bound.toString();

@@ -12,6 +12,7 @@
 #include "market.h"
 #include "marketfeed.h"
 #include "newsflash.h"
+#include "phoneservice.h"
 #include "pagegen.h"
 #include "qqfinance.h"
 #include "recommend.h"
@@ -144,6 +145,11 @@ struct Sandbox::Impl {
     QList<QPair<QPointer<QTcpSocket>, FixedPage>> waiting;   // held requests not answered yet
     QList<LoggedRequest> log;
     CompanionStore store;   // opened by start(), in the data folder
+    std::unique_ptr<server::phone::PhoneService> phone;
+    QStringList channelProblems;
+    // The phone alerts' view of the companion server: the clock, the numbers whose phone switch is
+    // on, their mirrored tables, and quotes from this market as the program reads them.
+    server::phone::PhoneService::Hooks phoneHooks();
     OnlineCounter online;
     QFile logFile;
     std::unique_ptr<QTemporaryDir> tempDir;
@@ -503,6 +509,20 @@ bool Sandbox::start(QString* error)
         }
     }
 
+    if (!d->options.channelsFile.isEmpty()) {
+        QString readError;
+        const auto file = server::notify::readChannelsFile(d->options.channelsFile, &readError);
+        if (!file) {
+            d->store.close();
+            return fail(readError);
+        }
+        d->channelProblems = file->problems;
+        d->phone = std::make_unique<server::phone::PhoneService>(d->phoneHooks());
+        d->phone->setChannels(*file);
+        d->phone->setBases(d->options.notifyBases);
+        d->phone->start();
+    }
+
     Impl* impl = d.get();
     auto server = std::make_unique<Server>(
         [impl](const QHttpServerRequest& request, QTcpSocket* socket) { impl->handle(request, socket); });
@@ -693,6 +713,56 @@ void Sandbox::setClock(const QDateTime& start, double speed)
 Market& Sandbox::market()
 {
     return d->market;
+}
+
+server::phone::PhoneService::Hooks Sandbox::Impl::phoneHooks()
+{
+    using server::phone::MirroredTables;
+    server::phone::PhoneService::Hooks h;
+    h.now = [this] { return now(); };
+    h.numbers = [this] {
+        QStringList on;
+        for (const QString& sn : store.registeredNumbers())
+            if (store.config(sn).ycf == u"1")
+                on << sn;
+        return on;
+    };
+    h.tables = [this](const QString& sn) {
+        const MirroredConfig c = store.config(sn);
+        MirroredTables t;
+        for (const QStringList& row : c.table1)   // gpmc, gpdm
+            t.openClose << row.value(1);
+        for (const QStringList& row : c.table2)   // zh, ddcj, ddmm, zdf, gpmc, gpdm
+            t.rows.append({row.value(5), row.value(4), row.value(0), row.value(1), row.value(2), row.value(3)});
+        for (const QStringList& row : c.table3)   // sjjg, gpdm, gpmc
+            t.intervals.append({row.value(1), row.value(2), row.value(0).toInt()});
+        return t;
+    };
+    h.quotes = [this](const QStringList& codes, std::function<void(server::phone::PhoneService::Quotes)> done) {
+        // Every code asked for at once, so the live market reads them in its batches; the quotes
+        // go through the same line the program reads.
+        auto quotes = std::make_shared<server::phone::PhoneService::Quotes>();
+        auto left = std::make_shared<qsizetype>(codes.size());
+        const QDateTime t = now();
+        for (const QString& code : codes)
+            feed->quote(code, t, [quotes, left, done, code, t](std::optional<QuoteAnswer> q) {
+                if (q && *q)
+                    quotes->insert(code, market::parseQuote(quoteLineFor(code, *q, t)));
+                if (--*left == 0)
+                    done(*quotes);
+            });
+    };
+    return h;
+}
+
+QStringList Sandbox::channelProblems() const
+{
+    return d->channelProblems;
+}
+
+server::phone::PhoneService* Sandbox::phoneService() const
+{
+    return d->phone.get();
 }
 
 MarketFeed& Sandbox::feed()

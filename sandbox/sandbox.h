@@ -18,6 +18,10 @@
 
 class QTcpServer;
 
+namespace server::phone {
+class PhoneService;
+}
+
 namespace sandbox {
 
 struct Options {
@@ -53,6 +57,10 @@ struct Options {
     QHash<QString, QString> upstreams;
     // Faults put on paths from the start (see setFault), in the order given.
     QList<QPair<QString, Fault>> faults;
+    // Phone alerts: the operator's channels file (empty: none are sent), and push-service
+    // addresses by channel name in place of the real ones.
+    QString channelsFile;
+    QHash<QString, QString> notifyBases;
 };
 
 // What the companion server holds for one phone number, as the client mirrored it.
@@ -86,6 +94,10 @@ public:
 
     // Starts listening; on failure returns false and fills *error.
     bool start(QString* error = nullptr);
+    // The lines of the channels file that could not be used (reported, left out).
+    QStringList channelProblems() const;
+    // The phone alerts' service once started with a channels file; else nullptr.
+    server::phone::PhoneService* phoneService() const;
     quint16 port() const;
     QString baseUrl() const;   // "http://127.0.0.1:PORT"
     QString dataDir() const;   // the data folder in use once started (a temporary one by default)

@@ -1,0 +1,110 @@
+// huilan-sandbox with a channels file: a number the program registered and mirrored gets its
+// alerts from the simulated market's alerts scenario on a loopback ntfy stand-in.
+#include "channels.h"
+#include "cli.h"
+#include "phoneservice.h"
+#include "sandbox.h"
+#include "server.h"
+
+#include "net/httpclient.h"
+
+#include <QFile>
+#include <QHttpServerRequest>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kPhone = QStringLiteral("13800138000");
+
+struct Ntfy {
+    Ntfy()
+        : server([this](const QHttpServerRequest& r, QTcpSocket* s) {
+              messages << QJsonDocument::fromJson(r.body()).object();
+              sandbox::Server::reply(r, s, R"({"id":"x1","event":"message"})", "application/json");
+          })
+    {
+        tcp = new QTcpServer(&server);
+        tcp->listen(QHostAddress::LocalHost);
+        server.bind(tcp);
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(tcp->serverPort()); }
+    QList<QJsonObject> messages;
+    sandbox::Server server;
+    QTcpServer* tcp = nullptr;
+};
+
+} // namespace
+
+class TestSandboxPhone : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void theMirroredAlertsReachThePhone()
+    {
+        Ntfy ntfy;
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("channels.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[13800138000]\nntfy=huilan-test\nwecom=bad key\n");
+        file.close();
+        sandbox::Options o;
+        o.port = 0;
+        o.dataDir = dir.filePath(QStringLiteral("data"));
+        o.clockStart = QDateTime(QDate(2026, 12, 9), QTime(10, 30));
+        o.scenario = QStringLiteral("alerts");
+        o.channelsFile = file.fileName();
+        o.notifyBases = {{QStringLiteral("ntfy"), ntfy.base()}};
+        sandbox::Sandbox box(o);
+        QVERIFY(box.start());
+        QCOMPARE(box.channelProblems(), QStringList{QStringLiteral("line 3: wecom: not a usable value")});
+        QVERIFY(box.phoneService());
+
+        // What the program's settings dialog mirrors: the number, its switch, a trading alert on
+        // any move of 招商银行 and any trade.
+        net::HttpClient client(QStringLiteral("test"));
+        auto post = [&](const char* path, const net::Form& form) { client.post(box.baseUrl() + QLatin1String(path), form); };
+        post("/gpaddsj.asp", {{"sn", kPhone}});
+        post("/gpycf.asp", {{"sn", kPhone}, {"ycf", "1"}});
+        post("/gpadd2.asp", {{"sn", kPhone}, {"zh", "0001"}, {"ddcj", "1"}, {"ddmm", "9"}, {"zdf", "0"},
+                             {"gpmc", QStringLiteral("招商银行")}, {"gpdm", "600036"}});
+        box.phoneService()->tick();
+        QTRY_COMPARE_WITH_TIMEOUT(ntfy.messages.size(), 1, 10000);
+        const QJsonObject m = ntfy.messages.first();
+        QCOMPARE(m.value(QStringLiteral("topic")).toString(), QStringLiteral("huilan-test"));
+        QVERIFY2(m.value(QStringLiteral("message")).toString().contains(QStringLiteral("注意:招商银行(600036)")),
+                 qPrintable(m.value(QStringLiteral("message")).toString()));
+        QTRY_COMPARE(box.phoneService()->attempts().size(), 1);
+        QCOMPARE(int(box.phoneService()->attempts().first().result), int(server::notify::Result::Sent));
+
+        // The switch off: nothing more for that number.
+        post("/gpycf.asp", {{"sn", kPhone}, {"ycf", "0"}});
+        box.phoneService()->tick();
+        QTest::qWait(200);
+        QCOMPARE(ntfy.messages.size(), 1);
+    }
+
+    void commandLineAndAnUnreadableFile()
+    {
+        const QString exe = QStringLiteral("huilan-sandbox");
+        const auto cli = sandbox::parseCommandLine({exe, "--channels", "/tmp/x.ini", "--notify-base", "bark=http://127.0.0.1:9/"});
+        QCOMPARE(cli.error, QString());
+        QCOMPARE(cli.options.channelsFile, QStringLiteral("/tmp/x.ini"));
+        QCOMPARE(cli.options.notifyBases.value(QStringLiteral("bark")), QStringLiteral("http://127.0.0.1:9"));
+        QVERIFY(!sandbox::parseCommandLine({exe, "--notify-base", "sms=http://x"}).error.isEmpty());
+        QVERIFY(!sandbox::parseCommandLine({exe, "--notify-base", "ntfy=file:///etc"}).error.isEmpty());
+
+        sandbox::Options o;
+        o.port = 0;
+        o.channelsFile = QStringLiteral("/nonexistent/channels.ini");
+        sandbox::Sandbox box(o);
+        QString error;
+        QVERIFY(!box.start(&error));
+        QVERIFY(error.contains(QStringLiteral("/nonexistent/channels.ini")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSandboxPhone)
+#include "test_sandbox_phone.moc"
