@@ -119,11 +119,33 @@ QString plain(const QString& text)
 
 } // namespace
 
+std::optional<double> amountIn(const QJsonValue& v)
+{
+    return amount(v);
+}
+
+std::optional<qint64> countIn(const QJsonValue& v)
+{
+    return count(v);
+}
+
+QString pageText(const QString& text)
+{
+    return plain(text);
+}
+
+std::optional<QJsonObject> jsonObjectOf(const QByteArray& body)
+{
+    return jsonObject(body);
+}
+
 QStringList names()
 {
     return {QStringLiteral("tencent"), QStringLiteral("sina"), QStringLiteral("eastmoney"),
             QStringLiteral("sina-bills"), QStringLiteral("eastmoney-history"), QStringLiteral("eastmoney-notices"),
-            QStringLiteral("eastmoney-news"), QStringLiteral("eastmoney-weblist")};
+            QStringLiteral("eastmoney-news"), QStringLiteral("eastmoney-weblist"),
+            QStringLiteral("datacenter"), QStringLiteral("reportapi"), QStringLiteral("guba"),
+            QStringLiteral("cninfo-irm"), QStringLiteral("sse-sns")};
 }
 
 QHash<QString, QString> defaultBases()
@@ -135,7 +157,12 @@ QHash<QString, QString> defaultBases()
             {QStringLiteral("eastmoney-history"), QStringLiteral("http://push2his.eastmoney.com")},
             {QStringLiteral("eastmoney-notices"), QStringLiteral("http://np-anotice-stock.eastmoney.com")},
             {QStringLiteral("eastmoney-news"), QStringLiteral("http://np-listapi.eastmoney.com")},
-            {QStringLiteral("eastmoney-weblist"), QStringLiteral("http://np-weblist.eastmoney.com")}};
+            {QStringLiteral("eastmoney-weblist"), QStringLiteral("http://np-weblist.eastmoney.com")},
+            {QStringLiteral("datacenter"), QStringLiteral("http://datacenter-web.eastmoney.com")},
+            {QStringLiteral("reportapi"), QStringLiteral("http://reportapi.eastmoney.com")},
+            {QStringLiteral("guba"), QStringLiteral("http://guba.eastmoney.com")},
+            {QStringLiteral("cninfo-irm"), QStringLiteral("http://irm.cninfo.com.cn")},
+            {QStringLiteral("sse-sns"), QStringLiteral("http://sns.sseinfo.com")}};
 }
 
 QString exchangeOf(const QString& code)
