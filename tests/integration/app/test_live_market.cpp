@@ -92,8 +92,9 @@ private Q_SLOTS:
         // opens the real page (the rumour's through the sandbox's page that sends it on).
         QCOMPARE(text(w, "Label9"), QStringLiteral("招商银行"));
         QVERIFY2(text(w, "Label10").startsWith(QStringLiteral("近期的平均成本为35.02元，股价在成本上方运行。")), qPrintable(text(w, "Label10")));
-        QCOMPARE(text(w, "Label36"), QStringLiteral("有传闻称公司高管近期变动，请董秘..."));
-        QCOMPARE(text(w, "Label39"), QStringLiteral("国泰君安：零售银行龙头，财富管理..."));
+        const QWidget& news = *w.findChild<QWidget*>(QStringLiteral("GroupBox6"));   // the quote panel has a Label36 too
+        QCOMPARE(text(news, "Label36"), QStringLiteral("有传闻称公司高管近期变动，请董秘..."));
+        QCOMPARE(text(news, "Label39"), QStringLiteral("国泰君安：零售银行龙头，财富管理..."));
         w.stockNews().Label39Click();
         w.stockNews().Label36Click();
         QCOMPARE(p.f.opener.opened.value(0), QStringLiteral("https://data.eastmoney.com/report/info/AP202612081234567891.html"));

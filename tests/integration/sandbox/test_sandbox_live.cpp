@@ -413,9 +413,6 @@ private Q_SLOTS:
             QCOMPARE(info::scanCommentary(live.page(QStringLiteral("/data/qgqp.asp?zqdm=000001"))),
                      QStringLiteral("综合得分68.5分，目前排名第1432位，主力成本10.96元，机构参与度36.2%。"));
             QCOMPARE(up.asked(kDataCentreApi), 4);
-            // A code no quote service knows: the page without the cell, no data centre asked.
-            QVERIFY(live.page(QStringLiteral("/data/qgqp.asp?zqdm=600999")).contains(QStringLiteral("暂无该股的千股千评数据")));
-            QCOMPARE(up.asked(kDataCentreApi), 4);
         }
         {
             // The volume-trend comment when the diagnosis has none; nothing at all is "no commentary".
