@@ -39,8 +39,13 @@ QString upstreamHelp()
         "the news flash (7x24 fast news API)",
         "the news flash when eastmoney-news fails (the same request on its sister host)",
         "the stock bloggers' article lists the blog directory names (read by the program itself)",
-        "today's forum posts of a stock (the list page's article_list; sent as a browser on the forum)",
+        "today's forum posts of a stock (the list page's article_list; sent as a browser on the forum); the rumour "
+        "line: answered 传闻求证 questions of 问董秘 (a POST to GetData.aspx)",
         "the forum posts when guba fails or asks for a captcha (the list's JSON service)",
+        "the commentary line (千股千评: diagnosis text, volume-trend comment, else the day's figures)",
+        "the research reports of a stock (report list, newest first)",
+        "the rumour line of Shenzhen and Beijing stocks when guba has none (互动易 Q&A)",
+        "the rumour line of Shanghai stocks when guba has none (上证e互动 Q&A)",
     };
     const QStringList names = upstream::names();
     const QHash<QString, QString> bases = upstream::defaultBases();

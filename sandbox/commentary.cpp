@@ -1,6 +1,6 @@
 // The 千股千评 page of the company-data site: one line of commentary per stock, written from the
-// stock's move at the moment of asking. A few stocks have no commentary and get the page without
-// the commentary cell.
+// stock's move at the moment of asking (simulated world) or from the live data centre. A few stocks
+// have no commentary and get the page without the commentary cell.
 #include "infosites.h"
 
 #include "market.h"
@@ -34,28 +34,28 @@ QString opinion(const StockQuote& q, pagegen::Draw& draw)
 
 } // namespace
 
-std::optional<SitePage> answer(Market& market, const QString& path, const FieldReader& field,
-                               const QDateTime& now)
+QString simulated(Market& market, const QString& code, const QDateTime& now)
 {
-    if (path != QLatin1String("/data/qgqp.asp"))
-        return std::nullopt;
-    const QString code = field(QStringLiteral("zqdm"));
-    const QString name = market.nameOf(code);
-    const bool silent = name.isEmpty() || pagegen::stockTrait(market.seed(), code, 0xC3, 6) == 0;
+    if (market.nameOf(code).isEmpty() || pagegen::stockTrait(market.seed(), code, 0xC3, 6) == 0)
+        return {};
+    pagegen::Draw draw(market.seed(), code, now.date(), 0xC1);
+    return opinion(*market.quote(code, now), draw);
+}
+
+QString page(const QString& name, const QString& code, const QString& opinion)
+{
     QString cell;
-    if (silent) {
+    if (name.isEmpty() || opinion.isEmpty()) {
         cell = QStringLiteral("<tr><td colspan=\"2\" class=\"none\">暂无该股的千股千评数据</td></tr>");
     } else {
-        pagegen::Draw draw(market.seed(), code, now.date(), 0xC1);
-        const StockQuote q = *market.quote(code, now);
         cell = QStringLiteral("<tr><td class=\"name\">%1(%2)</td>\r\n<td width=\"156\">&nbsp;"
                               "<a href=\"/data/qgqp_more.asp?zqdm=%2\" class=\"more\"><font color=\"#003399\">%3</font></a></td></tr>")
-                   .arg(name, code, opinion(q, draw));
+                   .arg(name, code, opinion);
     }
     const QString body = QStringLiteral("<div class=\"logo\"><a href=\"/\">全景网 公司数据</a></div>\r\n"
                                         "<table class=\"qgqp\" width=\"560\"><tr><th>股票</th><th>千股千评</th></tr>\r\n%1\r\n</table>")
                              .arg(cell);
-    return SitePage{pagegen::page(QStringLiteral("千股千评_全景网"), body)};
+    return pagegen::page(QStringLiteral("千股千评_全景网"), body);
 }
 
 } // namespace sandbox::commentary

@@ -41,12 +41,18 @@ std::optional<SitePage> answer(Market& market, const QString& path, const QDateT
 }
 
 namespace commentary {
-// "/data/qgqp.asp?zqdm=CODE": the 千股千评 line of the stock, written from its quote at `now`.
-std::optional<SitePage> answer(Market& market, const QString& path, const FieldReader& field,
-                               const QDateTime& now);
+// The path the 千股千评 page of a stock is asked for with ("?zqdm=CODE" follows).
+inline constexpr char kPath[] = "/data/qgqp.asp";
+// The stock's 千股千评 line in the simulated world, written from its quote at `now`; empty for the
+// few stocks without one and for a code the world does not know.
+QString simulated(Market& market, const QString& code, const QDateTime& now);
+// The 千股千评 page of the stock `name` (empty: a code the site does not know); without the
+// commentary cell when `opinion` is empty.
+QString page(const QString& name, const QString& code, const QString& opinion);
 }
 
 struct NoticeEntry;
+struct CompanyNewsAnswer;
 
 namespace notices {
 // The stock's notices up to `today` in the simulated world, newest first as the list shows them.
@@ -63,7 +69,19 @@ std::optional<SitePage> answer(Market& market, const QString& path, const FieldR
 }
 
 namespace companypage {
-// "/realstock/company/shCODE/nc.shtml" (rumours and research reports) and the pages behind them.
+// The code of a company news page path "/realstock/company/shCODE/nc.shtml" (lower-case), or none.
+std::optional<QString> newsPageCode(const QString& path);
+// The stock's rumours and research reports up to `today` in the simulated world.
+CompanyNewsAnswer simulated(Market& market, const QString& code, const QDate& today);
+// The company news page of `code` from `news`: a rumour's link is its item page on this site, a
+// report's its own address when it has one.
+QString newsPage(const QString& code, const CompanyNewsAnswer& news, const QString& baseUrl);
+// The page behind a live rumour, "/realstock/company/shCODE/rumour/ID.shtml" with an id of a live
+// source (see livenews.h): it sends the browser on to the question's page there. None for any
+// other path.
+std::optional<SitePage> movedPage(const QString& path);
+
+// The pages behind the rumours and reports of the simulated world, and their lists.
 std::optional<SitePage> answer(Market& market, const QString& path, const QDateTime& now,
                                const QString& baseUrl);
 }

@@ -1,6 +1,7 @@
 #include "livefeed.h"
 
 #include "liveforum.h"
+#include "livenews.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -33,6 +34,22 @@ constexpr int kMaxBillPages = 20;
 QStringList probeCodes()
 {
     return {QStringLiteral("600036"), QStringLiteral("000001")};
+}
+
+// The commentary, reports and rumours of a stock are asked for at most this often.
+constexpr qint64 kNewsFreshMs = 60000;
+// The Referer each information service expects: a page of its own site.
+QByteArray refererOf(const QString& name)
+{
+    if (name == QLatin1String("datacenter") || name == QLatin1String("reportapi"))
+        return "https://data.eastmoney.com/";
+    if (name == QLatin1String("guba"))
+        return "https://guba.eastmoney.com/";
+    if (name == QLatin1String("cninfo-irm"))
+        return "https://irm.cninfo.com.cn/";
+    if (name == QLatin1String("sse-sns"))
+        return "https://sns.sseinfo.com/";
+    return {};
 }
 
 // The source check's name for Tencent asked for the two indices.
@@ -74,6 +91,17 @@ QHash<QString, int> LiveFeed::upstreamRequests() const
 
 void LiveFeed::get(const QString& name, const QString& pathAndQuery, std::function<void(Body)> done)
 {
+    send(name, pathAndQuery, std::nullopt, std::move(done));
+}
+
+void LiveFeed::post(const QString& name, const QString& pathAndQuery, const QByteArray& form, std::function<void(Body)> done)
+{
+    send(name, pathAndQuery, form, std::move(done));
+}
+
+void LiveFeed::send(const QString& name, const QString& pathAndQuery, const std::optional<QByteArray>& form,
+                    std::function<void(Body)> done)
+{
     ++sent_[name];
     QNetworkRequest request(QUrl(bases_.value(name) + pathAndQuery));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -82,9 +110,16 @@ void LiveFeed::get(const QString& name, const QString& pathAndQuery, std::functi
         request.setRawHeader("Referer", upstream::kSinaReferer);
     else if (name.startsWith(QLatin1String("eastmoney")))
         request.setRawHeader("Referer", "https://quote.eastmoney.com/");
+    else if (const QByteArray referer = refererOf(name); !referer.isEmpty())
+        request.setRawHeader("Referer", referer);
     for (const auto& [header, value] : liveforum::requestHeaders(name))
         request.setRawHeader(header, value);
-    QNetworkReply* reply = network_->get(request);
+    if (form) {
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded; charset=UTF-8"));
+        request.setRawHeader("X-Requested-With", "XMLHttpRequest");
+        request.setRawHeader("Accept", "application/json, text/javascript, */*; q=0.01");
+    }
+    QNetworkReply* reply = form ? network_->post(request, *form) : network_->get(request);
     // A bound on the whole exchange, so a server that sends a byte now and then still fails in time.
     QTimer::singleShot(timeoutMs_, reply, [reply] { reply->abort(); });
     connect(reply, &QNetworkReply::readyRead, reply, [reply] {
@@ -467,6 +502,119 @@ void LiveFeed::newsFlash(const QDateTime&, int count, Done<QList<NewsEntry>> don
         bounded(std::move(done)));
 }
 
+void LiveFeed::fetchComment(const QString& code, int report, bool failed, Done<QString> done)
+{
+    constexpr livenews::CommentReport order[] = {livenews::CommentReport::Diagnosis, livenews::CommentReport::TrendVolume,
+                                                  livenews::CommentReport::Figures};
+    if (report >= int(std::size(order)))
+        return failed ? done(std::nullopt) : done(QString());   // nothing today, unless a report could not be read
+    const livenews::CommentReport which = order[report];
+    getRead<QString>(
+        QStringLiteral("datacenter"), livenews::commentPath(which, code),
+        [which](const QByteArray& b) { return livenews::readComment(which, b); },
+        [this, code, report, failed, done](std::optional<QString> text) {
+            if (text && !text->isEmpty())
+                return done(text);
+            fetchComment(code, report + 1, failed || !text, done);
+        });
+}
+
+void LiveFeed::commentary(const QString& code, const QDateTime& t, Done<CommentaryAnswer> whenRead)
+{
+    Done<CommentaryAnswer> done = bounded(std::move(whenRead));
+    quote(code, t, [this, code, done](std::optional<QuoteAnswer> q) {
+        if (!q)
+            return done(std::nullopt);
+        if (!*q)
+            return done(CommentaryAnswer{});
+        const QString name = (*q)->name;
+        shared<QString>(
+            QStringLiteral("comment:") + code,
+            [this, code](Done<QString> fetched) { fetchComment(code, 0, false, fetched); },
+            [name, done](std::optional<QString> text) {
+                if (!text)
+                    return done(std::nullopt);
+                done(CommentaryAnswer{name, *text});
+            },
+            kNewsFreshMs);
+    });
+}
+
+void LiveFeed::fetchExchangeQuestions(const QString& code, const QDateTime& t, Done<QList<CompanyNewsEntry>> done)
+{
+    using List = QList<CompanyNewsEntry>;
+    if (upstream::exchangeOf(code) == QLatin1String("sh")) {
+        return post(QStringLiteral("sse-sns"), livenews::snsCompanyPath(), livenews::snsCompanyForm(code), [this, t, done](Body b) {
+            const auto uid = b ? livenews::readSnsCompany(*b) : std::nullopt;
+            if (!uid || uid->isEmpty())
+                return done(uid ? std::optional<List>(List()) : std::nullopt);
+            post(QStringLiteral("sse-sns"), livenews::snsQuestionPath(*uid), QByteArray(),
+                 [t, done](Body b) { done(b ? livenews::readSnsQuestions(*b, t) : std::nullopt); });
+        });
+    }
+    post(QStringLiteral("cninfo-irm"), livenews::irmOrgPath(), livenews::irmOrgForm(code), [this, code, done](Body b) {
+        const auto org = b ? livenews::readIrmOrg(*b, code) : std::nullopt;
+        if (!org || org->isEmpty())
+            return done(org ? std::optional<List>(List()) : std::nullopt);
+        post(QStringLiteral("cninfo-irm"), livenews::irmQuestionPath(code, *org), QByteArray(),
+             [done](Body b) { done(b ? livenews::readIrmQuestions(*b) : std::nullopt); });
+    });
+}
+
+void LiveFeed::fetchRumours(const QString& code, const QDateTime& t, Done<QList<CompanyNewsEntry>> done)
+{
+    post(QStringLiteral("guba"), livenews::questionPath(), livenews::questionForm(code), [this, code, t, done](Body b) {
+        const auto questions = b ? livenews::readQuestions(*b) : std::nullopt;
+        if (questions && !questions->isEmpty())
+            return done(questions);
+        // No answered 传闻求证 question, or the forum host failed: the exchange's investor Q&A. Its
+        // answer stands, unless it failed too and 问董秘 had failed as well.
+        fetchExchangeQuestions(code, t, [questions, done](std::optional<QList<CompanyNewsEntry>> other) {
+            done(other ? other : questions);
+        });
+    });
+}
+
+void LiveFeed::companyNews(const QString& code, const QDateTime& t, Done<CompanyNewsAnswer> whenRead)
+{
+    Done<CompanyNewsAnswer> done = bounded(std::move(whenRead));
+    quote(code, t, [this, code, t, done](std::optional<QuoteAnswer> q) {
+        if (!q)
+            return done(std::nullopt);
+        if (!*q)
+            return done(CompanyNewsAnswer{});
+        const QString name = (*q)->name;
+        using List = QList<CompanyNewsEntry>;
+        // Both lists are asked for at once; the page waits for both, and fails when either failed.
+        auto rumours = std::make_shared<std::optional<std::optional<List>>>();
+        auto reports = std::make_shared<std::optional<std::optional<List>>>();
+        auto finish = [name, done, rumours, reports] {
+            if (!*rumours || !*reports)
+                return;
+            if (!**rumours || !**reports)
+                return done(std::nullopt);
+            done(CompanyNewsAnswer{name, ***rumours, ***reports});
+        };
+        shared<List>(
+            QStringLiteral("rumours:") + code, [this, code, t](Done<List> fetched) { fetchRumours(code, t, fetched); },
+            [rumours, finish](std::optional<List> list) {
+                *rumours = std::move(list);
+                finish();
+            },
+            kNewsFreshMs);
+        shared<List>(
+            QStringLiteral("reports:") + code,
+            [this, code, day = t.date()](Done<List> fetched) {
+                getRead<List>(QStringLiteral("reportapi"), livenews::reportListPath(code, day), livenews::readReports, fetched);
+            },
+            [reports, finish](std::optional<List> list) {
+                *reports = std::move(list);
+                finish();
+            },
+            kNewsFreshMs);
+    });
+}
+
 void LiveFeed::probe(const QString& name, std::function<void(bool, QString)> done)
 {
     auto quotes = [done](const std::optional<upstream::Snapshots>& read) {
@@ -562,6 +710,40 @@ void LiveFeed::probe(const QString& name, std::function<void(bool, QString)> don
                            .arg(read->isEmpty() ? QString() : QStringLiteral(", the newest ") + read->first().title));
         });
     }
+    auto newest = [done, code](const std::optional<QList<CompanyNewsEntry>>& read, const QString& what) {
+        if (!read)
+            return done(false, QString());
+        done(true, QStringLiteral("%1: %2 %3%4")
+                       .arg(code)
+                       .arg(read->size())
+                       .arg(what, read->isEmpty() ? QString() : QStringLiteral(", the newest ") + read->first().title));
+    };
+    if (name == QLatin1String("datacenter"))
+        return get(name, livenews::commentPath(livenews::CommentReport::Figures, code), [done, code](Body b) {
+            const auto read = b ? livenews::readComment(livenews::CommentReport::Figures, *b) : std::nullopt;
+            if (!read)
+                return done(false, QString());
+            done(true, code + QStringLiteral(": ") + (read->isEmpty() ? QStringLiteral("no figures today") : *read));
+        });
+    if (name == QLatin1String("reportapi"))
+        return get(name, livenews::reportListPath(code, now.date()),
+                   [newest](Body b) { newest(b ? livenews::readReports(*b) : std::nullopt, QStringLiteral("reports")); });
+    if (name == QLatin1String("cninfo-irm")) {
+        const QString sz = probeCodes().constLast();
+        return post(name, livenews::irmOrgPath(), livenews::irmOrgForm(sz), [done, sz](Body b) {
+            const auto org = b ? livenews::readIrmOrg(*b, sz) : std::nullopt;
+            if (!org)
+                return done(false, QString());
+            done(true, QStringLiteral("%1: %2").arg(sz, org->isEmpty() ? QStringLiteral("not listed") : QStringLiteral("organisation ") + *org));
+        });
+    }
+    if (name == QLatin1String("sse-sns"))
+        return post(name, livenews::snsCompanyPath(), livenews::snsCompanyForm(code), [done, code](Body b) {
+            const auto uid = b ? livenews::readSnsCompany(*b) : std::nullopt;
+            if (!uid)
+                return done(false, QString());
+            done(true, QStringLiteral("%1: %2").arg(code, uid->isEmpty() ? QStringLiteral("not listed") : QStringLiteral("user ") + *uid));
+        });
     done(false, QStringLiteral("unknown source"));
 }
 

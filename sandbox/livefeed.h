@@ -7,7 +7,8 @@
 // a second before. The indices come from `eastmoney`, or from `tencent` when it fails. The other
 // pages share one upstream request among the program requests of the same second. A request no
 // source answers fails (the page is then not served), and so does one that would keep the
-// program waiting longer than its own read time-out.
+// program waiting longer than its own read time-out. The commentary, the research reports and the
+// rumours are asked for at most once a minute per stock.
 #pragma once
 
 #include "marketfeed.h"
@@ -41,6 +42,8 @@ public:
     // stock a minute at most.
     void forumPosts(const QString& code, const QDateTime& t, Done<ForumAnswer> done) override;
     void newsFlash(const QDateTime& t, int count, Done<QList<NewsEntry>> done) override;
+    void commentary(const QString& code, const QDateTime& t, Done<CommentaryAnswer> done) override;
+    void companyNews(const QString& code, const QDateTime& t, Done<CompanyNewsAnswer> done) override;
 
     // Asks upstream `name` once for a Shanghai and a Shenzhen stock (or what that source gives)
     // and reports whether it answered and what it read, in one line.
@@ -89,6 +92,10 @@ private:
     using QuoteRead = std::optional<upstream::Snapshots>;
 
     void get(const QString& name, const QString& pathAndQuery, std::function<void(Body)> done);
+    // The same as a form POST of `form` (the 问董秘 and investor Q&A services take their questions so).
+    void post(const QString& name, const QString& pathAndQuery, const QByteArray& form, std::function<void(Body)> done);
+    void send(const QString& name, const QString& pathAndQuery, const std::optional<QByteArray>& form,
+              std::function<void(Body)> done);
     // get(), read with `reader`; a reply the reader refuses is asked for once more after a short
     // pause (East Money refuses in waves), then fails.
     template <typename T>
@@ -108,6 +115,11 @@ private:
     void trackLastTrade(CodeState& state, const upstream::Snapshot& snapshot, StockQuote& quote, qint64 now);
     // Drops the codes and shared replies nobody asked for in the last minute.
     void prune(qint64 now);
+    // The commentary line from the data centre's reports in turn, from `report` on.
+    void fetchComment(const QString& code, int report, bool failed, Done<QString> done);
+    // The rumours: 问董秘's 传闻求证, else the exchange's investor Q&A.
+    void fetchRumours(const QString& code, const QDateTime& t, Done<QList<CompanyNewsEntry>> done);
+    void fetchExchangeQuestions(const QString& code, const QDateTime& t, Done<QList<CompanyNewsEntry>> done);
     void fetchBills(const QString& code, const QDate& day, const QDateTime& t, int page, QList<upstream::Bill> sofar,
                     Done<BigOrderDay> done);
 

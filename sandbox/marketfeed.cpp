@@ -35,4 +35,14 @@ void SimulatedFeed::newsFlash(const QDateTime& t, int count, Done<QList<NewsEntr
     done(newsflash::entries(newsflash::latest(market_, t, count)));
 }
 
+void SimulatedFeed::commentary(const QString& code, const QDateTime& t, Done<CommentaryAnswer> done)
+{
+    done(CommentaryAnswer{market_.nameOf(code), commentary::simulated(market_, code, t)});
+}
+
+void SimulatedFeed::companyNews(const QString& code, const QDateTime& t, Done<CompanyNewsAnswer> done)
+{
+    done(companypage::simulated(market_, code, t.date()));
+}
+
 } // namespace sandbox

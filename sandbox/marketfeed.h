@@ -1,5 +1,6 @@
 // What the market pages are written from: the quote of a stock, the two indices, a stock's large
-// trades today and over the last days, its notices, its forum posts and the news flash. The simulated world is one
+// trades today and over the last days, its notices, its forum posts, its commentary line, its
+// rumours and research reports, and the news flash. The simulated world is one
 // feed, the live market-data services another; the pages' layouts do not know which one they read.
 //
 // Every request calls `done` exactly once, at once or later from the event loop. An empty optional
@@ -43,6 +44,14 @@ struct ForumPost {
     qint64 replies = 0;
 };
 
+// One rumour or research report of the company news page.
+struct CompanyNewsEntry {
+    QDate date;
+    QString title;
+    QString id;    // what the page's own item page is asked for with
+    QString url;   // the item's page elsewhere (http or https); empty: the page's own item page
+};
+
 // A stock's quote, or nothing when the source does not know the code.
 using QuoteAnswer = std::optional<StockQuote>;
 // A stock's large trades with its name (empty for an unknown stock).
@@ -57,6 +66,17 @@ struct NoticeAnswer {
 struct ForumAnswer {
     QString name;   // empty for an unknown stock
     QList<ForumPost> posts;   // newest first, as the list shows them
+};
+// The 千股千评 line of a stock.
+struct CommentaryAnswer {
+    QString name;      // empty for an unknown stock
+    QString opinion;   // empty: no commentary for the stock today
+};
+// The rumours and research reports of a stock's company news page, each newest first.
+struct CompanyNewsAnswer {
+    QString name;   // empty for an unknown stock
+    QList<CompanyNewsEntry> rumours;
+    QList<CompanyNewsEntry> reports;
 };
 struct IndexAnswer {
     IndexQuote shanghai;
@@ -77,6 +97,8 @@ public:
     // The stock's forum posts as its list shows them at `t`.
     virtual void forumPosts(const QString& code, const QDateTime& t, Done<ForumAnswer> done) = 0;
     virtual void newsFlash(const QDateTime& t, int count, Done<QList<NewsEntry>> done) = 0;
+    virtual void commentary(const QString& code, const QDateTime& t, Done<CommentaryAnswer> done) = 0;
+    virtual void companyNews(const QString& code, const QDateTime& t, Done<CompanyNewsAnswer> done) = 0;
 };
 
 // The simulated world as a feed: it always answers, at once.
@@ -91,6 +113,8 @@ public:
     void notices(const QString& code, const QDateTime& t, Done<NoticeAnswer> done) override;
     void forumPosts(const QString& code, const QDateTime& t, Done<ForumAnswer> done) override;
     void newsFlash(const QDateTime& t, int count, Done<QList<NewsEntry>> done) override;
+    void commentary(const QString& code, const QDateTime& t, Done<CommentaryAnswer> done) override;
+    void companyNews(const QString& code, const QDateTime& t, Done<CompanyNewsAnswer> done) override;
 
 private:
     Market& market_;

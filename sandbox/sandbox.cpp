@@ -303,6 +303,19 @@ bool Sandbox::Impl::answerMarketPage(const QHttpServerRequest& request, QTcpSock
             [code, base = baseUrl(), gbk](const ForumAnswer& f) { return gbk(forum::listPage(f.name, code, f.posts, base)); });
         return true;
     }
+    if (path == QLatin1String(commentary::kPath)) {
+        const QString code = field(QStringLiteral("zqdm"));
+        serve<CommentaryAnswer>(
+            request, socket, reshape, [&](Done<CommentaryAnswer> done) { feed->commentary(code, t, std::move(done)); },
+            [code, gbk](const CommentaryAnswer& c) { return gbk(commentary::page(c.name, code, c.opinion)); });
+        return true;
+    }
+    if (const std::optional<QString> code = companypage::newsPageCode(path)) {
+        serve<CompanyNewsAnswer>(
+            request, socket, reshape, [&](Done<CompanyNewsAnswer> done) { feed->companyNews(*code, t, std::move(done)); },
+            [code = *code, base = baseUrl(), gbk](const CompanyNewsAnswer& n) { return gbk(companypage::newsPage(code, n, base)); });
+        return true;
+    }
     if (path == QLatin1String("/news/cgszb.html")) {
         serve<QList<NewsEntry>>(
             request, socket, reshape, [&](Done<QList<NewsEntry>> done) { feed->newsFlash(t, 12, std::move(done)); },
@@ -421,6 +434,11 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
         if (const std::optional<SitePage> moved = forum::movedPage(path))
             return sendPage(moved->html, moved->status);
     }
+    // ... and a rumour on the page of the question on its source.
+    if (live()) {
+        if (const std::optional<SitePage> moved = companypage::movedPage(path))
+            return sendPage(moved->html, moved->status);
+    }
     // East Money stock site: the news flash's articles.
     Market& info = world();
     if (const auto article = newsflash::articlePage(info, path, t))
@@ -441,8 +459,7 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     // The outside information sites: stock forum, commentary, notices, company news.
     const QString base = baseUrl();
     for (const std::optional<SitePage>& site :
-         {forum::answer(info, path, t, base), commentary::answer(info, path, field, t),
-          notices::answer(info, path, field, t), companypage::answer(info, path, t, base)})
+         {forum::answer(info, path, t, base), notices::answer(info, path, field, t), companypage::answer(info, path, t, base)})
         if (site)
             return sendPage(site->html, site->status);
 

@@ -119,12 +119,33 @@ QString plain(const QString& text)
 
 } // namespace
 
+std::optional<double> amountIn(const QJsonValue& v)
+{
+    return amount(v);
+}
+
+std::optional<qint64> countIn(const QJsonValue& v)
+{
+    return count(v);
+}
+
+QString pageText(const QString& text)
+{
+    return plain(text);
+}
+
+std::optional<QJsonObject> jsonObjectOf(const QByteArray& body)
+{
+    return jsonObject(body);
+}
+
 QStringList names()
 {
     return {QStringLiteral("tencent"), QStringLiteral("sina"), QStringLiteral("eastmoney"),
             QStringLiteral("sina-bills"), QStringLiteral("eastmoney-history"), QStringLiteral("eastmoney-notices"),
             QStringLiteral("eastmoney-news"), QStringLiteral("eastmoney-weblist"), QStringLiteral("sina-blog"),
-            QStringLiteral("guba"), QStringLiteral("gbapi")};
+            QStringLiteral("guba"), QStringLiteral("gbapi"), QStringLiteral("datacenter"), QStringLiteral("reportapi"),
+            QStringLiteral("cninfo-irm"), QStringLiteral("sse-sns")};
 }
 
 QHash<QString, QString> defaultBases()
@@ -139,7 +160,11 @@ QHash<QString, QString> defaultBases()
             {QStringLiteral("eastmoney-weblist"), QStringLiteral("http://np-weblist.eastmoney.com")},
             {QStringLiteral("sina-blog"), QStringLiteral("http://blog.sina.com.cn")},
             {QStringLiteral("guba"), QStringLiteral("http://guba.eastmoney.com")},
-            {QStringLiteral("gbapi"), QStringLiteral("http://gbapi.eastmoney.com")}};
+            {QStringLiteral("gbapi"), QStringLiteral("http://gbapi.eastmoney.com")},
+            {QStringLiteral("datacenter"), QStringLiteral("http://datacenter-web.eastmoney.com")},
+            {QStringLiteral("reportapi"), QStringLiteral("http://reportapi.eastmoney.com")},
+            {QStringLiteral("cninfo-irm"), QStringLiteral("http://irm.cninfo.com.cn")},
+            {QStringLiteral("sse-sns"), QStringLiteral("http://sns.sseinfo.com")}};
 }
 
 QString exchangeOf(const QString& code)

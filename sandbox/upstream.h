@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
@@ -107,5 +108,13 @@ int hoursDone(const QDate& day, const QDateTime& t);
 // quote has not reached yet (a holiday, or before the day's first quote) nothing: no trading today.
 // Without a quote time, tradingDayOf.
 std::optional<QDate> tradingDayOf(const QDateTime& t, const QDateTime& quoted);
+
+// The checks the readers share, for the readers of other files: a price, volume or amount (a
+// number from 0 up to the largest any reply may carry, nothing otherwise), a whole count of the
+// same range, text from a remote service made safe for a page's layout, and a reply's JSON object.
+std::optional<double> amountIn(const QJsonValue& v);
+std::optional<qint64> countIn(const QJsonValue& v);
+QString pageText(const QString& text);
+std::optional<QJsonObject> jsonObjectOf(const QByteArray& body);
 
 } // namespace sandbox::upstream

@@ -1,8 +1,10 @@
 // The live market's readers of upstream replies (quote lines of both services, the index replies
 // of East Money and Tencent, the large-trade list, the money flow, notices, news and the forum's
-// post lists): each reads the same bytes.
+// post lists): each reads the same bytes; and the readers of the commentary, research-report and
+// rumour services.
 #include "fuzzinput.h"
 #include "liveforum.h"
+#include "livenews.h"
 #include "upstream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -22,5 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)readNews(body);
     (void)sandbox::liveforum::readListPage(body, codes.first());
     (void)sandbox::liveforum::readArticleList(body, codes.first());
+    using namespace sandbox::livenews;
+    for (const auto report : {CommentReport::Diagnosis, CommentReport::TrendVolume, CommentReport::Figures})
+        (void)readComment(report, body);
+    (void)readReports(body);
+    (void)readQuestions(body);
+    (void)readIrmOrg(body, codes.last());
+    (void)readIrmQuestions(body);
+    (void)readSnsCompany(body);
+    (void)readSnsQuestions(body, QDateTime(day, QTime(14, 30)));
     return 0;
 }

@@ -2,6 +2,7 @@
 // upstream that serves them on loopback: a second sandbox whose pages are those replies.
 #pragma once
 
+#include "livenews.h"
 #include "sandbox.h"
 #include "upstream.h"
 
@@ -29,6 +30,18 @@ inline const QString kTencentIndices = QStringLiteral("/q=sh000001,sz399001");
 inline const QString kBlogList = QStringLiteral("/s/articlelist_1300871220_0_1.html");   // the live directory's first blog
 inline const QString kGubaList = QStringLiteral("/list,600036,f_1.html");
 inline const QString kGbapiList = QStringLiteral("/webarticlelist/api/Article/Articlelist");
+inline const QString kDataCentreApi = QStringLiteral("/api/data/v1/get");
+inline const QString kReportApi = QStringLiteral("/report/list");
+inline const QString kQuestionApi = QStringLiteral("/interface/GetData.aspx");
+inline const QString kIrmOrgApi = QStringLiteral("/newircs/index/queryKeyboardInfo");
+inline const QString kIrmQuestionApi = QStringLiteral("/newircs/company/question");
+inline const QString kSnsCompanyApi = QStringLiteral("/ajax/getCompany.do");
+inline const QString kSnsFeedApi = QStringLiteral("/ajax/userfeeds.do");
+// One data-centre report of one stock, as the stand-in's page key.
+inline QString commentKey(sandbox::livenews::CommentReport report, const QString& code)
+{
+    return sandbox::livenews::commentPath(report, code);
+}
 
 struct StandIn {
     StandIn()
@@ -57,6 +70,18 @@ struct StandIn {
         box->setFixedPage(kNewsApi, liveData("eastmoney_news.json"), json);
         box->setFixedPage(kGubaList, liveData("guba_list.html"), "text/html; charset=utf-8");
         box->setFixedPage(kGbapiList, liveData("gbapi_articlelist.json"), json);
+        // The commentary: 招商银行 has the diagnosis text; 平安银行 has neither text, so the figures.
+        using sandbox::livenews::CommentReport;
+        box->setFixedPage(kDataCentreApi, liveData("datacenter_figures.json"), json);
+        box->setFixedPage(commentKey(CommentReport::Diagnosis, QStringLiteral("600036")), liveData("datacenter_diagnosis.json"), json);
+        for (const auto report : {CommentReport::Diagnosis, CommentReport::TrendVolume})
+            box->setFixedPage(commentKey(report, QStringLiteral("000001")), liveData("datacenter_empty.json"), json);
+        box->setFixedPage(kReportApi, liveData("reportapi_reports.json"), json);
+        box->setFixedPage(kQuestionApi, liveData("guba_questions.json"), json);
+        box->setFixedPage(kIrmOrgApi, liveData("cninfo_org.json"), json);
+        box->setFixedPage(kIrmQuestionApi, liveData("cninfo_questions.json"), json);
+        box->setFixedPage(kSnsCompanyApi, liveData("sse_company.txt"), "text/html; charset=UTF-8");
+        box->setFixedPage(kSnsFeedApi, liveData("sse_feed.html"), "text/html; charset=UTF-8");
     }
 
     // Every upstream name pointed at the stand-in.

@@ -93,6 +93,20 @@ private Q_SLOTS:
         // The notice line: East Money's announcement list has one of today.
         QCOMPARE(text(w, "Label15"), QStringLiteral("今日有公告,点击查看最新公告"));
 
+        // The commentary from East Money's 千股千评 diagnosis; the rumour line from the newest
+        // answered 传闻求证 question of 问董秘, the report line from the report list; each link
+        // opens the real page (the rumour's through the sandbox's page that sends it on).
+        QCOMPARE(text(w, "Label9"), QStringLiteral("招商银行"));
+        QVERIFY2(text(w, "Label10").startsWith(QStringLiteral("近期的平均成本为35.02元，股价在成本上方运行。")), qPrintable(text(w, "Label10")));
+        const QWidget& news = *w.findChild<QWidget*>(QStringLiteral("GroupBox6"));   // the quote panel has a Label36 too
+        QCOMPARE(text(news, "Label36"), QStringLiteral("有传闻称公司高管近期变动，请董秘..."));
+        QCOMPARE(text(news, "Label39"), QStringLiteral("国泰君安：零售银行龙头，财富管理..."));
+        w.stockNews().Label39Click();
+        w.stockNews().Label36Click();
+        QCOMPARE(p.f.opener.opened.value(0), QStringLiteral("https://data.eastmoney.com/report/info/AP202612081234567891.html"));
+        QVERIFY(p.f.opener.opened.value(1).endsWith(QStringLiteral("/realstock/company/sh600036/rumour/wdm1456700001.shtml")));
+        p.f.opener.opened.clear();
+
         // The news flash, and its link opens the article on East Money.
         w.blogs().Timer5Timer(*w.blogTimer());
         QTRY_VERIFY(text(w, "Label48").endsWith(QStringLiteral("招商银行：拟发行不超过300亿元金融债")));

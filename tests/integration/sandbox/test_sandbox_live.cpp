@@ -6,6 +6,8 @@
 #include "livefeed.h"
 #include "sandbox.h"
 
+#include "info/commentary.h"
+#include "info/rumours.h"
 #include "market/indexsummary.h"
 #include "market/quote.h"
 #include "net/codecs.h"
@@ -414,8 +416,6 @@ private Q_SLOTS:
     {
         StandIn up;
         Live live(up);
-        QVERIFY(live.page(QStringLiteral("/data/qgqp.asp?zqdm=600036")).contains(QStringLiteral("暂无该股的千股千评数据")));
-        QVERIFY(live.page(QStringLiteral("/realstock/company/sh600036/nc.shtml")).contains(QStringLiteral("class=\"err\"")));
         QVERIFY(!live.page(QStringLiteral("/a/20261209/")).contains(QStringLiteral("<li>")));
         QVERIFY_THROWS_EXCEPTION(net::HttpFailure, live.page(QStringLiteral("/pj/hexun/600036.html")));
         // The companion server's own pages are served as ever, but show no simulated figures.
@@ -475,6 +475,99 @@ private Q_SLOTS:
         down.box->setFixedPage(kGbapiList, liveData("gbapi_articlelist.json"), "application/json");
         QVERIFY(refused.page(QStringLiteral("/topic,600036.html")).contains(QStringLiteral("分红到账了")));
         QCOMPARE(down.asked(kGubaList), asked + 1);
+    }
+
+    void commentaryFromTheDataCentreInTurn()
+    {
+        using sandbox::livenews::CommentReport;
+        StandIn up;
+        {
+            Live live(up);
+            // 招商银行: the diagnosis text, asked for once a minute however often the page is.
+            const QString cmb = live.page(QStringLiteral("/data/qgqp.asp?zqdm=600036"));
+            QVERIFY(info::scanCommentary(cmb).value_or(QString()).startsWith(QStringLiteral("近期的平均成本为35.02元")));
+            live.page(QStringLiteral("/data/qgqp.asp?zqdm=600036"));
+            QCOMPARE(up.asked(kDataCentreApi), 1);
+            // 平安银行: 9201 for both texts, so the line of the day's figures.
+            QCOMPARE(info::scanCommentary(live.page(QStringLiteral("/data/qgqp.asp?zqdm=000001"))),
+                     QStringLiteral("综合得分68.5分，目前排名第1432位，主力成本10.96元，机构参与度36.2%。"));
+            QCOMPARE(up.asked(kDataCentreApi), 4);
+        }
+        {
+            // The volume-trend comment when the diagnosis has none; nothing at all is "no commentary".
+            up.box->setFixedPage(commentKey(CommentReport::TrendVolume, QStringLiteral("000001")), liveData("datacenter_trend.json"), "application/json");
+            up.box->setFixedPage(commentKey(CommentReport::Figures, QStringLiteral("600036")), liveData("datacenter_empty.json"), "application/json");
+            up.box->setFixedPage(commentKey(CommentReport::Diagnosis, QStringLiteral("600036")), liveData("datacenter_empty.json"), "application/json");
+            up.box->setFixedPage(commentKey(CommentReport::TrendVolume, QStringLiteral("600036")), liveData("datacenter_empty.json"), "application/json");
+            Live live(up);
+            QCOMPARE(info::scanCommentary(live.page(QStringLiteral("/data/qgqp.asp?zqdm=000001"))),
+                     QStringLiteral("量能温和放大，股价沿5日均线震荡上行，短线关注11.20元压力位。"));
+            const QString none = live.page(QStringLiteral("/data/qgqp.asp?zqdm=600036"));
+            QVERIFY(none.contains(QStringLiteral("暂无该股的千股千评数据")) && !info::scanCommentary(none));
+        }
+        {
+            // A refusal is a failure, never "no commentary": the page is not served, and not kept.
+            up.box->setFixedPage(commentKey(CommentReport::Diagnosis, QStringLiteral("600036")), liveData("datacenter_refused.json"), "application/json");
+            Live live(up);
+            QVERIFY_THROWS_EXCEPTION(net::HttpFailure, live.page(QStringLiteral("/data/qgqp.asp?zqdm=600036")));
+            up.box->setFixedPage(commentKey(CommentReport::Diagnosis, QStringLiteral("600036")), liveData("datacenter_diagnosis.json"), "application/json");
+            QVERIFY(info::scanCommentary(live.page(QStringLiteral("/data/qgqp.asp?zqdm=600036"))));
+        }
+    }
+
+    void reportsAndRumoursOnTheCompanyPage()
+    {
+        StandIn up;
+        Live live(up);
+        const QString page = live.page(QStringLiteral("/realstock/company/sh600036/nc.shtml"));
+        const info::CompanyPageScan scan = info::scanCompanyPage(page);
+        QVERIFY(scan.report);
+        QCOMPARE(scan.report->link, QStringLiteral("https://data.eastmoney.com/report/info/AP202612081234567891.html"));
+        QCOMPARE(scan.report->hint, QStringLiteral("[2026-12-08] 国泰君安：零售银行龙头，财富管理护城河深厚"));
+        // The newest answered 传闻求证 question; the one without an answer is passed over.
+        QCOMPARE(scan.rumour.title, QStringLiteral("有传闻称公司高管近期变动，请董秘求证。"));
+        const QString link = scan.rumour.link.value_or(QString());
+        QCOMPARE(link, live.box->baseUrl() + QStringLiteral("/realstock/company/sh600036/rumour/wdm1456700001.shtml"));
+        QVERIFY(net::fromGbk(live.client.get(link)).contains(QStringLiteral("url=https://guba.eastmoney.com/news,600036,1456700001.html")));
+        QCOMPARE(up.box->requestsTo(kQuestionApi).constFirst().method, QByteArray("POST"));
+        QCOMPARE(up.asked(kIrmOrgApi) + up.asked(kSnsCompanyApi), 0);
+        // Asked again within the minute: from the cache.
+        live.page(QStringLiteral("/realstock/company/sh600036/nc.shtml"));
+        QCOMPARE(up.asked(kQuestionApi), 1);
+        QCOMPARE(up.asked(kReportApi), 1);
+        QVERIFY(up.box->requestsTo(kReportApi).constFirst().query.contains(QStringLiteral("qType=0")));
+
+        // No reports: the section's "更多" alone, which the program shows as 暂无.
+        up.box->setFixedPage(kReportApi, liveData("reportapi_empty.json"), "application/json");
+        QCOMPARE(info::scanCompanyPage(live.page(QStringLiteral("/realstock/company/sz000001/nc.shtml"))).report->caption,
+                 QStringLiteral("暂无"));
+    }
+
+    void rumoursFromTheExchangesWhenWenDongMiHasNone()
+    {
+        StandIn up;
+        up.box->setFixedPage(kQuestionApi, liveData("guba_none.json"), "application/json");
+        Live live(up);
+        // Shenzhen: 互动易, its answered question; Shanghai: 上证e互动.
+        const info::CompanyPageScan sz = info::scanCompanyPage(live.page(QStringLiteral("/realstock/company/sz000001/nc.shtml")));
+        QCOMPARE(sz.rumour.title, QStringLiteral("请问公司是否有回购股份的计划？"));
+        QVERIFY(up.box->requestsTo(kIrmQuestionApi).constFirst().query.contains(QStringLiteral("orgId=gssz0000001")));
+        QVERIFY(net::fromGbk(live.client.get(*sz.rumour.link))
+                    .contains(QStringLiteral("url=https://irm.cninfo.com.cn/ircs/question/questionDetail?questionId=1866990000000000000")));
+        const info::CompanyPageScan sh = info::scanCompanyPage(live.page(QStringLiteral("/realstock/company/sh600036/nc.shtml")));
+        QCOMPARE(sh.rumour.title, QStringLiteral("董秘你好，近日市场传闻公司将设立理财子公司二期，请问是否属实？"));
+        QVERIFY(up.box->requestsTo(kSnsFeedApi).constFirst().query.contains(QStringLiteral("uid=80")));
+
+        // 问董秘 failing and the exchange failing as well: the page is not served.
+        StandIn down;
+        down.box->setFault(kQuestionApi, QStringLiteral("500"));
+        down.box->setFault(kIrmOrgApi, QStringLiteral("garbage"));
+        Live failing(down);
+        QVERIFY_THROWS_EXCEPTION(net::HttpFailure, failing.page(QStringLiteral("/realstock/company/sz000001/nc.shtml")));
+        // ... while a failed 问董秘 with an exchange that answers shows the exchange's question.
+        down.box->clearFault(kIrmOrgApi);
+        QCOMPARE(info::scanCompanyPage(failing.page(QStringLiteral("/realstock/company/sz000001/nc.shtml"))).rumour.title,
+                 QStringLiteral("请问公司是否有回购股份的计划？"));
     }
 
     void checkReportsEverySource()
