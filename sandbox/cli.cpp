@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <cmath>
+#include <optional>
 
 namespace sandbox {
 
@@ -25,6 +26,19 @@ bool usableLink(const QString& link)
     const QUrl url(link, QUrl::StrictMode);
     return url.isValid() && !url.scheme().isEmpty() && !link.contains(QLatin1String("&1")) &&
            !link.contains(QLatin1String("&2")) && !link.contains(QLatin1Char(' ')) && !link.contains(QLatin1Char('\t'));
+}
+
+// "NAME=URL" with NAME one of `names` and an http or https address (a trailing '/' dropped).
+std::optional<QPair<QString, QString>> namedBase(const QString& value, const QStringList& names)
+{
+    const QString name = value.section(QLatin1Char('='), 0, 0).trimmed().toLower();
+    QString base = value.section(QLatin1Char('='), 1).trimmed();
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    const QUrl url(base, QUrl::StrictMode);
+    if (!names.contains(name) || !url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || url.host().isEmpty())
+        return std::nullopt;
+    return QPair<QString, QString>{name, base};
 }
 
 QString upstreamHelp()
@@ -269,16 +283,11 @@ CommandLine parseCommandLine(const QStringList& arguments)
             return fail(QStringLiteral("--market: expected simulated or live, got \"%1\"").arg(parser.value(marketMode)));
     }
     for (const QString& value : parser.values(upstreamBase)) {
-        const QString name = value.section(QLatin1Char('='), 0, 0).trimmed().toLower();
-        QString base = value.section(QLatin1Char('='), 1).trimmed();
-        while (base.endsWith(QLatin1Char('/')))
-            base.chop(1);
-        const QUrl url(base, QUrl::StrictMode);
-        if (!upstream::names().contains(name) || !url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https")
-            || url.host().isEmpty())
+        const auto named = namedBase(value, upstream::names());
+        if (!named)
             return fail(QStringLiteral("--upstream: expected NAME=URL with NAME one of %1 and an http or https URL, "
                                        "got \"%2\"").arg(upstream::names().join(QStringLiteral(", ")), value));
-        o.upstreams.insert(name, base);
+        o.upstreams.insert(named->first, named->second);
     }
     if (parser.isSet(idleExit)) {
         bool ok = false;
@@ -290,17 +299,15 @@ CommandLine parseCommandLine(const QStringList& arguments)
         o.idleExitMs = qint64(std::ceil(minutes * 60000));
     }
     o.channelsFile = parser.value(channels);
+    QStringList channelNames;
+    for (const auto c : server::notify::allChannels())
+        channelNames << server::notify::channelName(c);
     for (const QString& value : parser.values(notifyBase)) {
-        const QString name = value.section(QLatin1Char('='), 0, 0).trimmed().toLower();
-        QString base = value.section(QLatin1Char('='), 1).trimmed();
-        while (base.endsWith(QLatin1Char('/')))
-            base.chop(1);
-        const QUrl url(base, QUrl::StrictMode);
-        if (!server::notify::channelNamed(name) || !url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https")
-            || url.host().isEmpty())
-            return fail(QStringLiteral("--notify-base: expected NAME=URL with NAME a push channel and an http or https URL, "
-                                       "got \"%1\"").arg(value));
-        o.notifyBases.insert(name, base);
+        const auto named = namedBase(value, channelNames);
+        if (!named)
+            return fail(QStringLiteral("--notify-base: expected NAME=URL with NAME one of %1 and an http or https URL, "
+                                       "got \"%2\"").arg(channelNames.join(QStringLiteral(", ")), value));
+        o.notifyBases.insert(named->first, named->second);
     }
     out.check = parser.isSet(check);
     if (out.check && o.market != QLatin1String("live"))
