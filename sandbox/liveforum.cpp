@@ -43,7 +43,11 @@ QString barOf(const QJsonObject& row)
     QJsonValue v = row.value(QStringLiteral("stockbar_code"));
     if (v.isUndefined() || v.isNull())
         v = row.value(QStringLiteral("post_guba")).toObject().value(QStringLiteral("stockbar_code"));
-    return v.isDouble() ? QString::number(qint64(v.toDouble())) : v.toString().trimmed();
+    if (v.isDouble()) {
+        const auto n = upstream::countValue(v);   // a number out of range names no bar
+        return n ? QString::number(*n) : QString();
+    }
+    return v.toString().trimmed();
 }
 
 std::optional<QList<ForumPost>> postsIn(const QJsonObject& root, const QString& code)
