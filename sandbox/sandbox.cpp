@@ -769,6 +769,15 @@ server::phone::PhoneService::Hooks Sandbox::Impl::phoneHooks()
                     done(*quotes);
             });
     };
+    h.claim = [this](const QString& key, const QString& channel) {
+        return store.claimAlert(key, channel, QDateTime::currentMSecsSinceEpoch());
+    };
+    h.record = [this](const server::phone::Attempt& a) {
+        const QString outcome = a.result == server::notify::Result::Sent ? QStringLiteral("sent")
+                                : a.dropped                              ? QStringLiteral("dropped")
+                                                                         : QStringLiteral("retry");
+        store.recordAttempt(a.number, a.channel, a.key, a.time.toMSecsSinceEpoch(), outcome, a.code);
+    };
     return h;
 }
 
@@ -780,6 +789,11 @@ QStringList Sandbox::channelProblems() const
 server::phone::PhoneService* Sandbox::phoneService() const
 {
     return d->phone.get();
+}
+
+CompanionStore& Sandbox::store()
+{
+    return d->store;
 }
 
 MarketFeed& Sandbox::feed()

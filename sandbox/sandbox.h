@@ -24,6 +24,8 @@ class PhoneService;
 
 namespace sandbox {
 
+class CompanionStore;
+
 struct Options {
     quint16 port = 8780;
     QHostAddress bind = QHostAddress::LocalHost;
@@ -144,6 +146,8 @@ public:
     void setClock(const QDateTime& start, double speed = 1.0);
     Market& market();
     // What the market pages are written from: the simulated world or the live services.
+    // The companion server's records (open once started).
+    CompanionStore& store();
     MarketFeed& feed();
 
 Q_SIGNALS:

@@ -109,6 +109,14 @@ const char* const kSchema[] = {
     " id INTEGER PRIMARY KEY AUTOINCREMENT, address TEXT NOT NULL, code TEXT NOT NULL,"
     " name TEXT NOT NULL, reason TEXT NOT NULL, posted_at INTEGER NOT NULL, day TEXT NOT NULL)",
     "CREATE INDEX IF NOT EXISTS recommendations_day ON recommendations (address, day)",
+    // Phone alerts: each alert handed to a channel once (its key names the number, kind, stock,
+    // day and slot), kept before it is sent so a restart never sends it again; and every try.
+    "CREATE TABLE IF NOT EXISTS phone_claims ("
+    " alert_key TEXT NOT NULL, channel TEXT NOT NULL, claimed_at INTEGER NOT NULL, PRIMARY KEY (alert_key, channel))",
+    "CREATE TABLE IF NOT EXISTS phone_attempts ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT, sn TEXT NOT NULL, channel TEXT NOT NULL, alert_key TEXT NOT NULL,"
+    " tried_at INTEGER NOT NULL, outcome TEXT NOT NULL, code TEXT NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS phone_attempts_sn ON phone_attempts (sn, id)",
     "PRAGMA user_version = 1",
 };
 
@@ -381,6 +389,44 @@ int CompanionStore::recommendationCount() const
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
     if (!run(q, QStringLiteral("SELECT COUNT(*) FROM recommendations")) || !q.next())
+        return 0;
+    return q.value(0).toInt();
+}
+
+bool CompanionStore::claimAlert(const QString& key, const QString& channel, qint64 msecs)
+{
+    if (!isOpen())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    // One statement decides and inserts, so two senders never both claim one alert.
+    return run(q,
+               QStringLiteral("INSERT INTO phone_claims (alert_key, channel, claimed_at) VALUES (?, ?, ?) "
+                              "ON CONFLICT (alert_key, channel) DO NOTHING"),
+               {nonNull(key), nonNull(channel), msecs})
+           && q.numRowsAffected() > 0;
+}
+
+bool CompanionStore::recordAttempt(const QString& sn, const QString& channel, const QString& key, qint64 msecs,
+                                   const QString& outcome, const QString& code)
+{
+    if (!isOpen())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    return run(q,
+               QStringLiteral("INSERT INTO phone_attempts (sn, channel, alert_key, tried_at, outcome, code) "
+                              "VALUES (?, ?, ?, ?, ?, ?)"),
+               {nonNull(sn), nonNull(channel), nonNull(key), msecs, nonNull(outcome), nonNull(code)});
+}
+
+int CompanionStore::attemptCount(const QString& sn) const
+{
+    if (!isOpen())
+        return 0;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("SELECT COUNT(*) FROM phone_attempts WHERE sn = ?"), {nonNull(sn)}) || !q.next())
         return 0;
     return q.value(0).toInt();
 }

@@ -63,6 +63,15 @@ public:
     QList<StoredRecommendation> recommendations(int limit) const;
     int recommendationCount() const;
 
+    // Phone alerts. Claims alert `key` for `channel`: true the first time, false once claimed (by
+    // this run, an earlier one or another sender), so an alert goes out on a channel once.
+    bool claimAlert(const QString& key, const QString& channel, qint64 msecs);
+    // Records one try to send an alert of `sn`: its outcome ("sent", "retry", "dropped") and the
+    // service's own code.
+    bool recordAttempt(const QString& sn, const QString& channel, const QString& key, qint64 msecs,
+                       const QString& outcome, const QString& code);
+    int attemptCount(const QString& sn) const;
+
 private:
     QString connection_;   // empty while closed
 };

@@ -72,11 +72,32 @@ void PhoneService::tick()
             if (!message)
                 continue;
             for (const notify::Binding& b : channels_.bindings.value(n))
-                deliver(std::make_shared<Delivery>(Delivery{*message, b, QString(), realNow(), 0}));
+                if (auto m = claimed(*message, notify::channelName(b.channel)))
+                    deliver(std::make_shared<Delivery>(Delivery{*m, b, QString(), realNow(), 0}));
             for (const QString& address : channels_.emails.value(n))
-                deliver(std::make_shared<Delivery>(Delivery{*message, std::nullopt, address, realNow(), 0}));
+                if (auto m = claimed(*message, QStringLiteral("email:") + address))
+                    deliver(std::make_shared<Delivery>(Delivery{*m, std::nullopt, address, realNow(), 0}));
         }
     });
+}
+
+std::optional<PhoneMessage> PhoneService::claimed(const PhoneMessage& message, const QString& channel)
+{
+    if (!hooks_.claim)
+        return message;
+    // Only the alerts no earlier run handed to this channel; the text is made of those alone.
+    PhoneMessage out = message;
+    out.alerts.clear();
+    QStringList texts;
+    for (const PhoneAlert& a : message.alerts)
+        if (hooks_.claim(a.key, channel)) {
+            out.alerts.append(a);
+            texts << a.text;
+        }
+    if (out.alerts.isEmpty())
+        return std::nullopt;
+    out.text = texts.join(QStringLiteral("\n\n"));
+    return out;
 }
 
 void PhoneService::deliver(std::shared_ptr<Delivery> d)
@@ -108,12 +129,19 @@ void PhoneService::outcome(const std::shared_ptr<Delivery>& d, const notify::Out
                 retries_.removeOne(d);
                 deliver(d);
             });
-            attempts_.append(a);
+            keep(a);
             return;
         }
     }
     a.dropped = out.result != notify::Result::Sent;
+    keep(a);
+}
+
+void PhoneService::keep(const Attempt& a)
+{
     attempts_.append(a);
+    if (hooks_.record)
+        hooks_.record(a);
 }
 
 } // namespace server::phone

@@ -42,6 +42,10 @@ public:
         std::function<MirroredTables(const QString& number)> tables;
         // One batched fetch of `codes`; `done` gets the quotes that could be read.
         std::function<void(const QStringList& codes, std::function<void(Quotes)> done)> quotes;
+        // Kept where a restart finds them (optional): claims an alert key for a channel, true only
+        // the first time ever; and records each attempt.
+        std::function<bool(const QString& key, const QString& channel)> claim;
+        std::function<void(const Attempt&)> record;
     };
 
     explicit PhoneService(Hooks hooks, QObject* parent = nullptr);
@@ -75,6 +79,9 @@ private:
     };
     void deliver(std::shared_ptr<Delivery> d);
     void outcome(const std::shared_ptr<Delivery>& d, const notify::Outcome& out);
+    // `message` cut to the alerts `channel` has not had yet; nothing when it had them all.
+    std::optional<PhoneMessage> claimed(const PhoneMessage& message, const QString& channel);
+    void keep(const Attempt& a);
     NumberWatch& watchOf(const QString& number);
 
     Hooks hooks_;

@@ -5,6 +5,7 @@
 #include "phoneservice.h"
 #include "sandbox.h"
 #include "server.h"
+#include "store.h"
 
 #include "net/httpclient.h"
 
@@ -78,6 +79,18 @@ private Q_SLOTS:
                  qPrintable(m.value(QStringLiteral("message")).toString()));
         QTRY_COMPARE(box.phoneService()->attempts().size(), 1);
         QCOMPARE(int(box.phoneService()->attempts().first().result), int(server::notify::Result::Sent));
+
+        QCOMPARE(box.store().attemptCount(kPhone), 1);
+
+        // A restart on the same data: the alerts of the day went out already and stay sent.
+        {
+            sandbox::Sandbox again(o);
+            QVERIFY(again.start());
+            again.phoneService()->tick();
+            QTest::qWait(300);
+            QCOMPARE(ntfy.messages.size(), 1);
+            QVERIFY(again.phoneService()->attempts().isEmpty());
+        }
 
         // The switch off: nothing more for that number.
         post("/gpycf.asp", {{"sn", kPhone}, {"ycf", "0"}});
