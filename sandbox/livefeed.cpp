@@ -208,10 +208,18 @@ void LiveFeed::quote(const QString& code, const QDateTime&, Done<QuoteAnswer> wh
     waiting_.append({code, bounded(std::move(whenRead))});
     if (state.inFlight)
         return;   // the batch under way answers it
-    if (now - lastBatchMs_ >= kFreshMs)
-        startBatch();
-    else if (!nextBatch_.isActive())
+    if (now - lastBatchMs_ >= kFreshMs) {
+        // Once the codes asked for in this turn of the event loop are all in: one batch for them.
+        if (!batchSoon_) {
+            batchSoon_ = true;
+            QTimer::singleShot(0, this, [this] {
+                batchSoon_ = false;
+                startBatch();
+            });
+        }
+    } else if (!nextBatch_.isActive()) {
         nextBatch_.start(int(kFreshMs - (now - lastBatchMs_)));
+    }
 }
 
 void LiveFeed::prune(qint64 now)

@@ -137,6 +137,7 @@ private:
     };
     QList<Waiter> waiting_;
     qint64 lastBatchMs_ = -1000000;
+    bool batchSoon_ = false;   // a batch starts once the event loop comes round
     QTimer nextBatch_;
     // The counts of rising, falling and unchanged stocks East Money last gave, and their day: kept
     // for the index page while the indices come from Tencent, which does not give them.

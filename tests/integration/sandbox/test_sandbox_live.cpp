@@ -127,6 +127,21 @@ private Q_SLOTS:
         QCOMPARE(up.asked(kTencentBoth) - bothBefore, upstream);   // every one of them for both codes
     }
 
+    void codesAskedTogetherShareTheirFirstBatch()
+    {
+        StandIn up;
+        Live live(up);
+        // The phone alerts ask for all their codes at once: one upstream request for all of them.
+        int answered = 0;
+        for (const char* code : {"600036", "000001"})
+            live.feed().quote(QString::fromLatin1(code), kAfterClose, [&](std::optional<sandbox::QuoteAnswer> a) {
+                answered += a && *a ? 1 : 0;
+            });
+        QTRY_COMPARE(answered, 2);
+        QCOMPARE(up.asked(kTencentBoth), 1);
+        QCOMPARE(up.asked(QStringLiteral("/q=sh600036")), 0);
+    }
+
     void unknownCodeGivesTheEmptyName()
     {
         StandIn up;
