@@ -769,8 +769,15 @@ server::phone::PhoneService::Hooks Sandbox::Impl::phoneHooks()
                     done(*quotes);
             });
     };
-    h.claim = [this](const QString& key, const QString& channel) {
-        return store.claimAlert(key, channel, QDateTime::currentMSecsSinceEpoch());
+    h.claim = [this](const server::phone::Claim& c) {
+        return store.claimAlert({c.key, c.channel, c.number, c.title, c.text, c.claimedMs});
+    };
+    h.settle = [this](const QString& key, const QString& channel, bool sent) { store.settleAlert(key, channel, sent); };
+    h.pending = [this](qint64 sinceMs) {
+        QList<server::phone::Claim> out;
+        for (const OutboxAlert& a : store.pendingAlerts(sinceMs))
+            out.append({a.key, a.channel, a.sn, a.title, a.body, a.claimedMsecs});
+        return out;
     };
     h.record = [this](const server::phone::Attempt& a) {
         const QString outcome = a.result == server::notify::Result::Sent ? QStringLiteral("sent")

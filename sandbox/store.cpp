@@ -111,8 +111,10 @@ const char* const kSchema[] = {
     "CREATE INDEX IF NOT EXISTS recommendations_day ON recommendations (address, day)",
     // Phone alerts: each alert handed to a channel once (its key names the number, kind, stock,
     // day and slot), kept before it is sent so a restart never sends it again; and every try.
-    "CREATE TABLE IF NOT EXISTS phone_claims ("
-    " alert_key TEXT NOT NULL, channel TEXT NOT NULL, claimed_at INTEGER NOT NULL, PRIMARY KEY (alert_key, channel))",
+    "CREATE TABLE IF NOT EXISTS phone_outbox ("
+    " alert_key TEXT NOT NULL, channel TEXT NOT NULL, sn TEXT NOT NULL, title TEXT NOT NULL, body TEXT NOT NULL,"
+    " claimed_at INTEGER NOT NULL, state TEXT NOT NULL, PRIMARY KEY (alert_key, channel))",
+    "CREATE INDEX IF NOT EXISTS phone_outbox_pending ON phone_outbox (state, claimed_at)",
     "CREATE TABLE IF NOT EXISTS phone_attempts ("
     " id INTEGER PRIMARY KEY AUTOINCREMENT, sn TEXT NOT NULL, channel TEXT NOT NULL, alert_key TEXT NOT NULL,"
     " tried_at INTEGER NOT NULL, outcome TEXT NOT NULL, code TEXT NOT NULL)",
@@ -393,7 +395,7 @@ int CompanionStore::recommendationCount() const
     return q.value(0).toInt();
 }
 
-bool CompanionStore::claimAlert(const QString& key, const QString& channel, qint64 msecs)
+bool CompanionStore::claimAlert(const OutboxAlert& a)
 {
     if (!isOpen())
         return false;
@@ -401,10 +403,38 @@ bool CompanionStore::claimAlert(const QString& key, const QString& channel, qint
     QSqlQuery q(db);
     // One statement decides and inserts, so two senders never both claim one alert.
     return run(q,
-               QStringLiteral("INSERT INTO phone_claims (alert_key, channel, claimed_at) VALUES (?, ?, ?) "
-                              "ON CONFLICT (alert_key, channel) DO NOTHING"),
-               {nonNull(key), nonNull(channel), msecs})
+               QStringLiteral("INSERT INTO phone_outbox (alert_key, channel, sn, title, body, claimed_at, state) "
+                              "VALUES (?, ?, ?, ?, ?, ?, 'pending') ON CONFLICT (alert_key, channel) DO NOTHING"),
+               {nonNull(a.key), nonNull(a.channel), nonNull(a.sn), nonNull(a.title), nonNull(a.body), a.claimedMsecs})
            && q.numRowsAffected() > 0;
+}
+
+bool CompanionStore::settleAlert(const QString& key, const QString& channel, bool sent)
+{
+    if (!isOpen())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    return run(q, QStringLiteral("UPDATE phone_outbox SET state = ? WHERE alert_key = ? AND channel = ?"),
+               {sent ? QStringLiteral("sent") : QStringLiteral("dropped"), nonNull(key), nonNull(channel)});
+}
+
+QList<OutboxAlert> CompanionStore::pendingAlerts(qint64 sinceMsecs) const
+{
+    QList<OutboxAlert> out;
+    if (!isOpen())
+        return out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!run(q,
+             QStringLiteral("SELECT alert_key, channel, sn, title, body, claimed_at FROM phone_outbox "
+                            "WHERE state = 'pending' AND claimed_at >= ? ORDER BY claimed_at, rowid"),
+             {sinceMsecs}))
+        return out;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                    q.value(4).toString(), q.value(5).toLongLong()});
+    return out;
 }
 
 bool CompanionStore::recordAttempt(const QString& sn, const QString& channel, const QString& key, qint64 msecs,

@@ -20,6 +20,16 @@ struct StoredRecommendation {
     qint64 postedMsecs = 0;   // sandbox clock, milliseconds since the epoch
 };
 
+// One alert in the phone alerts' outbox, for one channel.
+struct OutboxAlert {
+    QString key;
+    QString channel;
+    QString sn;
+    QString title;
+    QString body;
+    qint64 claimedMsecs = 0;   // real time
+};
+
 class CompanionStore {
 public:
     // The mirrored tables: 1 opening/closing price alerts, 2 trading alerts, 3 broadcasts.
@@ -63,9 +73,13 @@ public:
     QList<StoredRecommendation> recommendations(int limit) const;
     int recommendationCount() const;
 
-    // Phone alerts. Claims alert `key` for `channel`: true the first time, false once claimed (by
-    // this run, an earlier one or another sender), so an alert goes out on a channel once.
-    bool claimAlert(const QString& key, const QString& channel, qint64 msecs);
+    // Phone alerts. Claims an alert for its channel before it is sent: true the first time, false
+    // once claimed (by this run, an earlier one or another sender), so an alert goes out on a
+    // channel once. A claimed alert is pending until settled as sent or dropped.
+    bool claimAlert(const OutboxAlert& alert);
+    bool settleAlert(const QString& key, const QString& channel, bool sent);
+    // The alerts claimed from `sinceMsecs` on and not settled: what a stop interrupted.
+    QList<OutboxAlert> pendingAlerts(qint64 sinceMsecs) const;
     // Records one try to send an alert of `sn`: its outcome ("sent", "retry", "dropped") and the
     // service's own code.
     bool recordAttempt(const QString& sn, const QString& channel, const QString& key, qint64 msecs,

@@ -28,7 +28,49 @@ void PhoneService::setBases(const QHash<QString, QString>& bases)
 
 void PhoneService::start(int ms)
 {
+    resume();
     timer_.start(ms);
+}
+
+void PhoneService::resume()
+{
+    if (!hooks_.pending)
+        return;
+    // The alerts of one message were claimed together: one number, channel, title and moment.
+    QList<QList<Claim>> messages;
+    for (const Claim& c : hooks_.pending(realNow() - giveUpMs_)) {
+        if (!messages.isEmpty()) {
+            const Claim& last = messages.last().constFirst();
+            if (last.number == c.number && last.channel == c.channel && last.title == c.title && last.claimedMs == c.claimedMs) {
+                messages.last().append(c);
+                continue;
+            }
+        }
+        messages.append({c});
+    }
+    for (const QList<Claim>& claims : std::as_const(messages)) {
+        const Claim& first = claims.constFirst();
+        PhoneMessage m{first.number, first.title, QString(), {}};
+        QStringList texts;
+        for (const Claim& c : claims) {
+            m.alerts.append({c.key, c.text});
+            texts << c.text;
+        }
+        m.text = texts.join(QStringLiteral("\n\n"));
+        auto d = std::make_shared<Delivery>(Delivery{m, std::nullopt, QString(), first.claimedMs, 0});
+        if (first.channel.startsWith(QLatin1String("email:"))) {
+            d->email = first.channel.mid(6);
+        } else {
+            for (const notify::Binding& b : channels_.bindings.value(first.number))
+                if (notify::channelName(b.channel) == first.channel)
+                    d->binding = b;
+            if (!d->binding) {   // the binding is gone from the file: nowhere to send it
+                outcome(d, {notify::Result::Permanent, QStringLiteral("no binding"), 0});
+                continue;
+            }
+        }
+        deliver(d);
+    }
 }
 
 NumberWatch& PhoneService::watchOf(const QString& number)
@@ -89,8 +131,9 @@ std::optional<PhoneMessage> PhoneService::claimed(const PhoneMessage& message, c
     PhoneMessage out = message;
     out.alerts.clear();
     QStringList texts;
+    const qint64 now = realNow();
     for (const PhoneAlert& a : message.alerts)
-        if (hooks_.claim(a.key, channel)) {
+        if (hooks_.claim(Claim{a.key, channel, message.number, message.title, a.text, now})) {
             out.alerts.append(a);
             texts << a.text;
         }
@@ -135,6 +178,9 @@ void PhoneService::outcome(const std::shared_ptr<Delivery>& d, const notify::Out
     }
     a.dropped = out.result != notify::Result::Sent;
     keep(a);
+    if (hooks_.settle)
+        for (const PhoneAlert& alert : d->message.alerts)
+            hooks_.settle(alert.key, d->channelKey(), out.result == notify::Result::Sent);
 }
 
 void PhoneService::keep(const Attempt& a)

@@ -32,6 +32,16 @@ struct Attempt {
     bool dropped = false; // given up: permanent, or 30 minutes without success
 };
 
+// One alert of a message claimed for one channel ("pushplus", ..., "email:ADDRESS").
+struct Claim {
+    QString key;
+    QString channel;
+    QString number;
+    QString title;
+    QString text;
+    qint64 claimedMs = 0;   // real time
+};
+
 class PhoneService : public QObject {
     Q_OBJECT
 public:
@@ -42,9 +52,12 @@ public:
         std::function<MirroredTables(const QString& number)> tables;
         // One batched fetch of `codes`; `done` gets the quotes that could be read.
         std::function<void(const QStringList& codes, std::function<void(Quotes)> done)> quotes;
-        // Kept where a restart finds them (optional): claims an alert key for a channel, true only
-        // the first time ever; and records each attempt.
-        std::function<bool(const QString& key, const QString& channel)> claim;
+        // Kept where a restart finds them (all optional): claims one alert of a number's message
+        // for a channel, true only the first time ever; settles it once sent or given up; lists
+        // the alerts claimed from a moment on and never settled; and records each attempt.
+        std::function<bool(const Claim&)> claim;
+        std::function<void(const QString& key, const QString& channel, bool sent)> settle;
+        std::function<QList<Claim>(qint64 sinceMs)> pending;
         std::function<void(const Attempt&)> record;
     };
 
@@ -53,7 +66,8 @@ public:
     void setChannels(const notify::ChannelsFile& file) { channels_ = file; }
     // Service addresses by channel name; names left out keep their real address.
     void setBases(const QHash<QString, QString>& bases);
-    // Ticks every `ms` of real time (default 5 s, the program's alert tick).
+    // Ticks every `ms` of real time (default 5 s, the program's alert tick); first sends on what an
+    // earlier run claimed and did not finish, while it is under 30 minutes old.
     void start(int ms = 5000);
     void stop() { timer_.stop(); }
     // One tick now (the timer's work).
@@ -76,7 +90,9 @@ private:
         QString email;
         qint64 decidedMs = 0;
         int tries = 0;
+        QString channelKey() const { return binding ? notify::channelName(binding->channel) : QStringLiteral("email:") + email; }
     };
+    void resume();
     void deliver(std::shared_ptr<Delivery> d);
     void outcome(const std::shared_ptr<Delivery>& d, const notify::Outcome& out);
     // `message` cut to the alerts `channel` has not had yet; nothing when it had them all.

@@ -25,7 +25,8 @@ struct Ntfy {
     Ntfy()
         : server([this](const QHttpServerRequest& r, QTcpSocket* s) {
               messages << QJsonDocument::fromJson(r.body()).object();
-              sandbox::Server::reply(r, s, R"({"id":"x1","event":"message"})", "application/json");
+              sandbox::Server::reply(r, s, status == 200 ? R"({"id":"x1","event":"message"})" : R"({"code":50001,"http":500})",
+                                     "application/json", status);
           })
     {
         tcp = new QTcpServer(&server);
@@ -34,6 +35,7 @@ struct Ntfy {
     }
     QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(tcp->serverPort()); }
     QList<QJsonObject> messages;
+    int status = 200;
     sandbox::Server server;
     QTcpServer* tcp = nullptr;
 };
@@ -97,6 +99,46 @@ private Q_SLOTS:
         box.phoneService()->tick();
         QTest::qWait(200);
         QCOMPARE(ntfy.messages.size(), 1);
+    }
+
+    void whatAStopInterruptedIsSentAfterTheRestart()
+    {
+        Ntfy ntfy;
+        ntfy.status = 500;
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("channels.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[13800138000]\nntfy=huilan-test\n");
+        file.close();
+        sandbox::Options o;
+        o.port = 0;
+        o.dataDir = dir.filePath(QStringLiteral("data"));
+        o.clockStart = QDateTime(QDate(2026, 12, 9), QTime(10, 30));
+        o.scenario = QStringLiteral("alerts");
+        o.channelsFile = file.fileName();
+        o.notifyBases = {{QStringLiteral("ntfy"), ntfy.base()}};
+        {
+            sandbox::Sandbox box(o);
+            QVERIFY(box.start());
+            net::HttpClient client(QStringLiteral("test"));
+            auto post = [&](const char* path, const net::Form& form) { client.post(box.baseUrl() + QLatin1String(path), form); };
+            post("/gpaddsj.asp", {{"sn", kPhone}});
+            post("/gpycf.asp", {{"sn", kPhone}, {"ycf", "1"}});
+            post("/gpadd2.asp", {{"sn", kPhone}, {"zh", "0001"}, {"ddcj", "1"}, {"ddmm", "9"}, {"zdf", "0"},
+                                 {"gpmc", QStringLiteral("招商银行")}, {"gpdm", "600036"}});
+            box.phoneService()->tick();
+            QTRY_COMPARE(box.phoneService()->attempts().size(), 1);   // refused; the next try is seconds away
+            QCOMPARE(box.phoneService()->waiting(), 1);
+        }
+        // The server stopped with the alert still to go; started again, it sends it first thing.
+        ntfy.status = 200;
+        sandbox::Sandbox again(o);
+        QVERIFY(again.start());
+        QTRY_COMPARE(ntfy.messages.size(), 2);
+        QVERIFY(ntfy.messages.last().value(QStringLiteral("message")).toString().contains(QStringLiteral("注意:招商银行(600036)")));
+        QTRY_COMPARE(again.phoneService()->attempts().size(), 1);
+        QCOMPARE(int(again.phoneService()->attempts().first().result), int(server::notify::Result::Sent));
+        QVERIFY(again.store().pendingAlerts(0).isEmpty());
     }
 
     void commandLineAndAnUnreadableFile()
