@@ -40,6 +40,36 @@ struct Ntfy {
     QTcpServer* tcp = nullptr;
 };
 
+// A sandbox of the alerts scenario at 10:30 whose channels file is `channels` and whose ntfy is
+// the stand-in; its data in `dir`.
+sandbox::Options phoneOptions(const QTemporaryDir& dir, const QByteArray& channels, const Ntfy& ntfy)
+{
+    QFile file(dir.filePath(QStringLiteral("channels.ini")));
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write the channels file");
+    file.write(channels);
+    sandbox::Options o;
+    o.port = 0;
+    o.dataDir = dir.filePath(QStringLiteral("data"));
+    o.clockStart = QDateTime(QDate(2026, 12, 9), QTime(10, 30));
+    o.scenario = QStringLiteral("alerts");
+    o.channelsFile = file.fileName();
+    o.notifyBases = {{QStringLiteral("ntfy"), ntfy.base()}};
+    return o;
+}
+
+// What the program's settings dialog mirrors for kPhone: the number, its switch on, and a trading
+// alert on any move of 招商银行.
+void mirrorAnyMove(const sandbox::Sandbox& box)
+{
+    net::HttpClient client(QStringLiteral("test"));
+    auto post = [&](const char* path, const net::Form& form) { client.post(box.baseUrl() + QLatin1String(path), form); };
+    post("/gpaddsj.asp", {{"sn", kPhone}});
+    post("/gpycf.asp", {{"sn", kPhone}, {"ycf", "1"}});
+    post("/gpadd2.asp", {{"sn", kPhone}, {"zh", "0001"}, {"ddcj", "1"}, {"ddmm", "9"}, {"zdf", "0"},
+                         {"gpmc", QStringLiteral("招商银行")}, {"gpdm", "600036"}});
+}
+
 } // namespace
 
 class TestSandboxPhone : public QObject {
@@ -49,30 +79,12 @@ private Q_SLOTS:
     {
         Ntfy ntfy;
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("channels.ini")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[13800138000]\nntfy=huilan-test\nwecom=bad key\n");
-        file.close();
-        sandbox::Options o;
-        o.port = 0;
-        o.dataDir = dir.filePath(QStringLiteral("data"));
-        o.clockStart = QDateTime(QDate(2026, 12, 9), QTime(10, 30));
-        o.scenario = QStringLiteral("alerts");
-        o.channelsFile = file.fileName();
-        o.notifyBases = {{QStringLiteral("ntfy"), ntfy.base()}};
+        const sandbox::Options o = phoneOptions(dir, "[13800138000]\nntfy=huilan-test\nwecom=bad key\n", ntfy);
         sandbox::Sandbox box(o);
         QVERIFY(box.start());
         QCOMPARE(box.channelProblems(), QStringList{QStringLiteral("line 3: wecom: not a usable value")});
         QVERIFY(box.phoneService());
-
-        // What the program's settings dialog mirrors: the number, its switch, a trading alert on
-        // any move of 招商银行 and any trade.
-        net::HttpClient client(QStringLiteral("test"));
-        auto post = [&](const char* path, const net::Form& form) { client.post(box.baseUrl() + QLatin1String(path), form); };
-        post("/gpaddsj.asp", {{"sn", kPhone}});
-        post("/gpycf.asp", {{"sn", kPhone}, {"ycf", "1"}});
-        post("/gpadd2.asp", {{"sn", kPhone}, {"zh", "0001"}, {"ddcj", "1"}, {"ddmm", "9"}, {"zdf", "0"},
-                             {"gpmc", QStringLiteral("招商银行")}, {"gpdm", "600036"}});
+        mirrorAnyMove(box);
         box.phoneService()->tick();
         QTRY_COMPARE_WITH_TIMEOUT(ntfy.messages.size(), 1, 10000);
         const QJsonObject m = ntfy.messages.first();
@@ -95,7 +107,7 @@ private Q_SLOTS:
         }
 
         // The switch off: nothing more for that number.
-        post("/gpycf.asp", {{"sn", kPhone}, {"ycf", "0"}});
+        net::HttpClient(QStringLiteral("test")).post(box.baseUrl() + QStringLiteral("/gpycf.asp"), {{"sn", kPhone}, {"ycf", "0"}});
         box.phoneService()->tick();
         QTest::qWait(200);
         QCOMPARE(ntfy.messages.size(), 1);
@@ -106,26 +118,11 @@ private Q_SLOTS:
         Ntfy ntfy;
         ntfy.status = 500;
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("channels.ini")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[13800138000]\nntfy=huilan-test\n");
-        file.close();
-        sandbox::Options o;
-        o.port = 0;
-        o.dataDir = dir.filePath(QStringLiteral("data"));
-        o.clockStart = QDateTime(QDate(2026, 12, 9), QTime(10, 30));
-        o.scenario = QStringLiteral("alerts");
-        o.channelsFile = file.fileName();
-        o.notifyBases = {{QStringLiteral("ntfy"), ntfy.base()}};
+        const sandbox::Options o = phoneOptions(dir, "[13800138000]\nntfy=huilan-test\n", ntfy);
         {
             sandbox::Sandbox box(o);
             QVERIFY(box.start());
-            net::HttpClient client(QStringLiteral("test"));
-            auto post = [&](const char* path, const net::Form& form) { client.post(box.baseUrl() + QLatin1String(path), form); };
-            post("/gpaddsj.asp", {{"sn", kPhone}});
-            post("/gpycf.asp", {{"sn", kPhone}, {"ycf", "1"}});
-            post("/gpadd2.asp", {{"sn", kPhone}, {"zh", "0001"}, {"ddcj", "1"}, {"ddmm", "9"}, {"zdf", "0"},
-                                 {"gpmc", QStringLiteral("招商银行")}, {"gpdm", "600036"}});
+            mirrorAnyMove(box);
             box.phoneService()->tick();
             QTRY_COMPARE(box.phoneService()->attempts().size(), 1);   // refused; the next try is seconds away
             QCOMPARE(box.phoneService()->waiting(), 1);
