@@ -28,7 +28,7 @@ inline Request request(const QByteArray& input)
     r.rawQuery = url.query(QUrl::FullyEncoded).toLatin1();
     r.body = newline < 0 ? QByteArray() : input.mid(newline + 1);
     if (!r.body.isEmpty())
-        r.form = sandbox::decodeGbkForm(r.body);
+        r.form = server::decodeGbkForm(r.body);
     return r;
 }
 

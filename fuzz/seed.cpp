@@ -104,9 +104,9 @@ void requestSeeds(SeedWriter& out)
         {QStringLiteral("zh"), QStringLiteral("1010")},       {QStringLiteral("ddcj"), QStringLiteral("500")},
         {QStringLiteral("ddmm"), QStringLiteral("")},         {QStringLiteral("zdf"), QStringLiteral("-3.5")},
         {QStringLiteral("sjjg"), QStringLiteral("15")}};
-    for (int table = 1; table <= sandbox::CompanionStore::kTables; ++table) {
+    for (int table = 1; table <= server::CompanionStore::kTables; ++table) {
         net::Form form{{QStringLiteral("sn"), sn}};
-        for (const QString& field : sandbox::CompanionStore::tableFields(table))
+        for (const QString& field : server::CompanionStore::tableFields(table))
             form.append({field, values.value(field)});
         requests.append({QStringLiteral("add%1").arg(table), request(QStringLiteral("/gpadd%1.asp").arg(table), form)});
     }

@@ -9,6 +9,8 @@
 
 namespace sandbox::bigorder {
 
+using namespace feed;
+
 namespace {
 
 // Colour codes of the eight size buckets, in the order of BigOrderDay::bucketYuan.

@@ -6,10 +6,14 @@
 #include <QString>
 #include <optional>
 
-namespace sandbox {
-
+namespace feed {
 class Market;
 struct BigOrderAnswer;
+}
+
+namespace sandbox {
+
+using namespace feed;
 
 namespace bigorder {
 

@@ -10,6 +10,8 @@
 
 namespace sandbox::blogs {
 
+using namespace feed;
+
 namespace {
 
 enum class Style { Names, Codes, Utf8Names };
@@ -90,22 +92,6 @@ QString stockText(const Market& market, Style style, const QString& code)
 }
 
 } // namespace
-
-QList<Entry> liveDirectory(const QString& sinaBlogBase)
-{
-    // Sina account numbers as public clients that follow these bloggers use them (a blog's number
-    // is its owner's Sina account). The program reads one blog every 30 seconds, well below the
-    // pace at which Sina starts answering 418.
-    static constexpr struct { const char* uid; const char* name; } kLive[] = {
-        {"1300871220", "徐小明"},
-        {"1645823934", "李大霄"},
-    };
-    QList<Entry> out;
-    for (const auto& blog : kLive)
-        out.append({sinaBlogBase + upstream::sinaBlogListPath(QString::fromLatin1(blog.uid)),
-                    QString::fromUtf8(blog.name)});
-    return out;
-}
 
 QList<Entry> directory(const QString& baseUrl)
 {

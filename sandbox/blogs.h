@@ -4,29 +4,28 @@
 // codes, and some are UTF-8 pages.
 #pragma once
 
+#include "companioninfo.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <optional>
 
+namespace feed {
+class Market;
+}
+
 namespace sandbox {
 
-class Market;
+using namespace feed;
 
 namespace blogs {
 
-struct Entry {
-    QString address;
-    QString name;
-};
+using Entry = server::companioninfo::Blog;
 
 // Every blog with its address on the sandbox, in directory order.
 QList<Entry> directory(const QString& baseUrl);
-// The live market's directory: well-known stock bloggers whose Sina blogs are still plain HTML
-// article lists, each at `sinaBlogBase` + "/s/articlelist_UID_0_1.html".
-QList<Entry> liveDirectory(const QString& sinaBlogBase);
-
 // The codes blog `index` mentions at `t`.
 QStringList mentionedCodes(const Market& market, int index, const QDateTime& t);
 

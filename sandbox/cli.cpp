@@ -15,6 +15,8 @@
 
 namespace sandbox {
 
+using namespace feed;
+
 namespace {
 
 constexpr int kMaxIdleExitMinutes = 7 * 24 * 60;   // a week; beyond that, say 0 for never
@@ -265,9 +267,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(status)) {
         o.status = parser.value(status).trimmed().toLower();
-        if (!companion::isStatusMode(o.status))
+        if (!server::companion::isStatusMode(o.status))
             return fail(QStringLiteral("--status: expected one of %1, got \"%2\"")
-                            .arg(companion::statusModes().join(QStringLiteral(", ")), parser.value(status)));
+                            .arg(server::companion::statusModes().join(QStringLiteral(", ")), parser.value(status)));
     }
     for (const auto& [option, target] : {std::pair{&statusLink, &o.statusLink}, std::pair{&waitingPage, &o.waitingPage}}) {
         if (!parser.isSet(*option))

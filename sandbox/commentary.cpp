@@ -8,6 +8,8 @@
 
 namespace sandbox::commentary {
 
+using namespace feed;
+
 namespace {
 
 QString opinion(const StockQuote& q, pagegen::Draw& draw)

@@ -13,6 +13,8 @@
 
 namespace sandbox::companypage {
 
+using namespace feed;
+
 namespace {
 
 constexpr int kRows = 6;

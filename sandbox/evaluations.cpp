@@ -7,6 +7,8 @@
 
 namespace sandbox::evaluations {
 
+using namespace feed;
+
 namespace {
 
 struct SiteDef {
@@ -34,22 +36,6 @@ QList<Site> sites(const QString& baseUrl)
     QList<Site> out;
     for (const SiteDef& site : kSites)
         out.append({baseUrl + QLatin1String(site.pathTemplate), QString::fromUtf8(site.name)});
-    return out;
-}
-
-QList<Site> liveSites()
-{
-    static constexpr struct { const char* addressTemplate; const char* name; } kLive[] = {
-        {"https://data.eastmoney.com/stockcomment/stock/{.html", "东方财富千股千评"},
-        {"https://stockpage.10jqka.com.cn/{/", "同花顺个股"},
-        {"https://xueqiu.com/k?q={", "雪球讨论"},
-        {"https://finance.sina.com.cn/realstock/company/sh{/nc.shtml", "新浪财经个股"},
-        {"https://www.cninfo.com.cn/new/fulltextSearch?notautosubmit=&keyWord={", "巨潮资讯公告"},
-        {"https://stockdata.hexun.com/{.shtml", "和讯个股"},
-    };
-    QList<Site> out;
-    for (const auto& site : kLive)
-        out.append({QString::fromLatin1(site.addressTemplate), QString::fromUtf8(site.name)});
     return out;
 }
 

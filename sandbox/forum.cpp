@@ -12,6 +12,8 @@
 
 namespace sandbox::forum {
 
+using namespace feed;
+
 namespace {
 
 constexpr int kMaxRows = 40;

@@ -10,9 +10,16 @@
 #include <functional>
 #include <optional>
 
+namespace feed {
+class Market;
+struct ForumPost;
+struct NoticeEntry;
+struct CompanyNewsAnswer;
+}
+
 namespace sandbox {
 
-class Market;
+using namespace feed;
 
 // A query or form field of the request by name.
 using FieldReader = std::function<QString(const QString&)>;
@@ -21,8 +28,6 @@ struct SitePage {
     QString html;
     int status = 200;
 };
-
-struct ForumPost;
 
 namespace forum {
 // The stock's posts in the simulated world as its list shows them at `now`: newest first, today's
@@ -50,9 +55,6 @@ QString simulated(Market& market, const QString& code, const QDateTime& now);
 // commentary cell when `opinion` is empty.
 QString page(const QString& name, const QString& code, const QString& opinion);
 }
-
-struct NoticeEntry;
-struct CompanyNewsAnswer;
 
 namespace notices {
 // The stock's notices up to `today` in the simulated world, newest first as the list shows them.

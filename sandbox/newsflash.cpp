@@ -6,7 +6,11 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace sandbox::newsflash {
+
+using namespace feed;
 
 namespace {
 
@@ -116,6 +120,28 @@ std::optional<QString> articlePage(const Market& market, const QString& path, co
                                                 item.time.toString(QStringLiteral("yyyy年MM月dd日 hh:mm")),
                                                 item.body.toHtmlEscaped()));
     return std::nullopt;
+}
+
+QString todayInfoPage(Market& market, const QString& baseUrl, const QDateTime& t)
+{
+    QString news;
+    for (const Item& item : itemsOfDay(market, t.date()))
+        if (item.time <= t)
+            news += QStringLiteral("<li>%1 <a href=\"%2%3\" target=\"_blank\">%4</a></li>")
+                        .arg(item.time.toString(QStringLiteral("hh:mm")), baseUrl, articlePath(item),
+                             item.headline.toHtmlEscaped());
+    QList<StockQuote> quotes = market.quotes(t);
+    std::sort(quotes.begin(), quotes.end(),
+              [](const StockQuote& a, const StockQuote& b) { return a.changePercent() > b.changePercent(); });
+    QString movers;
+    for (qsizetype i = 0; i < quotes.size() && i < 5; ++i)
+        movers += QStringLiteral("<li>%1(%2) %3%</li>")
+                      .arg(quotes[i].name, quotes[i].code)
+                      .arg(quotes[i].changePercent(), 0, 'f', 2);
+    return QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\">"
+                          "<title>今日重大信息</title></head><body><h2>%1 今日重大信息</h2>"
+                          "<h3>要闻</h3><ul>%2</ul><h3>涨幅居前</h3><ul>%3</ul></body></html>")
+        .arg(t.date().toString(Qt::ISODate), news.isEmpty() ? QStringLiteral("<li>暂无</li>") : news, movers);
 }
 
 } // namespace sandbox::newsflash

@@ -7,10 +7,14 @@
 #include <QString>
 #include <optional>
 
-namespace sandbox {
-
+namespace feed {
 class Market;
 struct NewsEntry;
+}
+
+namespace sandbox {
+
+using namespace feed;
 
 namespace newsflash {
 
@@ -36,6 +40,11 @@ QString listPageOf(const QString& baseUrl, const QList<NewsEntry>& items);
 QList<NewsEntry> entries(const QList<Item>& items);
 // The article at `path` ("/news/1406,<id>.html"); nothing for an unknown or future item.
 std::optional<QString> articlePage(const Market& market, const QString& path, const QDateTime& t);
+
+// The page behind today's information link on the sandbox: the day's news items so far and the
+// day's biggest movers.
+inline const QString kTodayInfoPath = QStringLiteral("/gptodayinfo.html");
+QString todayInfoPage(Market& market, const QString& baseUrl, const QDateTime& t);
 
 } // namespace newsflash
 } // namespace sandbox

@@ -14,6 +14,8 @@
 
 namespace sandbox::notices {
 
+using namespace feed;
+
 namespace {
 
 struct Notice {

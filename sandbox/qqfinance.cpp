@@ -6,6 +6,8 @@
 
 namespace sandbox::qqfinance {
 
+using namespace feed;
+
 namespace {
 const QRegularExpression& dayPattern()
 {

@@ -5,9 +5,13 @@
 #include <QString>
 #include <optional>
 
+namespace feed {
+class Market;
+}
+
 namespace sandbox {
 
-class Market;
+using namespace feed;
 
 namespace qqfinance {
 

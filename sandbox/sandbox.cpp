@@ -3,22 +3,20 @@
 #include "blogs.h"
 #include "bigorder.h"
 #include "companion.h"
-#include "companioninfo.h"
+#include "companionserver.h"
 #include "evaluations.h"
 #include "faults.h"
-#include "forms.h"
 #include "infosites.h"
 #include "livefeed.h"
 #include "market.h"
 #include "marketfeed.h"
 #include "newsflash.h"
-#include "phoneservice.h"
 #include "pagegen.h"
 #include "qqfinance.h"
 #include "recommend.h"
 #include "requests.h"
 #include "server.h"
-#include "store.h"
+#include "simulatedsites.h"
 #include "tv.h"
 
 #include "net/codecs.h"
@@ -42,14 +40,14 @@
 
 namespace sandbox {
 
+using namespace feed;
+
 namespace {
 
 constexpr char kGbkHtml[] = "text/html; charset=gbk";
 constexpr char kUtf8Html[] = "text/html; charset=utf-8";
 // A demo left polling for a day must not grow without bound; the oldest entries go first.
 constexpr qsizetype kMaxLoggedRequests = 50000;
-// The author's QQ number on the author's page: the one the application names by default.
-constexpr QLatin1String kAuthorContact("10000");
 constexpr QLatin1String kDatabaseFile("companion.db");
 
 QByteArray methodName(QHttpServerRequest::Method m)
@@ -96,16 +94,27 @@ struct Sandbox::Impl {
 
     explicit Impl(Options o)
         : options(std::move(o)),
-          market(options.seed, scenarioNamed(options.scenario).value_or(Scenario::None)),
-          online(store)
+          market(options.seed, scenarioNamed(options.scenario).value_or(Scenario::None))
     {
         if (live()) {
             unlisted = Market::withoutStocks(options.seed);
             feed = std::make_unique<LiveFeed>(options.upstreams);
         } else {
-            feed = std::make_unique<SimulatedFeed>(market, [this] { return baseUrl(); });
+            feed = std::make_unique<SimulatedSites>(market, [this] { return baseUrl(); });
         }
+        server::CompanionOptions c;
+        c.status = options.status;
+        c.statusLink = options.statusLink;
+        c.waitingPage = options.waitingPage;
+        c.showNumbers = true;   // the sandbox runs on one's own machine, for demos and tests
+        c.channelsFile = options.channelsFile;
+        c.notifyBases = options.notifyBases;
+        companion = std::make_unique<server::Companion>(
+            c, *feed, world(), [this] { return now(); }, [this] { return baseUrl(); });
     }
+    // What the companion pages that name outside sites point at: the sandbox's own sites, or in
+    // live mode the real ones.
+    server::CompanionSites sites();
 
     bool live() const { return options.market == QLatin1String("live"); }
     // The base address of upstream `name`: as --upstream gave it, else the real one.
@@ -144,13 +153,7 @@ struct Sandbox::Impl {
     QHash<QString, FixedPage> held;                      // replies given only on release
     QList<QPair<QPointer<QTcpSocket>, FixedPage>> waiting;   // held requests not answered yet
     QList<LoggedRequest> log;
-    CompanionStore store;   // opened by start(), in the data folder
-    std::unique_ptr<server::phone::PhoneService> phone;
-    QStringList channelProblems;
-    // The phone alerts' view of the companion server: the clock, the numbers whose phone switch is
-    // on, their mirrored tables, and quotes from this market as the program reads them.
-    server::phone::PhoneService::Hooks phoneHooks();
-    OnlineCounter online;
+    std::unique_ptr<server::Companion> companion;   // its store opened by start(), in the data folder
     QFile logFile;
     std::unique_ptr<QTemporaryDir> tempDir;
     QString dataDir;
@@ -196,7 +199,7 @@ void Sandbox::Impl::handle(const QHttpServerRequest& request, QTcpSocket* socket
     const QUrl url = request.url();
     r.path = url.path(QUrl::FullyDecoded);
     const QByteArray rawQuery = url.query(QUrl::FullyEncoded).toLatin1();
-    r.query = decodeQueryText(rawQuery);
+    r.query = server::decodeQueryText(rawQuery);
     for (const auto& [name, value] : request.headers()) {
         const QByteArray key = name.toLower();
         auto it = r.headers.find(key);
@@ -207,7 +210,7 @@ void Sandbox::Impl::handle(const QHttpServerRequest& request, QTcpSocket* socket
     }
     const QByteArray body = request.body();
     if (!body.isEmpty() && isFormBody(r.headers))
-        r.form = decodeGbkForm(body);
+        r.form = server::decodeGbkForm(body);
     record(r, request.remoteAddress());
 
     const Fault* fault = faultFor(r.path);
@@ -240,9 +243,9 @@ void Sandbox::Impl::record(const LoggedRequest& r, const QHostAddress& from)
     if (log.size() >= kMaxLoggedRequests)
         log.removeFirst();
     log.append(r);
-    online.seen(from, r.time);
+    companion->seen(from, r.time);
     if (logFile.isOpen()) {
-        logFile.write(logLine(r).toUtf8() + '\n');
+        logFile.write(server::logLine(r).toUtf8() + '\n');
         logFile.flush();
     }
 }
@@ -358,71 +361,20 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     // Both companion and quote sites treat paths case-insensitively; so does the sandbox.
     const QString path = r.path.toLower();
     const QDateTime t = now();
-    auto field = [&](const QString& key) { return fieldValue(rawQuery, r.form, key); };
+    auto field = [&](const QString& key) { return server::fieldValue(rawQuery, r.form, key); };
 
     if (answerMarketPage(request, socket, r, path, field, t, reshape))
         return;
+    const server::CompanionRequest asked{path, field, server::plainAddress(request.remoteAddress()).toString(), r.time};
+    if (const auto reply = companion->answer(asked))
+        return send(reply->body, reply->contentType, reply->status);
     auto sendPage = [&](const QString& page, int status = 200) { send(net::toGbk(page), kGbkHtml, status); };
-    auto sendFramed = [&](const QString& payload, int status = 200) { sendPage(companion::frame(payload), status); };
-    if (path == QLatin1String("/gplogin.asp"))
-        return sendFramed(
-            companion::statusPayload(options.status, baseUrl(), options.statusLink, options.waitingPage));
-    if (path == QLatin1String("/notice.html"))
-        return sendPage(companion::noticePage());
-    if (path == QLatin1String("/waiting.html"))
-        return sendPage(companion::waitingPage());
-    if (path == QLatin1String("/ban.html"))
-        return sendPage(companion::banPage());
-    if (path == QLatin1String("/download.html"))
-        return sendPage(companion::downloadPage());
-    if (path == QLatin1String("/author.html"))
-        return sendPage(companion::authorPage(kAuthorContact));
-    if (path == QLatin1String("/fetion.html"))
-        return sendPage(companion::fetionPage());
-    if (path == QLatin1String("/msgrd")) {
-        const QString uin = field(QStringLiteral("Uin"));
-        return sendPage(companion::chatPage(uin.isEmpty() ? field(QStringLiteral("uin")) : uin));
-    }
-    if (path == QLatin1String("/gpgetstock.asp"))
-        return sendPage(companion::stockPage(world(), field(QStringLiteral("name")), t));
-    if (path == QLatin1String("/gpcgad.html"))
-        return sendPage(companion::adPage(baseUrl()));
-    if (path == QLatin1String("/gpreadall.asp"))
-        return sendFramed(companion::onlinePayload(online.count(r.time)));
-    if (path == QLatin1String("/gpall.asp"))
-        return sendFramed(companion::kAllPayload);
-    if (path == QLatin1String("/gpshow.asp")) {
-        const QString sn = field(QStringLiteral("sn"));
-        return sendPage(isPhoneNumber(sn) ? companion::showPage(sn, store.config(sn)) : companion::badNumberPage(sn));
-    }
-    if (path == QLatin1String("/gpjgshow.asp"))
-        return sendFramed(recommend::showPayload(store.recommendations(recommend::kShownPosts)));
-    if (path == QLatin1String("/jg.asp"))
-        return sendPage(recommend::boardPage(store.recommendations(-1)));
-    if (path == QLatin1String("/gpjg.asp")) {
-        const FormReply reply =
-            recommend::answerPost(store, plainAddress(request.remoteAddress()).toString(), t, field);
-        return sendFramed(reply.payload, reply.status);
-    }
-    if (const auto reply = answerForm(store, path, field))
-        return sendFramed(reply->payload, reply->status);
-    if (path == tv::kDirectoryPath)
-        return sendFramed(tv::directoryPayload(baseUrl()));
     if (tv::startStream(path, socket))
         return;
     if (path == tv::kNeverPath)
         return;   // the connection stays open and the stream never starts
-    // Companion server: the blog directory, the evaluating sites, today's important information.
-    // In live mode the lists name real blogs and real stock pages.
-    if (path == QLatin1String("/gpreadtoady1.asp"))
-        return sendFramed(live() ? companioninfo::directoryPayload(QString::fromLatin1(companioninfo::kLiveTodayInfo), t,
-                                                                   blogs::liveDirectory(upstreamBase(QStringLiteral("sina-blog"))))
-                                 : companioninfo::directoryPayload(baseUrl() + companioninfo::kTodayInfoPath, t,
-                                                                   blogs::directory(baseUrl())));
-    if (path == QLatin1String("/gpreadzhpj.asp"))
-        return sendFramed(companioninfo::evaluationsPayload(live() ? evaluations::liveSites() : evaluations::sites(baseUrl())));
-    if (path == companioninfo::kTodayInfoPath)
-        return sendPage(companioninfo::todayInfoPage(world(), baseUrl(), t));
+    if (path == newsflash::kTodayInfoPath)
+        return sendPage(newsflash::todayInfoPage(world(), baseUrl(), t));
 
     // In live mode a notice of the list is read on the announcement service's own page.
     if (live() && path == QLatin1String("/notice/notice_detail.aspx")) {
@@ -489,9 +441,9 @@ bool Sandbox::start(QString* error)
     };
     if (d->server)
         return true;
-    if (!companion::isStatusMode(d->options.status))
+    if (!server::companion::isStatusMode(d->options.status))
         return fail(QStringLiteral("unknown status mode \"%1\" (expected %2)")
-                        .arg(d->options.status, companion::statusModes().join(QStringLiteral(", "))));
+                        .arg(d->options.status, server::companion::statusModes().join(QStringLiteral(", "))));
     if (d->options.market != QLatin1String("simulated") && !d->live())
         return fail(QStringLiteral("unknown market \"%1\" (expected simulated or live)").arg(d->options.market));
     if (!scenarioNamed(d->options.scenario))
@@ -510,34 +462,27 @@ bool Sandbox::start(QString* error)
     }
 
     QString storeError;
-    if (!d->store.open(QDir(d->dataDir).filePath(kDatabaseFile), &storeError))
+    if (!d->companion->open(QDir(d->dataDir).filePath(kDatabaseFile), &storeError))
         return fail(storeError);
+    server::CompanionStore& store = d->companion->store();
     // A fresh board of the simulated market starts with a few recommendations, so a demo shows the
     // prompt; next to the real market those would be made-up posts, so a live board starts empty.
     if (!d->live())
-        recommend::seedBoard(d->store, d->market, d->now());
+        server::recommend::seedBoard(store, d->market, d->now());
 
     if (!d->options.logFile.isEmpty()) {
         d->logFile.setFileName(d->options.logFile);
         if (!d->logFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            d->store.close();
+            store.close();
             return fail(QStringLiteral("cannot open the log file %1: %2")
                             .arg(d->options.logFile, d->logFile.errorString()));
         }
     }
 
-    if (!d->options.channelsFile.isEmpty()) {
-        QString readError;
-        const auto file = server::notify::readChannelsFile(d->options.channelsFile, &readError);
-        if (!file) {
-            d->store.close();
-            return fail(readError);
-        }
-        d->channelProblems = file->problems;
-        d->phone = std::make_unique<server::phone::PhoneService>(d->phoneHooks());
-        d->phone->setChannels(*file);
-        d->phone->setBases(d->options.notifyBases);
-        d->phone->start();
+    QString readError;
+    if (!d->companion->startPhoneAlerts(&readError)) {
+        store.close();
+        return fail(readError);
     }
 
     Impl* impl = d.get();
@@ -550,7 +495,7 @@ bool Sandbox::start(QString* error)
                                         .arg(d->options.listenFd)
                                         .arg(tcp->errorString());
             d->logFile.close();
-            d->store.close();
+            store.close();
             return fail(message);
         }
         d->options.bind = tcp->serverAddress();
@@ -562,12 +507,13 @@ bool Sandbox::start(QString* error)
                                     .arg(d->options.port)
                                     .arg(tcp->errorString());
         d->logFile.close();
-        d->store.close();
+        store.close();
         return fail(message);
     }
     server->bind(tcp);
     d->port = tcp->serverPort();
     d->server = std::move(server);
+    d->companion->setSites(d->sites());
     return true;
 }
 
@@ -677,7 +623,7 @@ void Sandbox::clearOverrides()
 
 void Sandbox::setStatus(const QString& mode, const QString& link, const QString& waitingPage)
 {
-    if (!companion::isStatusMode(mode)) {
+    if (!d->companion->setStatus(mode, link, waitingPage)) {
         qWarning("huilan-sandbox: unknown status mode \"%s\" ignored", qPrintable(mode));
         return;
     }
@@ -688,12 +634,12 @@ void Sandbox::setStatus(const QString& mode, const QString& link, const QString&
 
 MirroredConfig Sandbox::mirroredConfig(const QString& sn) const
 {
-    return d->store.config(sn);
+    return d->companion->store().config(sn);
 }
 
 QStringList Sandbox::registeredNumbers() const
 {
-    return d->store.registeredNumbers();
+    return d->companion->store().registeredNumbers();
 }
 
 QList<LoggedRequest> Sandbox::requests() const
@@ -732,75 +678,33 @@ Market& Sandbox::market()
     return d->market;
 }
 
-server::phone::PhoneService::Hooks Sandbox::Impl::phoneHooks()
+server::CompanionSites Sandbox::Impl::sites()
 {
-    using server::phone::MirroredTables;
-    server::phone::PhoneService::Hooks h;
-    h.now = [this] { return now(); };
-    h.numbers = [this] {
-        QStringList on;
-        for (const QString& sn : store.registeredNumbers())
-            if (store.config(sn).ycf == u"1")
-                on << sn;
-        return on;
-    };
-    h.tables = [this](const QString& sn) {
-        const MirroredConfig c = store.config(sn);
-        MirroredTables t;
-        for (const QStringList& row : c.table1)   // gpmc, gpdm
-            t.openClose << row.value(1);
-        for (const QStringList& row : c.table2)   // zh, ddcj, ddmm, zdf, gpmc, gpdm
-            t.rows.append({row.value(5), row.value(4), row.value(0), row.value(1), row.value(2), row.value(3)});
-        for (const QStringList& row : c.table3)   // sjjg, gpdm, gpmc
-            t.intervals.append({row.value(1), row.value(2), row.value(0).toInt()});
-        return t;
-    };
-    h.quotes = [this](const QStringList& codes, std::function<void(server::phone::PhoneService::Quotes)> done) {
-        // Every code asked for at once, so the live market reads them in its batches; the quotes
-        // go through the same line the program reads.
-        auto quotes = std::make_shared<server::phone::PhoneService::Quotes>();
-        auto left = std::make_shared<qsizetype>(codes.size());
-        const QDateTime t = now();
-        for (const QString& code : codes)
-            feed->quote(code, t, [quotes, left, done, code, t](std::optional<QuoteAnswer> q) {
-                if (q && *q)
-                    quotes->insert(code, market::parseQuote(quoteLineFor(code, *q, t)));
-                if (--*left == 0)
-                    done(*quotes);
-            });
-    };
-    h.claim = [this](const server::phone::Claim& c) {
-        return store.claimAlert({c.key, c.channel, c.number, c.title, c.text, c.claimedMs});
-    };
-    h.settle = [this](const QString& key, const QString& channel, bool sent) { store.settleAlert(key, channel, sent); };
-    h.pending = [this](qint64 sinceMs) {
-        QList<server::phone::Claim> out;
-        for (const OutboxAlert& a : store.pendingAlerts(sinceMs))
-            out.append({a.key, a.channel, a.sn, a.title, a.body, a.claimedMsecs});
+    server::CompanionSites out;
+    out.tvDirectory = [](const QString& base) { return tv::directoryPayload(base); };
+    if (live()) {
+        out.blogs = server::companioninfo::liveBlogs(upstreamBase(QStringLiteral("sina-blog")));
         return out;
-    };
-    h.record = [this](const server::phone::Attempt& a) {
-        const QString outcome = a.result == server::notify::Result::Sent ? QStringLiteral("sent")
-                                : a.dropped                              ? QStringLiteral("dropped")
-                                                                         : QStringLiteral("retry");
-        store.recordAttempt(a.number, a.channel, a.key, a.time.toMSecsSinceEpoch(), outcome, a.code);
-    };
-    return h;
+    }
+    out.todayInfo = baseUrl() + newsflash::kTodayInfoPath;
+    out.blogs = blogs::directory(baseUrl());
+    out.evaluations = evaluations::sites(baseUrl());
+    return out;
 }
 
 QStringList Sandbox::channelProblems() const
 {
-    return d->channelProblems;
+    return d->companion->channelProblems();
 }
 
 server::phone::PhoneService* Sandbox::phoneService() const
 {
-    return d->phone.get();
+    return d->companion->phoneService();
 }
 
-CompanionStore& Sandbox::store()
+server::CompanionStore& Sandbox::store()
 {
-    return d->store;
+    return d->companion->store();
 }
 
 MarketFeed& Sandbox::feed()

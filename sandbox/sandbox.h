@@ -4,6 +4,8 @@
 #pragma once
 
 #include "faults.h"
+#include "requests.h"
+#include "store.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -18,13 +20,21 @@
 
 class QTcpServer;
 
+namespace feed {
+class Market;
+class MarketFeed;
+}
+
 namespace server::phone {
 class PhoneService;
 }
 
 namespace sandbox {
 
-class CompanionStore;
+using namespace feed;
+// The companion server's records and requests, as the sandbox hands them to its callers.
+using server::LoggedRequest;
+using server::MirroredConfig;
 
 struct Options {
     quint16 port = 8780;
@@ -65,27 +75,6 @@ struct Options {
     QHash<QString, QString> notifyBases;
 };
 
-// What the companion server holds for one phone number, as the client mirrored it.
-struct MirroredConfig {
-    bool registered = false;   // /gpaddsj.asp accepted the number
-    QString ycf;               // alerts go to the phone: "1", "0", or empty when never set
-    QList<QStringList> table1;   // opening/closing price alerts: {gpmc, gpdm}
-    QList<QStringList> table2;   // trading alerts: {zh, ddcj, ddmm, zdf, gpmc, gpdm}
-    QList<QStringList> table3;   // broadcasts: {sjjg, gpdm, gpmc}
-};
-
-// One request as the sandbox received it.
-struct LoggedRequest {
-    QDateTime time;                          // real time of arrival
-    QByteArray method;                       // "GET", "POST"
-    QString path;                            // "/gplogin.asp"
-    QString query;                           // decoded query string without '?', may be empty
-    QList<QPair<QString, QString>> form;     // POST fields in the order sent, values decoded from GBK
-    QHash<QByteArray, QByteArray> headers;   // lower-case names
-};
-
-class Market;
-class MarketFeed;
 class Server;
 
 class Sandbox : public QObject {
@@ -147,7 +136,7 @@ public:
     Market& market();
     // What the market pages are written from: the simulated world or the live services.
     // The companion server's records (open once started).
-    CompanionStore& store();
+    server::CompanionStore& store();
     MarketFeed& feed();
 
 Q_SIGNALS:

@@ -12,14 +12,14 @@
 namespace {
 
 // Never destroyed: at exit Qt's SQL registry may be gone before a static store would close.
-sandbox::CompanionStore* store = nullptr;
+server::CompanionStore* store = nullptr;
 int inputsOnStore = 0;
 
-sandbox::CompanionStore& freshEnoughStore()
+server::CompanionStore& freshEnoughStore()
 {
     if (!store || ++inputsOnStore >= 256) {
         delete store;   // closes the old connection first
-        store = new sandbox::CompanionStore;
+        store = new server::CompanionStore;
         QString error;
         if (!store->open(QStringLiteral(":memory:"), &error))
             qFatal("the in-memory store does not open: %s", qPrintable(error));
@@ -40,12 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const fuzz::Request request = fuzz::request(fuzz::bytes(data, size));
     const QString path = request.path.toLower();
-    auto field = [&](const QString& key) { return sandbox::fieldValue(request.rawQuery, request.form, key); };
-    sandbox::CompanionStore& companion = freshEnoughStore();
+    auto field = [&](const QString& key) { return server::fieldValue(request.rawQuery, request.form, key); };
+    server::CompanionStore& companion = freshEnoughStore();
     if (path == QLatin1String("/gpjg.asp"))
-        (void)sandbox::recommend::answerPost(companion, QStringLiteral("127.0.0.1"),
+        (void)server::recommend::answerPost(companion, QStringLiteral("127.0.0.1"),
                                              QDateTime(QDate(2026, 12, 9), QTime(10, 0)), field);
-    else if (sandbox::answerForm(companion, path, field) && sandbox::isPhoneNumber(field(QStringLiteral("sn"))))
+    else if (server::answerForm(companion, path, field) && server::isPhoneNumber(field(QStringLiteral("sn"))))
         (void)companion.config(field(QStringLiteral("sn")));
     return 0;
 }

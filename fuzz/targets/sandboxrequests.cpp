@@ -8,10 +8,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     sandbox::LoggedRequest logged;
     logged.method = "POST";
     logged.path = request.path;
-    logged.query = sandbox::decodeQueryText(request.rawQuery);
+    logged.query = server::decodeQueryText(request.rawQuery);
     logged.form = request.form;
-    (void)sandbox::logLine(logged);
+    (void)server::logLine(logged);
     for (const char* key : {"sn", "code", "fav", "gpdm", "tjly"})
-        (void)sandbox::fieldValue(request.rawQuery, request.form, QString::fromLatin1(key));
+        (void)server::fieldValue(request.rawQuery, request.form, QString::fromLatin1(key));
     return 0;
 }

@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    using namespace sandbox::upstream;
+    using namespace feed::upstream;
     const QByteArray body = fuzz::bytes(data, size);
     const QStringList codes = {QStringLiteral("600036"), QStringLiteral("000001")};
     const QDate day(2026, 12, 9);
@@ -22,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)readMoneyFlow(body);
     (void)readNotices(body, codes.first());
     (void)readNews(body);
-    (void)sandbox::liveforum::readListPage(body, codes.first());
-    (void)sandbox::liveforum::readArticleList(body, codes.first());
-    using namespace sandbox::livenews;
+    (void)feed::liveforum::readListPage(body, codes.first());
+    (void)feed::liveforum::readArticleList(body, codes.first());
+    using namespace feed::livenews;
     for (const auto report : {CommentReport::Diagnosis, CommentReport::TrendVolume, CommentReport::Figures})
         (void)readComment(report, body);
     (void)readReports(body);

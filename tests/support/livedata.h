@@ -38,9 +38,9 @@ inline const QString kIrmQuestionApi = QStringLiteral("/newircs/company/question
 inline const QString kSnsCompanyApi = QStringLiteral("/ajax/getCompany.do");
 inline const QString kSnsFeedApi = QStringLiteral("/ajax/userfeeds.do");
 // One data-centre report of one stock, as the stand-in's page key.
-inline QString commentKey(sandbox::livenews::CommentReport report, const QString& code)
+inline QString commentKey(feed::livenews::CommentReport report, const QString& code)
 {
-    return sandbox::livenews::commentPath(report, code);
+    return feed::livenews::commentPath(report, code);
 }
 
 struct StandIn {
@@ -71,7 +71,7 @@ struct StandIn {
         box->setFixedPage(kGubaList, liveData("guba_list.html"), "text/html; charset=utf-8");
         box->setFixedPage(kGbapiList, liveData("gbapi_articlelist.json"), json);
         // The commentary: 招商银行 has the diagnosis text; 平安银行 has neither text, so the figures.
-        using sandbox::livenews::CommentReport;
+        using feed::livenews::CommentReport;
         box->setFixedPage(kDataCentreApi, liveData("datacenter_figures.json"), json);
         box->setFixedPage(commentKey(CommentReport::Diagnosis, QStringLiteral("600036")), liveData("datacenter_diagnosis.json"), json);
         for (const auto report : {CommentReport::Diagnosis, CommentReport::TrendVolume})
@@ -88,7 +88,7 @@ struct StandIn {
     QHash<QString, QString> bases() const
     {
         QHash<QString, QString> out;
-        for (const QString& name : sandbox::upstream::names())
+        for (const QString& name : feed::upstream::names())
             out.insert(name, box->baseUrl());
         return out;
     }
@@ -96,7 +96,7 @@ struct StandIn {
 
     // A large-trade list of exactly one full page of `count` trades of 100 lots each at 10 yuan,
     // bought (U) at 9:40, in the list's strict JSON.
-    static QByteArray fullBillPage(int count = sandbox::upstream::kBillPageSize)
+    static QByteArray fullBillPage(int count = feed::upstream::kBillPageSize)
     {
         QByteArray out = "[";
         for (int i = 0; i < count; ++i)

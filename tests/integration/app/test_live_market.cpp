@@ -135,7 +135,7 @@ private Q_SLOTS:
         QCOMPARE(p.up.asked(kBlogList), 1);
 
         w.companionPages().Label31Click();
-        QCOMPARE(p.f.opener.opened.last(), QString::fromLatin1(sandbox::companioninfo::kLiveTodayInfo));
+        QCOMPARE(p.f.opener.opened.last(), QString::fromLatin1(server::companioninfo::kLiveTodayInfo));
     }
 
     void forumGridShowsTodaysPostsOfTheStocksBar()

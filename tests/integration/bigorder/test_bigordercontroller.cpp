@@ -83,7 +83,7 @@ private Q_SLOTS:
         QCOMPARE(l.DayLabelList.last(), QStringLiteral("12-09"));
         QCOMPARE(l.PieValueList.size(), 8);
         QCOMPARE(l.PieColourList.size(), 16);   // the pie data stands twice in its page
-        const sandbox::BigOrderDay today = *rig.fx.box->market().bigOrders("000001", rig.fx.box->now());
+        const feed::BigOrderDay today = *rig.fx.box->market().bigOrders("000001", rig.fx.box->now());
         QCOMPARE(l.HourBuyList.first(), QString::number(today.hourBuy[0]));
 
         QCOMPARE(rig.box("GroupBox4")->title(), QStringLiteral("平安银行(000001)今日每小时大单成交分布图"));

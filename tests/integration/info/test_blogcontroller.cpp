@@ -93,7 +93,7 @@ private Q_SLOTS:
     void searchWalksTheSandboxDirectory()
     {
         Rig rig;
-        sandbox::Market& market = rig.fx.box->market();
+        feed::Market& market = rig.fx.box->market();
         const QDateTime now = rig.fx.box->now();
         QString code;
         for (const QString& candidate : market.codes())

@@ -44,7 +44,7 @@ QStringList serviceCommand(const QString& home, const QHash<QString, QString>& o
         for (auto it = env.cbegin(); it != env.cend(); ++it)
             w.replace(QStringLiteral("${%1}").arg(it.key()), it.value());
     }
-    for (const QString& name : sandbox::upstream::names())
+    for (const QString& name : feed::upstream::names())
         words << QStringLiteral("--upstream") << name + QStringLiteral("=http://127.0.0.1:9");
     return words;
 }

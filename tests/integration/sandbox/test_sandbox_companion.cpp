@@ -344,9 +344,9 @@ private Q_SLOTS:
         const QDateTime now = QDateTime::currentDateTime();
         {
             // Earlier clients: one a minute ago (also through its IPv6-mapped form), one eleven.
-            sandbox::CompanionStore store;
+            server::CompanionStore store;
             QVERIFY(store.open(dir.filePath("companion.db")));
-            sandbox::OnlineCounter online(store);
+            server::OnlineCounter online(store);
             online.seen(QHostAddress("10.0.0.5"), now.addSecs(-90));
             online.seen(QHostAddress("::ffff:10.0.0.5"), now.addSecs(-60));
             online.seen(QHostAddress("10.0.0.6"), now.addSecs(-11 * 60));
@@ -366,10 +366,10 @@ private Q_SLOTS:
     void onlineWindow()
     {
         QTemporaryDir dir;
-        sandbox::CompanionStore store;
+        server::CompanionStore store;
         QVERIFY(store.open(dir.filePath("companion.db")));
         const QDateTime t0(QDate(2026, 12, 9), QTime(10, 0));
-        sandbox::OnlineCounter online(store);
+        server::OnlineCounter online(store);
         online.seen(QHostAddress("10.0.0.1"), t0);
         online.seen(QHostAddress("::ffff:10.0.0.1"), t0.addSecs(60));   // the same client
         online.seen(QHostAddress("10.0.0.2"), t0.addSecs(5 * 60));

@@ -41,7 +41,7 @@ struct Live {
         started = box->start();
         feed().setTimeout(600);   // a hung upstream counts as failed soon, so the tests stay quick
     }
-    sandbox::LiveFeed& feed() { return dynamic_cast<sandbox::LiveFeed&>(box->feed()); }
+    feed::LiveFeed& feed() { return dynamic_cast<feed::LiveFeed&>(box->feed()); }
     market::StockQuote quote(const QString& code) { return market::fetchQuote(client, box->baseUrl(), code); }
     QString page(const QString& path) { return net::fromGbk(client.get(box->baseUrl() + path)); }
 
@@ -134,7 +134,7 @@ private Q_SLOTS:
         // The phone alerts ask for all their codes at once: one upstream request for all of them.
         int answered = 0;
         for (const char* code : {"600036", "000001"})
-            live.feed().quote(QString::fromLatin1(code), kAfterClose, [&](std::optional<sandbox::QuoteAnswer> a) {
+            live.feed().quote(QString::fromLatin1(code), kAfterClose, [&](std::optional<feed::QuoteAnswer> a) {
                 answered += a && *a ? 1 : 0;
             });
         QTRY_COMPARE(answered, 2);
@@ -175,7 +175,7 @@ private Q_SLOTS:
         QVERIFY(up.asked(QStringLiteral("/q=sh600036")) >= 1);   // the network layer may retry a refused one once
         const QList<sandbox::LoggedRequest> sina = up.box->requestsTo(QStringLiteral("/list=sh600036"));
         QCOMPARE(sina.size(), 1);
-        QCOMPARE(sina[0].headers.value("referer"), QByteArray(sandbox::upstream::kSinaReferer));
+        QCOMPARE(sina[0].headers.value("referer"), QByteArray(feed::upstream::kSinaReferer));
     }
 
     void noSourceAnsweringFailsTheRequest()
@@ -314,7 +314,7 @@ private Q_SLOTS:
         StandIn up;
         Live live(up);
         up.box->setFixedPage(kFlowApi, liveData("eastmoney_refused.json"), "application/json");
-        std::optional<std::optional<sandbox::BigOrderAnswer>> answer;
+        std::optional<std::optional<feed::BigOrderAnswer>> answer;
         live.feed().bigOrders(QStringLiteral("600036"), kAfterClose, 10, [&](auto a) { answer = a; });
         QTRY_VERIFY(answer);
         QVERIFY(!*answer);   // a failure, not an empty ten days
@@ -330,8 +330,8 @@ private Q_SLOTS:
         Live live(up);
         const QDate day(2026, 12, 9);
         const QString code = QStringLiteral("600036");
-        up.box->setFixedPage(sandbox::upstream::billPath(code, day, 1), StandIn::fullBillPage(), "application/json");
-        up.box->setFixedPage(sandbox::upstream::billPath(code, day, 2), liveData("sina_bills_quoted.txt"), "text/html; charset=GBK");
+        up.box->setFixedPage(feed::upstream::billPath(code, day, 1), StandIn::fullBillPage(), "application/json");
+        up.box->setFixedPage(feed::upstream::billPath(code, day, 2), liveData("sina_bills_quoted.txt"), "text/html; charset=GBK");
         const QString hourly = live.page(QStringLiteral("/stock/sh/600036/single-bar.htm"));
         QVERIFY2(hourly.contains(QStringLiteral("&values=100000000,150000,0,60000&")), qPrintable(hourly.left(600)));
         QCOMPARE(up.asked(kBillApi), 2);
@@ -357,15 +357,15 @@ private Q_SLOTS:
         up.box->setSilent(QStringLiteral("/list=sh600036"));
         QElapsedTimer t;
         t.start();
-        std::optional<sandbox::QuoteAnswer> hung, other;
+        std::optional<feed::QuoteAnswer> hung, other;
         qint64 hungMs = -1, otherMs = -1;
-        live.feed().quote(QStringLiteral("600036"), kAfterClose, [&](std::optional<sandbox::QuoteAnswer> a) {
+        live.feed().quote(QStringLiteral("600036"), kAfterClose, [&](std::optional<feed::QuoteAnswer> a) {
             hung = a;
             hungMs = t.elapsed();
         });
         QTest::qWait(100);
         // A code not in the batch under way does not wait for it.
-        live.feed().quote(QStringLiteral("000001"), kAfterClose, [&](std::optional<sandbox::QuoteAnswer> a) {
+        live.feed().quote(QStringLiteral("000001"), kAfterClose, [&](std::optional<feed::QuoteAnswer> a) {
             other = a;
             otherMs = t.elapsed();
         });
@@ -381,13 +381,13 @@ private Q_SLOTS:
         StandIn up;
         Live live(up);
         int answered = 0;
-        for (int i = 0; i < sandbox::LiveFeed::kMaxCodes; ++i)
+        for (int i = 0; i < feed::LiveFeed::kMaxCodes; ++i)
             live.feed().quote(QString::number(100000 + i), kAfterClose, [&](auto) { ++answered; });
         bool refused = false;
-        live.feed().quote(QStringLiteral("700000"), kAfterClose, [&](std::optional<sandbox::QuoteAnswer> a) { refused = !a; });
+        live.feed().quote(QStringLiteral("700000"), kAfterClose, [&](std::optional<feed::QuoteAnswer> a) { refused = !a; });
         QVERIFY(refused);   // at once, without asking anyone
-        QCOMPARE(live.feed().heldCodes(), sandbox::LiveFeed::kMaxCodes);
-        QTRY_COMPARE_WITH_TIMEOUT(answered, sandbox::LiveFeed::kMaxCodes, 20000);
+        QCOMPARE(live.feed().heldCodes(), feed::LiveFeed::kMaxCodes);
+        QTRY_COMPARE_WITH_TIMEOUT(answered, feed::LiveFeed::kMaxCodes, 20000);
     }
 
     void newsFromTheSisterHostWhenTheFirstFails()
@@ -494,7 +494,7 @@ private Q_SLOTS:
 
     void commentaryFromTheDataCentreInTurn()
     {
-        using sandbox::livenews::CommentReport;
+        using feed::livenews::CommentReport;
         StandIn up;
         {
             Live live(up);
@@ -593,7 +593,7 @@ private Q_SLOTS:
         QCOMPARE(sandbox::checkSources(up.bases(), out), 0);
         QVERIFY2(text.contains(QStringLiteral("answered: 600036 招商银行 35.12, 000001 平安银行 11.02")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("answered: 上证指数 3050.12, 深证成指 10012.35")), qPrintable(text));
-        QCOMPARE(text.count(QStringLiteral("answered:")), sandbox::upstream::names().size() + 1);   // and Tencent's indices
+        QCOMPARE(text.count(QStringLiteral("answered:")), feed::upstream::names().size() + 1);   // and Tencent's indices
         QVERIFY2(text.contains(QStringLiteral("tencent-index")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("answered: 600036: 6 posts of the bar, the newest 招行今天这走势")), qPrintable(text));
 
@@ -624,7 +624,7 @@ private Q_SLOTS:
     {
         StandIn up;
         QStringList args = {QStringLiteral("--market"), QStringLiteral("live"), QStringLiteral("--check")};
-        for (const QString& name : sandbox::upstream::names())
+        for (const QString& name : feed::upstream::names())
             args << QStringLiteral("--upstream") << name + u'=' + up.box->baseUrl();
         QProcess exe;
         exe.start(QStringLiteral(HUILAN_SANDBOX_EXE), args);
@@ -653,7 +653,7 @@ private Q_SLOTS:
         QVERIFY(!parseCommandLine({exe, "--upstream", "sina=file:///etc/passwd"}).error.isEmpty());
         QVERIFY(!parseCommandLine({exe, "--check"}).error.isEmpty());
         const QString help = parseCommandLine({exe}).helpText;
-        for (const QString& name : sandbox::upstream::names())
+        for (const QString& name : feed::upstream::names())
             QVERIFY2(help.contains(name), qPrintable(name));
         for (const char* option : {"--market", "--upstream", "--check"})
             QVERIFY(help.contains(QLatin1String(option)));

@@ -311,18 +311,18 @@ private Q_SLOTS:
         QFETCH(QByteArray, body);
         QFETCH(QStringList, pairs);
         QStringList got;
-        for (const auto& [k, v] : sandbox::decodeGbkForm(body))
+        for (const auto& [k, v] : server::decodeGbkForm(body))
             got << k << v;
         QCOMPARE(got, pairs);
     }
 
     void queryText()
     {
-        QCOMPARE(sandbox::decodeQueryText("name=%C6%BD%B0%B2"), QStringLiteral("name=平安"));
-        QCOMPARE(sandbox::decodeQueryText("name=%E5%B9%B3%E5%AE%89"), QStringLiteral("name=平安"));
-        QCOMPARE(sandbox::queryValue("type=z&fav=000001&hick=zhou", QStringLiteral("fav")), QStringLiteral("000001"));
-        QCOMPARE(sandbox::queryValue("fav&fav=2", QStringLiteral("fav")), QString());
-        QCOMPARE(sandbox::queryValue("a=1", QStringLiteral("fav")), QString());
+        QCOMPARE(server::decodeQueryText("name=%C6%BD%B0%B2"), QStringLiteral("name=平安"));
+        QCOMPARE(server::decodeQueryText("name=%E5%B9%B3%E5%AE%89"), QStringLiteral("name=平安"));
+        QCOMPARE(server::queryValue("type=z&fav=000001&hick=zhou", QStringLiteral("fav")), QStringLiteral("000001"));
+        QCOMPARE(server::queryValue("fav&fav=2", QStringLiteral("fav")), QString());
+        QCOMPARE(server::queryValue("a=1", QStringLiteral("fav")), QString());
     }
 
     void requestLog()
@@ -376,7 +376,7 @@ private Q_SLOTS:
         r.method = "POST";
         r.path = QStringLiteral("/gplogin.asp");
         r.form = {{QStringLiteral("note"), QStringLiteral("a\nb\tc")}};
-        QCOMPARE(sandbox::logLine(r), QStringLiteral("2026-12-09 10:15:03.120\tPOST\t/gplogin.asp\tnote=a\\nb\\tc"));
+        QCOMPARE(server::logLine(r), QStringLiteral("2026-12-09 10:15:03.120\tPOST\t/gplogin.asp\tnote=a\\nb\\tc"));
     }
 
     void onlineCountCountsDistinctAddresses()

@@ -88,7 +88,7 @@ inline const CompanionContent& companionContent(int which)
 }
 
 // The n-th recommendation the helper posts (its address is set by the helper).
-inline sandbox::StoredRecommendation recommendation(int n)
+inline server::StoredRecommendation recommendation(int n)
 {
     return {QString(), QStringLiteral("600036"), QStringLiteral("招商银行"),
             QStringLiteral("理由%1：量价齐升").arg(n), 1'796'000'000'000LL + n};

@@ -72,7 +72,7 @@ int runCreate(const QDir& dir)
 
 int runSandbox(const QDir& dir, bool once)
 {
-    sandbox::CompanionStore companion;
+    server::CompanionStore companion;
     QString error;
     if (!companion.open(dir.filePath(crashsave::kCompanionFile), &error))
         throw std::runtime_error(error.toStdString());
@@ -84,7 +84,7 @@ int runSandbox(const QDir& dir, bool once)
             mark("saving");
         if (!once) mark("mirror");
         // The client mirrors one request per row: clear a table, then add its rows one by one.
-        for (int t = 1; t <= sandbox::CompanionStore::kTables; ++t) {
+        for (int t = 1; t <= server::CompanionStore::kTables; ++t) {
             if (!companion.clearRows(t, crashsave::kPhone))
                 throw std::runtime_error("clearRows failed");
             for (const QStringList& row : c.tables[t - 1])
@@ -96,11 +96,11 @@ int runSandbox(const QDir& dir, bool once)
         if (once)
             return 0;
         mark("post");
-        sandbox::StoredRecommendation post = crashsave::recommendation(posted);
+        server::StoredRecommendation post = crashsave::recommendation(posted);
         // A new address each time, so the per-day limit never refuses a post.
         post.address = QStringLiteral("10.%1.%2.%3").arg(posted >> 16 & 255).arg(posted >> 8 & 255).arg(posted & 255);
         if (companion.addRecommendation(post, QStringLiteral("2026-12-09"), 2)
-            != sandbox::CompanionStore::Post::Added)
+            != server::CompanionStore::Post::Added)
             throw std::runtime_error("addRecommendation failed");
         ++posted;
         std::printf("posted %d\n", posted);

@@ -148,7 +148,7 @@ private:
             raw.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("raw"));
-        sandbox::CompanionStore store;
+        server::CompanionStore store;
         QString error;
         QVERIFY2(store.open(dir.filePath(crashsave::kCompanionFile), &error), qPrintable(error));
         const sandbox::MirroredConfig config = store.config(crashsave::kPhone);
@@ -162,11 +162,11 @@ private:
                          || isPrefix(*tables[t], crashsave::companionContent(1).tables[t]),
                      qPrintable(QStringLiteral("table %1").arg(t + 1) + at));
         // Every post the store reported committed is there, whole, and nothing else.
-        const QList<sandbox::StoredRecommendation> posts = store.recommendations(-1);
+        const QList<server::StoredRecommendation> posts = store.recommendations(-1);
         QVERIFY2(posts.size() == k.posted || posts.size() == k.posted + 1,
                  qPrintable(QStringLiteral("%1 posts, %2 committed").arg(posts.size()).arg(k.posted) + at));
         for (qsizetype i = 0; i < posts.size(); ++i) {
-            const sandbox::StoredRecommendation expected = crashsave::recommendation(int(posts.size() - 1 - i));
+            const server::StoredRecommendation expected = crashsave::recommendation(int(posts.size() - 1 - i));
             QCOMPARE(posts[i].reason, expected.reason);
             QCOMPARE(posts[i].postedMsecs, expected.postedMsecs);
         }

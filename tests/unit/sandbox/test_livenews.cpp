@@ -5,8 +5,8 @@
 
 #include <QTest>
 
-using namespace sandbox;
-using namespace sandbox::livenews;
+using namespace feed;
+using namespace feed::livenews;
 
 class TestLiveNews : public QObject {
     Q_OBJECT

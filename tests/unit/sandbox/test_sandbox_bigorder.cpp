@@ -4,7 +4,7 @@
 
 #include <QTest>
 
-using sandbox::Market;
+using feed::Market;
 
 namespace {
 
@@ -46,7 +46,7 @@ private Q_SLOTS:
         QCOMPARE(bigorder::parseHourPage(page, l), items > 0);
         QCOMPARE(l.HourBuyList.size(), items);
         QCOMPARE(l.HourSellList.size(), items);
-        const sandbox::BigOrderDay day = *market.bigOrders("000001", t);
+        const feed::BigOrderDay day = *market.bigOrders("000001", t);
         for (int h = 0; h < items; ++h) {
             QCOMPARE(l.HourBuyList[h], QString::number(day.hourBuy[h]));
             QCOMPARE(l.HourSellList[h], QString::number(day.hourSell[h]));
@@ -64,16 +64,16 @@ private Q_SLOTS:
         QCOMPARE(l.DayLabelList.size(), 10);
         QCOMPARE(l.DayLabelList.first(), QStringLiteral("11-26"));   // ten trading days back, weekends skipped
         QCOMPARE(l.DayLabelList.last(), QStringLiteral("12-09"));
-        const sandbox::BigOrderDay today = *market.bigOrders("600036", t);
+        const feed::BigOrderDay today = *market.bigOrders("600036", t);
         QCOMPARE(l.DayBuyList.last(), QString::number(today.buyShares()));
         QCOMPARE(l.DaySellList.size(), 10);
         // A past day walked for one stock alone gives what the whole market's walk of that day
         // gives, and leaves today's quotes as they were.
-        Market other(1, sandbox::Scenario::Alerts);
+        Market other(1, feed::Scenario::Alerts);
         const qint64 volume = other.quote("300059", t)->volume;
-        const sandbox::BigOrderDay yesterday = other.bigOrderDays("300059", t, 2).first();
+        const feed::BigOrderDay yesterday = other.bigOrderDays("300059", t, 2).first();
         QCOMPARE(other.quote("300059", t)->volume, volume);
-        const sandbox::BigOrderDay walked = *other.bigOrders("300059", QDateTime(QDate(2026, 12, 8), QTime(16, 0)));
+        const feed::BigOrderDay walked = *other.bigOrders("300059", QDateTime(QDate(2026, 12, 8), QTime(16, 0)));
         QCOMPARE(yesterday.date, walked.date);
         for (int h = 0; h < 4; ++h) {
             QCOMPARE(yesterday.hourBuy[h], walked.hourBuy[h]);
@@ -84,7 +84,7 @@ private Q_SLOTS:
 
     void piePage()
     {
-        Market market(1, sandbox::Scenario::Alerts);
+        Market market(1, feed::Scenario::Alerts);
         const QString page = pageOf(market, "300059", "single-pie.htm", wednesday(11, 0));
         bigorder::BigOrderLists l;
         bigorder::parsePiePage(page, l);

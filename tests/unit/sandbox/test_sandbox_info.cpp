@@ -12,6 +12,8 @@
 #include <QTest>
 
 using namespace sandbox;
+using namespace feed;
+using namespace server;
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <cmath>
 
-using sandbox::Market;
-using sandbox::StockQuote;
+using feed::Market;
+using feed::StockQuote;
 
 namespace {
 

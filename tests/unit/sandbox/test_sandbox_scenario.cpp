@@ -11,8 +11,8 @@
 
 #include <cmath>
 
-using sandbox::Market;
-using sandbox::Scenario;
+using feed::Market;
+using feed::Scenario;
 
 namespace {
 
@@ -117,9 +117,9 @@ class TestSandboxScenario : public QObject {
 private Q_SLOTS:
     void namesAndOptions()
     {
-        QCOMPARE(sandbox::scenarioNamed(QString()), std::optional(Scenario::None));
-        QCOMPARE(sandbox::scenarioNamed(QStringLiteral("alerts")), std::optional(Scenario::Alerts));
-        QVERIFY(!sandbox::scenarioNamed(QStringLiteral("crash")));
+        QCOMPARE(feed::scenarioNamed(QString()), std::optional(Scenario::None));
+        QCOMPARE(feed::scenarioNamed(QStringLiteral("alerts")), std::optional(Scenario::Alerts));
+        QVERIFY(!feed::scenarioNamed(QStringLiteral("crash")));
 
         const sandbox::CommandLine plain = sandbox::parseCommandLine({"huilan-sandbox"});
         QVERIFY(plain.error.isEmpty());
@@ -206,7 +206,7 @@ private Q_SLOTS:
         QHash<QString, QList<std::pair<int, qint64>>> prints;   // step, signed lots
         bool bid10k = false, ask10k = false;
         for (int step = 0; step < Market::kStepsPerDay; ++step) {
-            for (const sandbox::StockQuote& q : m.quotes(stepAt(kFriday, step))) {
+            for (const feed::StockQuote& q : m.quotes(stepAt(kFriday, step))) {
                 if (q.lastTradeVolume >= 1000)
                     prints[q.code] << std::pair{step, q.lastTradeSign * q.lastTradeVolume};
                 bid10k = bid10k || q.bidVolume1 >= 10000;
@@ -239,16 +239,16 @@ private Q_SLOTS:
         // "0" exactly when unchanged, and each close is the next trading day's previous close.
         for (const quint64 seed : {1ull, 42ull}) {
             Market m(seed, Scenario::Alerts);
-            QList<sandbox::StockQuote> lastClose;
+            QList<feed::StockQuote> lastClose;
             for (const QDate& day : {kFriday, kNextMonday, kNextMonday.addDays(1)}) {
-                const QList<sandbox::StockQuote> before = m.quotes(at(day, 9, 0));
+                const QList<feed::StockQuote> before = m.quotes(at(day, 9, 0));
                 for (qsizetype i = 0; i < lastClose.size(); ++i)
                     QCOMPARE(std::llround(before[i].prevClose * 100), std::llround(lastClose[i].last * 100));
-                QList<sandbox::StockQuote> previous = before;
+                QList<feed::StockQuote> previous = before;
                 for (int step = 0; step < Market::kStepsPerDay; ++step) {
-                    const QList<sandbox::StockQuote> now = m.quotes(stepAt(day, step));
+                    const QList<feed::StockQuote> now = m.quotes(stepAt(day, step));
                     for (qsizetype i = 0; i < now.size(); ++i) {
-                        const sandbox::StockQuote& q = now[i];
+                        const feed::StockQuote& q = now[i];
                         const qint64 prev = std::llround(q.prevClose * 100);
                         const int limit = q.code.startsWith(QLatin1Char('3')) ? 20 : 10;
                         const qint64 up = (prev * (100 + limit) + 50) / 100;

@@ -7,8 +7,8 @@
 
 #include <QTest>
 
-using namespace sandbox;
-using namespace sandbox::upstream;
+using namespace feed;
+using namespace feed::upstream;
 
 namespace {
 

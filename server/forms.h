@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-namespace sandbox {
+namespace server {
 
 class CompanionStore;
 
@@ -23,4 +23,4 @@ struct FormReply {
 std::optional<FormReply> answerForm(CompanionStore& store, const QString& path,
                                     const std::function<QString(const QString&)>& field);
 
-} // namespace sandbox
+} // namespace server

@@ -20,7 +20,7 @@
 #include <QString>
 #include <optional>
 
-namespace sandbox::livenews {
+namespace feed::livenews {
 
 // How many rumours and reports a company news page lists at most.
 inline constexpr int kItems = 6;
@@ -68,4 +68,4 @@ std::optional<QList<CompanyNewsEntry>> readSnsQuestions(const QByteArray& body, 
 // id of another form.
 std::optional<QString> rumourAddress(const QString& code, const QString& id);
 
-} // namespace sandbox::livenews
+} // namespace feed::livenews

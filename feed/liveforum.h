@@ -13,7 +13,7 @@
 #include <QString>
 #include <optional>
 
-namespace sandbox::liveforum {
+namespace feed::liveforum {
 
 // How many posts one request asks for: about a day of a busy stock's bar.
 inline constexpr int kPageSize = 80;
@@ -40,4 +40,4 @@ std::optional<QList<ForumPost>> readArticleList(const QByteArray& body, const QS
 // The posts of `day`, in their order.
 QList<ForumPost> postsOf(const QList<ForumPost>& posts, const QDate& day);
 
-} // namespace sandbox::liveforum
+} // namespace feed::liveforum

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace sandbox::livenews {
+namespace feed::livenews {
 
 using upstream::amountIn;
 using upstream::countIn;
@@ -374,4 +374,4 @@ std::optional<QString> rumourAddress(const QString& code, const QString& id)
     return QStringLiteral("https://sns.sseinfo.com/qadetail.do?questionId=") + n;
 }
 
-} // namespace sandbox::livenews
+} // namespace feed::livenews

@@ -24,7 +24,7 @@
 class QNetworkAccessManager;
 class QTextStream;
 
-namespace sandbox {
+namespace feed {
 
 class LiveFeed : public QObject, public MarketFeed {
     Q_OBJECT
@@ -149,4 +149,4 @@ private:
 // the sources in turn; returns 0 when a quote source and an index source answered, 1 otherwise.
 int checkSources(const QHash<QString, QString>& bases, QTextStream& out);
 
-} // namespace sandbox
+} // namespace feed

@@ -11,9 +11,12 @@
 #include <QString>
 #include <functional>
 
-namespace sandbox {
-
+namespace feed {
 class Market;
+}
+
+namespace server {
+
 
 namespace recommend {
 
@@ -39,11 +42,13 @@ QString boardPage(const QList<StoredRecommendation>& posts);
 // /gpjg.asp: checks the fields as the client's form sends them (gpdm six digits, gpmc a name,
 // tjly a reason of at most 60 characters, not blank), then stores the post. A refused field gets a
 // reply that says which, holding neither "超过" nor "成功".
+// `perDay` is the operator's limit; the refusal names it.
 FormReply answerPost(CompanionStore& store, const QString& address, const QDateTime& now,
-                     const std::function<QString(const QString&)>& field);
+                     const std::function<QString(const QString&)>& field, int perDay = kPostsPerDay);
+QString overLimit(int perDay);
 
 // Puts a few recommendations of the last hours on an empty board.
-void seedBoard(CompanionStore& store, const Market& market, const QDateTime& now);
+void seedBoard(CompanionStore& store, const feed::Market& market, const QDateTime& now);
 
 } // namespace recommend
-} // namespace sandbox
+} // namespace server

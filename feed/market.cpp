@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-namespace sandbox {
+namespace feed {
 
 namespace {
 
@@ -1033,4 +1033,4 @@ QString Market::indexPage(const QDateTime& at)
     return indexPageFor(shanghaiIndex(t), shenzhenIndex(t));
 }
 
-} // namespace sandbox
+} // namespace feed

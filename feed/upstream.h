@@ -13,7 +13,7 @@
 #include <QStringList>
 #include <optional>
 
-namespace sandbox::upstream {
+namespace feed::upstream {
 
 // The upstream names, in the order --check asks them, and their real base addresses.
 QStringList names();
@@ -117,4 +117,4 @@ std::optional<qint64> countIn(const QJsonValue& v);
 QString pageText(const QString& text);
 std::optional<QJsonObject> jsonObjectOf(const QByteArray& body);
 
-} // namespace sandbox::upstream
+} // namespace feed::upstream

@@ -5,9 +5,13 @@
 #include <QString>
 #include <QStringList>
 
-namespace sandbox {
-
+namespace feed {
 class Market;
+}
+
+namespace server {
+
+
 struct MirroredConfig;
 
 namespace companion {
@@ -51,10 +55,10 @@ inline const QString kServerBusy = QStringLiteral("服务器忙，请稍后再�
 QString badFieldPayload(const QString& field);   // "参数错误：<field>"
 
 // About one stock, looked up by code or by name; an unknown one gets a short "not found" text.
-QString stockPage(Market& market, const QString& requested, const QDateTime& now);
+QString stockPage(feed::Market& market, const QString& requested, const QDateTime& now);
 QString adPage(const QString& baseUrl);
 QString onlinePayload(int count);
 inline const QString kAllPayload = QStringLiteral("OK");   // /gpall.asp
 
 } // namespace companion
-} // namespace sandbox
+} // namespace server

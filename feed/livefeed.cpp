@@ -12,7 +12,7 @@
 
 #include <algorithm>
 
-namespace sandbox {
+namespace feed {
 
 namespace {
 
@@ -794,4 +794,4 @@ int checkSources(const QHash<QString, QString>& bases, QTextStream& out)
     return quotes && indices ? 0 : 1;
 }
 
-} // namespace sandbox
+} // namespace feed

@@ -1,8 +1,6 @@
-// Helpers for what the sandbox reads out of a request: form bodies and query strings in the
+// Helpers for what the companion server reads out of a request: form bodies and query strings in the
 // encodings the application sends, the request log line, and the count of clients online.
 #pragma once
-
-#include "sandbox.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -12,7 +10,17 @@
 #include <QPair>
 #include <QString>
 
-namespace sandbox {
+namespace server {
+
+// One request as the server received it.
+struct LoggedRequest {
+    QDateTime time;                          // real time of arrival
+    QByteArray method;                       // "GET", "POST"
+    QString path;                            // "/gplogin.asp"
+    QString query;                           // decoded query string without '?', may be empty
+    QList<QPair<QString, QString>> form;     // POST fields in the order sent, values decoded from GBK
+    QHash<QByteArray, QByteArray> headers;   // lower-case names
+};
 
 // application/x-www-form-urlencoded: fields split on '&', '+' is a space, percent escapes give
 // bytes that are read as GBK. Empty fields are dropped; a field without '=' has an empty value.
@@ -52,4 +60,4 @@ private:
 // IPv4 clients reaching a dual-stack socket show up as ::ffff:a.b.c.d; fold those to a.b.c.d.
 QHostAddress plainAddress(const QHostAddress& address);
 
-} // namespace sandbox
+} // namespace server

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-namespace sandbox::liveforum {
+namespace feed::liveforum {
 
 namespace {
 
@@ -192,4 +192,4 @@ QList<ForumPost> postsOf(const QList<ForumPost>& posts, const QDate& day)
     return out;
 }
 
-} // namespace sandbox::liveforum
+} // namespace feed::liveforum

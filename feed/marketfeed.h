@@ -16,7 +16,7 @@
 #include <functional>
 #include <optional>
 
-namespace sandbox {
+namespace feed {
 
 // One line of a stock's notice list.
 struct NoticeEntry {
@@ -101,12 +101,13 @@ public:
     virtual void companyNews(const QString& code, const QDateTime& t, Done<CompanyNewsAnswer> done) = 0;
 };
 
-// The simulated world as a feed: it always answers, at once.
+// The simulated world as a feed: it always answers, at once. The world has quotes, indices and
+// large trades; its stocks have no notices, forum posts, commentary, rumours or news of their own,
+// so those answers carry the stock's name and no entries. The sandbox's made-up information sites
+// add them (see sandbox/simulatedsites.h).
 class SimulatedFeed : public MarketFeed {
 public:
-    // `siteBase` gives the sandbox's own address, which the simulated forum's author links point at.
-    explicit SimulatedFeed(Market& market, std::function<QString()> siteBase = {})
-        : market_(market), siteBase_(std::move(siteBase)) {}
+    explicit SimulatedFeed(Market& market) : market_(market) {}
     void quote(const QString& code, const QDateTime& t, Done<QuoteAnswer> done) override;
     void indices(const QDateTime& t, Done<IndexAnswer> done) override;
     void bigOrders(const QString& code, const QDateTime& t, int days, Done<BigOrderAnswer> done) override;
@@ -116,9 +117,11 @@ public:
     void commentary(const QString& code, const QDateTime& t, Done<CommentaryAnswer> done) override;
     void companyNews(const QString& code, const QDateTime& t, Done<CompanyNewsAnswer> done) override;
 
+protected:
+    Market& market() const { return market_; }
+
 private:
     Market& market_;
-    std::function<QString()> siteBase_;
 };
 
-} // namespace sandbox
+} // namespace feed

@@ -7,7 +7,7 @@
 #include <QStringDecoder>
 #include <QStringList>
 
-namespace sandbox {
+namespace server {
 
 namespace {
 
@@ -135,4 +135,4 @@ int OnlineCounter::count(const QDateTime& now)
     return store_.clientsSince(now.addSecs(-windowSecs_).toMSecsSinceEpoch());
 }
 
-} // namespace sandbox
+} // namespace server

@@ -1,11 +1,13 @@
 #include "companion.h"
 
 #include "market.h"
-#include "sandbox.h"
+#include "store.h"
 
 #include <QRegularExpression>
 
-namespace sandbox::companion {
+namespace server::companion {
+
+using namespace feed;
 
 namespace {
 
@@ -228,4 +230,4 @@ QString onlinePayload(int count)
     return QStringLiteral(" %1 ").arg(count);
 }
 
-} // namespace sandbox::companion
+} // namespace server::companion

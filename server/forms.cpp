@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-namespace sandbox {
+namespace server {
 
 namespace {
 
@@ -97,4 +97,4 @@ std::optional<FormReply> answerForm(CompanionStore& store, const QString& path,
     return stored(store.addRow(addTo, sn, values), companion::kRowAdded);
 }
 
-} // namespace sandbox
+} // namespace server

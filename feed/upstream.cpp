@@ -10,7 +10,7 @@
 #include <cmath>
 #include <functional>
 
-namespace sandbox::upstream {
+namespace feed::upstream {
 
 namespace {
 
@@ -694,4 +694,4 @@ QString plainText(const QString& text)
     return plain(text);
 }
 
-} // namespace sandbox::upstream
+} // namespace feed::upstream

@@ -7,7 +7,9 @@
 
 #include <QRegularExpression>
 
-namespace sandbox::recommend {
+namespace server::recommend {
+
+using namespace feed;
 
 namespace {
 
@@ -70,8 +72,13 @@ QString boardPage(const QList<StoredRecommendation>& posts)
         .arg(rows);
 }
 
+QString overLimit(int perDay)
+{
+    return QStringLiteral("今日荐股次数超过%1次").arg(perDay);
+}
+
 FormReply answerPost(CompanionStore& store, const QString& address, const QDateTime& now,
-                     const std::function<QString(const QString&)>& field)
+                     const std::function<QString(const QString&)>& field, int perDay)
 {
     const QString code = field(QStringLiteral("gpdm"));
     const QString name = field(QStringLiteral("gpmc"));
@@ -83,9 +90,9 @@ FormReply answerPost(CompanionStore& store, const QString& address, const QDateT
     if (reason.trimmed().isEmpty() || reason.size() > kMaxReasonLength)
         return {companion::badFieldPayload(QStringLiteral("tjly")), 200};
     const StoredRecommendation post{address, code, name, reason, now.toMSecsSinceEpoch()};
-    switch (store.addRecommendation(post, app::dateText(now.date()), kPostsPerDay)) {
+    switch (store.addRecommendation(post, app::dateText(now.date()), perDay)) {
     case CompanionStore::Post::Added: return {kPostAccepted, 200};
-    case CompanionStore::Post::OverLimit: return {kOverLimit, 200};
+    case CompanionStore::Post::OverLimit: return {overLimit(perDay), 200};
     case CompanionStore::Post::Failed: break;
     }
     return {companion::kServerBusy, 500};
@@ -117,4 +124,4 @@ void seedBoard(CompanionStore& store, const Market& market, const QDateTime& now
     }
 }
 
-} // namespace sandbox::recommend
+} // namespace server::recommend

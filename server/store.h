@@ -1,4 +1,4 @@
-// The companion server's own records, kept in SQLite so they outlive a restart: registered phone
+// The companion server's own records, kept in a database so they outlive a restart: registered phone
 // numbers with their alert switch, the three alert tables the client mirrors, when each client
 // address was last seen, and the shared stock-recommendation board.
 #pragma once
@@ -7,9 +7,16 @@
 #include <QString>
 #include <QStringList>
 
-namespace sandbox {
+namespace server {
 
-struct MirroredConfig;
+// What the companion server holds for one phone number, as the client mirrored it.
+struct MirroredConfig {
+    bool registered = false;   // /gpaddsj.asp accepted the number
+    QString ycf;               // alerts go to the phone: "1", "0", or empty when never set
+    QList<QStringList> table1;   // opening/closing price alerts: {gpmc, gpdm}
+    QList<QStringList> table2;   // trading alerts: {zh, ddcj, ddmm, zdf, gpmc, gpdm}
+    QList<QStringList> table3;   // broadcasts: {sjjg, gpdm, gpmc}
+};
 
 // One post on the recommendation board.
 struct StoredRecommendation {
@@ -90,4 +97,4 @@ private:
     QString connection_;   // empty while closed
 };
 
-} // namespace sandbox
+} // namespace server

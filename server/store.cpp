@@ -1,6 +1,6 @@
 #include "store.h"
 
-#include "sandbox.h"
+#include "store.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -10,7 +10,7 @@
 
 #include <atomic>
 
-namespace sandbox {
+namespace server {
 
 namespace {
 
@@ -461,4 +461,4 @@ int CompanionStore::attemptCount(const QString& sn) const
     return q.value(0).toInt();
 }
 
-} // namespace sandbox
+} // namespace server

@@ -21,7 +21,7 @@
 #include <memory>
 #include <optional>
 
-namespace sandbox {
+namespace feed {
 
 enum class Board { Shanghai, Shenzhen, ChiNext };
 
@@ -172,4 +172,4 @@ private:
     std::unique_ptr<PastDays> past_;   // whole days already walked for their large trades
 };
 
-} // namespace sandbox
+} // namespace feed
