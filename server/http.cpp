@@ -1,6 +1,7 @@
 #include "http.h"
 
 #include <QTcpServer>
+#include <QTimer>
 #include <QTimerEvent>
 
 #include <arpa/inet.h>
@@ -24,6 +25,8 @@ constexpr int kLingerMs = 1000;
 // A body is read into a buffer that grows as it arrives: a client announcing a large body
 // reserves no more than this before sending it.
 constexpr qsizetype kBodyReserve = 64 * 1024;
+// How long accepting pauses after the kernel refused to hand over a new connection.
+constexpr int kAcceptRetryMs = 100;
 // Larger bodies go out as a second write rather than being copied behind the head.
 constexpr qsizetype kCopyBodyBelow = 16 * 1024;
 // Content-Length digits beyond this many cannot be under any sensible body limit.
@@ -408,10 +411,12 @@ public:
             write(out);
             write(body);
         }
-        if (linger)
+        if (linger) {
             lingering_ = true;
-        else
+            timer_ = startTimer(kLingerMs, Qt::CoarseTimer);   // also if the client never reads
+        } else {
             disconnectFromHost();
+        }
     }
 
     void refuse(int status, const char* why)
@@ -477,6 +482,7 @@ private:
         // it still sends, and cut the connection if it does not close soon.
         shutDown_ = true;
         ::shutdown(int(socketDescriptor()), SHUT_WR);
+        stopTimer();
         timer_ = startTimer(kLingerMs, Qt::CoarseTimer);
     }
 
@@ -531,7 +537,15 @@ bool Responder::isOpen() const
 
 class Server::Listener : public QTcpServer {
 public:
-    explicit Listener(Server* owner) : QTcpServer(owner), owner_(owner) { setListenBacklogSize(1024); }
+    explicit Listener(Server* owner) : QTcpServer(owner), owner_(owner)
+    {
+        setListenBacklogSize(1024);
+        // QTcpServer stops accepting for good after an error such as running out of file
+        // descriptors; a server facing the network tries again once some may have closed.
+        QObject::connect(this, &QTcpServer::acceptError, this, [this] {
+            QTimer::singleShot(kAcceptRetryMs, this, [this] { resumeAccepting(); });
+        });
+    }
 
 protected:
     // Each accepted socket becomes a Connection at once, without QTcpServer's queue.

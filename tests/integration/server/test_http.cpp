@@ -7,8 +7,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <memory>
 #include <optional>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 using namespace server::http;
 
@@ -212,6 +214,17 @@ private Q_SLOTS:
         Server plain(answerWith("c"));
         QVERIFY(!plain.listen(QHostAddress::LocalHost, a.port(), false, &error));
         QVERIFY(!error.isEmpty());
+
+        // A socket already listening, as systemd hands it over.
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in in{};
+        in.sin_family = AF_INET;
+        in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&in), sizeof in) == 0 && ::listen(fd, 16) == 0);
+        Server handed(answerWith("handed"));
+        QVERIFY2(handed.useDescriptor(fd, &error), qPrintable(error));
+        QVERIFY(handed.port() != 0);
+        QVERIFY(exchange(handed.port(), "GET / HTTP/1.1\r\n\r\n").endsWith("\r\n\r\nhanded"));
 
         int byA = 0, byB = 0;
         for (int i = 0; i < 40; ++i) {
