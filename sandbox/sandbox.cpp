@@ -15,7 +15,7 @@
 #include "qqfinance.h"
 #include "recommend.h"
 #include "requests.h"
-#include "server.h"
+#include "http.h"
 #include "simulatedsites.h"
 #include "tv.h"
 
@@ -24,10 +24,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHttpServerRequest>
 #include <QSet>
-#include <QTcpServer>
-#include <QPointer>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -49,31 +46,6 @@ constexpr char kUtf8Html[] = "text/html; charset=utf-8";
 // A demo left polling for a day must not grow without bound; the oldest entries go first.
 constexpr qsizetype kMaxLoggedRequests = 50000;
 constexpr QLatin1String kDatabaseFile("companion.db");
-
-QByteArray methodName(QHttpServerRequest::Method m)
-{
-    switch (m) {
-    case QHttpServerRequest::Method::Get: return "GET";
-    case QHttpServerRequest::Method::Put: return "PUT";
-    case QHttpServerRequest::Method::Delete: return "DELETE";
-    case QHttpServerRequest::Method::Post: return "POST";
-    case QHttpServerRequest::Method::Head: return "HEAD";
-    case QHttpServerRequest::Method::Options: return "OPTIONS";
-    case QHttpServerRequest::Method::Patch: return "PATCH";
-    case QHttpServerRequest::Method::Connect: return "CONNECT";
-    case QHttpServerRequest::Method::Trace: return "TRACE";
-    default: return "UNKNOWN";
-    }
-}
-
-// A complete reply written straight to the socket, for answers that come after the handler
-// returned (a held reply, a live market page).
-void writeReply(QTcpSocket* socket, const QByteArray& body, const QByteArray& contentType)
-{
-    socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + contentType + "\r\nContent-Length: "
-                  + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-    socket->disconnectFromHost();
-}
 
 bool isFormBody(const QHash<QByteArray, QByteArray>& headers)
 {
@@ -126,17 +98,17 @@ struct Sandbox::Impl {
     // stock's figures, are written from: in live mode one without stocks, so each answers with its
     // page without entries, never simulated figures beside live ones.
     Market& world() { return unlisted ? *unlisted : market; }
-    bool answerMarketPage(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
+    bool answerMarketPage(const server::http::Responder& responder, const LoggedRequest& r,
                           const QString& path, const FieldReader& field, const QDateTime& t, const Fault* reshape);
     // Asks the feed with `ask` and answers with the page `write` makes of its answer, at once or
     // when the answer comes; closes the connection without a page when the feed has none.
     template <typename T>
-    void serve(const QHttpServerRequest& request, QTcpSocket* socket, const Fault* reshape,
+    void serve(const server::http::Responder& responder, const Fault* reshape,
                const std::function<void(Done<T>)>& ask, std::function<Page(const T&)> write);
 
-    void handle(const QHttpServerRequest& request, QTcpSocket* socket);
+    void handle(const server::http::Request& request, const server::http::Responder& responder);
     void record(const LoggedRequest& r, const QHostAddress& from);
-    void answer(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
+    void answer(const server::http::Responder& responder, const QHostAddress& peer, const LoggedRequest& r,
                 const QByteArray& rawQuery, const Fault* reshape = nullptr);
     const Fault* faultFor(const QString& path) const;
     QDateTime now() const;
@@ -151,7 +123,7 @@ struct Sandbox::Impl {
     QSet<QString> silent;
     QList<QPair<QString, Fault>> faults;   // lower-case path (or prefix ending in '*'), newest last
     QHash<QString, FixedPage> held;                      // replies given only on release
-    QList<QPair<QPointer<QTcpSocket>, FixedPage>> waiting;   // held requests not answered yet
+    QList<QPair<server::http::Responder, FixedPage>> waiting;   // held requests not answered yet
     QList<LoggedRequest> log;
     std::unique_ptr<server::Companion> companion;   // its store opened by start(), in the data folder
     QFile logFile;
@@ -161,9 +133,8 @@ struct Sandbox::Impl {
     // Runs while the server serves on a handed-over socket with an idle limit; every request
     // starts it again.
     QTimer idleTimer;
-    QTcpServer* tcp = nullptr;   // owned by `server`
     // Last, so it goes first: no request can arrive while the rest is being torn down.
-    std::unique_ptr<Server> server;
+    std::unique_ptr<server::http::Server> server;
 };
 
 QDateTime Sandbox::Impl::now() const
@@ -189,42 +160,33 @@ QString Sandbox::Impl::baseUrl() const
     return QStringLiteral("http://%1:%2").arg(host).arg(port);
 }
 
-void Sandbox::Impl::handle(const QHttpServerRequest& request, QTcpSocket* socket)
+void Sandbox::Impl::handle(const server::http::Request& request, const server::http::Responder& responder)
 {
     if (idleTimer.isActive())
         idleTimer.start();
     LoggedRequest r;
     r.time = QDateTime::currentDateTime();
-    r.method = methodName(request.method());
-    const QUrl url = request.url();
-    r.path = url.path(QUrl::FullyDecoded);
-    const QByteArray rawQuery = url.query(QUrl::FullyEncoded).toLatin1();
+    r.method = request.method;
+    r.path = request.path;
+    const QByteArray& rawQuery = request.rawQuery;
     r.query = server::decodeQueryText(rawQuery);
-    for (const auto& [name, value] : request.headers()) {
-        const QByteArray key = name.toLower();
-        auto it = r.headers.find(key);
-        if (it == r.headers.end())
-            r.headers.insert(key, value);
-        else
-            *it += ", " + value;
-    }
-    const QByteArray body = request.body();
-    if (!body.isEmpty() && isFormBody(r.headers))
-        r.form = server::decodeGbkForm(body);
-    record(r, request.remoteAddress());
+    r.headers = request.headers;
+    if (!request.body.isEmpty() && isFormBody(r.headers))
+        r.form = server::decodeGbkForm(request.body);
+    record(r, request.peer);
 
     const Fault* fault = faultFor(r.path);
     if (fault && answersAlone(*fault))
-        return serveFault(*fault, socket, url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority));
+        return serveFault(*fault, responder.socket(), request.target);
     if (silent.contains(r.path))
         return;   // a hung server: the connection stays open and nothing is ever written
     for (const QString& key : {r.path + QLatin1Char('?') + r.query, r.path}) {
         if (const auto it = held.constFind(key); it != held.constEnd()) {
-            waiting.append({QPointer<QTcpSocket>(socket), *it});
+            waiting.append({responder, *it});
             return;
         }
     }
-    answer(request, socket, r, rawQuery, fault);
+    answer(responder, request.peer, r, rawQuery, fault);
 }
 
 const Fault* Sandbox::Impl::faultFor(const QString& path) const
@@ -251,29 +213,24 @@ void Sandbox::Impl::record(const LoggedRequest& r, const QHostAddress& from)
 }
 
 template <typename T>
-void Sandbox::Impl::serve(const QHttpServerRequest& request, QTcpSocket* socket, const Fault* reshape,
+void Sandbox::Impl::serve(const server::http::Responder& responder, const Fault* reshape,
                           const std::function<void(Done<T>)>& ask, std::function<Page(const T&)> write)
 {
-    auto inHandler = std::make_shared<bool>(true);
     const std::optional<Fault> fault = reshape ? std::optional<Fault>(*reshape) : std::nullopt;
-    const QPointer<QTcpSocket> guard(socket);
-    // `request` is only read while the handler still runs; a later answer goes to the socket.
-    ask([inHandler, fault, guard, &request, write = std::move(write)](std::optional<T> value) {
-        if (!guard)
+    ask([fault, responder, write = std::move(write)](std::optional<T> value) {
+        QTcpSocket* socket = responder.socket();
+        if (!socket)
             return;
         if (!value)
-            return guard->disconnectFromHost();
+            return socket->disconnectFromHost();
         const auto [body, type] = write(*value);
         if (fault)
-            return sendReshaped(*fault, guard, body, type, 200);
-        if (*inHandler)
-            return Server::reply(request, guard, body, type);
-        writeReply(guard, body, type);
+            return sendReshaped(*fault, socket, body, type, 200);
+        responder.send(200, type, body);
     });
-    *inHandler = false;
 }
 
-bool Sandbox::Impl::answerMarketPage(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
+bool Sandbox::Impl::answerMarketPage(const server::http::Responder& responder, const LoggedRequest& r,
                                      const QString& path, const FieldReader& field, const QDateTime& t,
                                      const Fault* reshape)
 {
@@ -281,20 +238,20 @@ bool Sandbox::Impl::answerMarketPage(const QHttpServerRequest& request, QTcpSock
     if (path == QLatin1String("/em_quote2007/optional.aspx")) {
         const QString code = field(QStringLiteral("fav"));
         serve<QuoteAnswer>(
-            request, socket, reshape, [&](Done<QuoteAnswer> done) { feed->quote(code, t, std::move(done)); },
+            responder, reshape, [&](Done<QuoteAnswer> done) { feed->quote(code, t, std::move(done)); },
             [code, t](const QuoteAnswer& q) { return Page{quoteLineFor(code, q, t).toUtf8(), kUtf8Html}; });
         return true;
     }
     if (path == QLatin1String("/em_quote2007/default.aspx")) {
         serve<IndexAnswer>(
-            request, socket, reshape, [&](Done<IndexAnswer> done) { feed->indices(t, std::move(done)); },
+            responder, reshape, [&](Done<IndexAnswer> done) { feed->indices(t, std::move(done)); },
             [](const IndexAnswer& i) { return Page{indexPageFor(i.shanghai, i.shenzhen).toUtf8(), kUtf8Html}; });
         return true;
     }
     if (path == QLatin1String("/notice/notice_list.aspx")) {
         const QString code = field(QStringLiteral("code"));
         serve<NoticeAnswer>(
-            request, socket, reshape, [&](Done<NoticeAnswer> done) { feed->notices(code, t, std::move(done)); },
+            responder, reshape, [&](Done<NoticeAnswer> done) { feed->notices(code, t, std::move(done)); },
             [code, gbk](const NoticeAnswer& n) { return gbk(notices::listPage(n.name, code, n.notices)); });
         return true;
     }
@@ -302,32 +259,32 @@ bool Sandbox::Impl::answerMarketPage(const QHttpServerRequest& request, QTcpSock
     if (const QRegularExpressionMatch m = forumList.match(path); m.hasMatch()) {
         const QString code = m.captured(1);
         serve<ForumAnswer>(
-            request, socket, reshape, [&](Done<ForumAnswer> done) { feed->forumPosts(code, t, std::move(done)); },
+            responder, reshape, [&](Done<ForumAnswer> done) { feed->forumPosts(code, t, std::move(done)); },
             [code, base = baseUrl(), gbk](const ForumAnswer& f) { return gbk(forum::listPage(f.name, code, f.posts, base)); });
         return true;
     }
     if (path == QLatin1String(commentary::kPath)) {
         const QString code = field(QStringLiteral("zqdm"));
         serve<CommentaryAnswer>(
-            request, socket, reshape, [&](Done<CommentaryAnswer> done) { feed->commentary(code, t, std::move(done)); },
+            responder, reshape, [&](Done<CommentaryAnswer> done) { feed->commentary(code, t, std::move(done)); },
             [code, gbk](const CommentaryAnswer& c) { return gbk(commentary::page(c.name, code, c.opinion)); });
         return true;
     }
     if (const std::optional<QString> code = companypage::newsPageCode(path)) {
         serve<CompanyNewsAnswer>(
-            request, socket, reshape, [&](Done<CompanyNewsAnswer> done) { feed->companyNews(*code, t, std::move(done)); },
+            responder, reshape, [&](Done<CompanyNewsAnswer> done) { feed->companyNews(*code, t, std::move(done)); },
             [code = *code, base = baseUrl(), gbk](const CompanyNewsAnswer& n) { return gbk(companypage::newsPage(code, n, base)); });
         return true;
     }
     if (path == QLatin1String("/news/cgszb.html")) {
         serve<QList<NewsEntry>>(
-            request, socket, reshape, [&](Done<QList<NewsEntry>> done) { feed->newsFlash(t, 12, std::move(done)); },
+            responder, reshape, [&](Done<QList<NewsEntry>> done) { feed->newsFlash(t, 12, std::move(done)); },
             [base = baseUrl(), gbk](const QList<NewsEntry>& items) { return gbk(newsflash::listPageOf(base, items)); });
         return true;
     }
     if (const std::optional<bigorder::Request> page = bigorder::parse(r.path)) {   // the large-order statistics site
         serve<BigOrderAnswer>(
-            request, socket, reshape,
+            responder, reshape,
             [&](Done<BigOrderAnswer> done) { feed->bigOrders(page->code, t, page->days(), std::move(done)); },
             [p = *page, gbk](const BigOrderAnswer& a) { return gbk(bigorder::pageFor(p, a)); });
         return true;
@@ -335,13 +292,13 @@ bool Sandbox::Impl::answerMarketPage(const QHttpServerRequest& request, QTcpSock
     return false;
 }
 
-void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket, const LoggedRequest& r,
+void Sandbox::Impl::answer(const server::http::Responder& responder, const QHostAddress& peer, const LoggedRequest& r,
                            const QByteArray& rawQuery, const Fault* reshape)
 {
     auto send = [&](const QByteArray& body, const QByteArray& type, int status = 200) {
         if (reshape)
-            return sendReshaped(*reshape, socket, body, type, status);
-        Server::reply(request, socket, body, type, status);
+            return sendReshaped(*reshape, responder.socket(), body, type, status);
+        responder.send(status, type, body);
     };
 
     if (!rawQuery.isEmpty()) {
@@ -363,13 +320,13 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
     const QDateTime t = now();
     auto field = [&](const QString& key) { return server::fieldValue(rawQuery, r.form, key); };
 
-    if (answerMarketPage(request, socket, r, path, field, t, reshape))
+    if (answerMarketPage(responder, r, path, field, t, reshape))
         return;
-    const server::CompanionRequest asked{path, field, server::plainAddress(request.remoteAddress()).toString(), r.time};
+    const server::CompanionRequest asked{path, field, peer.toString(), r.time};
     if (const auto reply = companion->answer(asked))
         return send(reply->body, reply->contentType, reply->status);
     auto sendPage = [&](const QString& page, int status = 200) { send(net::toGbk(page), kGbkHtml, status); };
-    if (tv::startStream(path, socket))
+    if (tv::startStream(path, responder.socket()))
         return;
     if (path == tv::kNeverPath)
         return;   // the connection stays open and the stream never starts
@@ -486,53 +443,49 @@ bool Sandbox::start(QString* error)
     }
 
     Impl* impl = d.get();
-    auto server = std::make_unique<Server>(
-        [impl](const QHttpServerRequest& request, QTcpSocket* socket) { impl->handle(request, socket); });
-    auto* tcp = new QTcpServer(server.get());
+    auto server = std::make_unique<server::http::Server>(
+        [impl](const server::http::Request& request, server::http::Responder responder) {
+            impl->handle(request, responder);
+        });
+    QString listenError;
     if (d->options.listenFd >= 0) {
-        if (!tcp->setSocketDescriptor(d->options.listenFd)) {
-            const QString message = QStringLiteral("cannot serve on the handed-over socket (descriptor %1): %2")
-                                        .arg(d->options.listenFd)
-                                        .arg(tcp->errorString());
+        if (!server->useDescriptor(d->options.listenFd, &listenError)) {
             d->logFile.close();
             store.close();
-            return fail(message);
+            return fail(QStringLiteral("cannot serve on the handed-over socket (descriptor %1): %2")
+                            .arg(d->options.listenFd)
+                            .arg(listenError));
         }
-        d->options.bind = tcp->serverAddress();
-        if (d->options.idleExitMs > 0)
-            armIdleExit(tcp);
-    } else if (!tcp->listen(d->options.bind, d->options.port)) {
-        const QString message = QStringLiteral("cannot listen on %1 port %2: %3")
-                                    .arg(d->options.bind.toString())
-                                    .arg(d->options.port)
-                                    .arg(tcp->errorString());
+        d->options.bind = server->address();
+    } else if (!server->listen(d->options.bind, d->options.port, false, &listenError)) {
         d->logFile.close();
         store.close();
-        return fail(message);
+        return fail(QStringLiteral("cannot listen on %1 port %2: %3")
+                        .arg(d->options.bind.toString())
+                        .arg(d->options.port)
+                        .arg(listenError));
     }
-    server->bind(tcp);
-    d->port = tcp->serverPort();
+    d->port = server->port();
     d->server = std::move(server);
+    if (d->options.listenFd >= 0 && d->options.idleExitMs > 0)
+        armIdleExit();
     d->companion->setSites(d->sites());
     return true;
 }
 
-void Sandbox::armIdleExit(QTcpServer* tcp)
+void Sandbox::armIdleExit()
 {
-    d->tcp = tcp;
     d->idleTimer.setSingleShot(true);
     d->idleTimer.setInterval(int(std::min<qint64>(d->options.idleExitMs, std::numeric_limits<int>::max())));
     connect(&d->idleTimer, &QTimer::timeout, this, [this] {
         // A client still connected (a TV stream, a reply the live market is still fetching, a
         // request on its way) is not idle: look again a whole period later.
-        for (const QTcpSocket* socket : d->tcp->findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly)) {
-            if (socket->state() != QAbstractSocket::UnconnectedState) {
-                d->idleTimer.start();
-                return;
-            }
+        if (d->server->openConnections() > 0) {
+            d->idleTimer.start();
+            return;
         }
         // Connections arriving from now on wait in the socket, which stays open with its owner.
-        d->tcp->pauseAccepting();
+        d->server->pauseAccepting();
         Q_EMIT idle();
     });
     d->idleTimer.start();
@@ -574,10 +527,10 @@ int Sandbox::releaseHeld()
     int answered = 0;
     const auto waiting = std::exchange(d->waiting, {});
     d->held.clear();
-    for (const auto& [socket, page] : waiting) {
-        if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+    for (const auto& [responder, page] : waiting) {
+        if (!responder.isOpen())
             continue;
-        writeReply(socket, page.body, page.contentType);
+        responder.send(200, page.contentType, page.body);
         ++answered;
     }
     return answered;

@@ -18,8 +18,6 @@
 #include <QStringList>
 #include <memory>
 
-class QTcpServer;
-
 namespace feed {
 class Market;
 class MarketFeed;
@@ -74,8 +72,6 @@ struct Options {
     QString channelsFile;
     QHash<QString, QString> notifyBases;
 };
-
-class Server;
 
 class Sandbox : public QObject {
     Q_OBJECT
@@ -144,7 +140,7 @@ Q_SIGNALS:
     void idle();
 
 private:
-    void armIdleExit(QTcpServer* tcp);
+    void armIdleExit();
 
     struct Impl;
     std::unique_ptr<Impl> d;

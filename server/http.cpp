@@ -652,6 +652,11 @@ QHostAddress Server::address() const
     return listener_->serverAddress();
 }
 
+void Server::pauseAccepting()
+{
+    listener_->pauseAccepting();
+}
+
 void Server::accept(qintptr descriptor)
 {
     const bool overCap = open_ >= limits_.maxConnections;

@@ -126,6 +126,8 @@ public:
 
     quint16 port() const;
     QHostAddress address() const;
+    // Stops taking new connections; they wait in the listening socket's queue.
+    void pauseAccepting();
     const Limits& limits() const { return limits_; }
     // Connections accepted and not yet closed (those refused for being over the cap not counted).
     int openConnections() const { return open_; }

@@ -5,7 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const fuzz::Request request = fuzz::request(fuzz::bytes(data, size));
-    sandbox::LoggedRequest logged;
+    server::LoggedRequest logged;
     logged.method = "POST";
     logged.path = request.path;
     logged.query = server::decodeQueryText(request.rawQuery);

@@ -1,12 +1,10 @@
 // Phone alerts end to end on loopback: the service's tick decides a number's alerts from one batch
 // of quotes and hands each message to a stand-in push service, trying again what is transient.
 #include "phoneservice.h"
-#include "server.h"
+#include "http.h"
 
-#include <QHttpServerRequest>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
 #include <QTest>
 
 using namespace server::phone;
@@ -17,24 +15,21 @@ namespace {
 // An ntfy server whose answers the test lines up: each request takes the next status.
 struct NtfyStandIn {
     NtfyStandIn()
-        : server([this](const QHttpServerRequest& r, QTcpSocket* s) {
-              messages << QJsonDocument::fromJson(r.body()).object();
+        : server([this](const server::http::Request& r, server::http::Responder s) {
+              messages << QJsonDocument::fromJson(r.body).object();
               const int status = statuses.isEmpty() ? 200 : statuses.takeFirst();
               const QByteArray body = status == 200 ? R"({"id":"m1","event":"message"})"
                                       : status == 403 ? R"({"code":40301,"http":403,"error":"forbidden"})"
                                                       : R"({"code":50001,"http":500,"error":"internal"})";
-              sandbox::Server::reply(r, s, body, "application/json", status);
+              s.send(status, "application/json", body);
           })
     {
-        tcp = new QTcpServer(&server);
-        tcp->listen(QHostAddress::LocalHost);
-        server.bind(tcp);
+        server.listen(QHostAddress::LocalHost, 0);
     }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(tcp->serverPort()); }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(server.port()); }
     QList<QJsonObject> messages;
     QList<int> statuses;
-    sandbox::Server server;
-    QTcpServer* tcp = nullptr;
+    server::http::Server server;
 };
 
 struct Fixture {

@@ -2,10 +2,9 @@
 // request as the service does (signatures included) and answering in its documented replies.
 #include "channels.h"
 #include "sender.h"
-#include "server.h"
+#include "http.h"
 
 #include <QDateTime>
-#include <QHttpServerRequest>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>
@@ -23,30 +22,28 @@ const QString kFeishuSecret = QStringLiteral("feishuSecret");
 class StandIn {
 public:
     StandIn()
-        : server([this](const QHttpServerRequest& r, QTcpSocket* s) { answer(r, s); })
+        : server([this](const server::http::Request& r, server::http::Responder s) { answer(r, s); })
     {
-        tcp = new QTcpServer(&server);
-        listening = tcp->listen(QHostAddress::LocalHost);
-        server.bind(tcp);
+        listening = server.listen(QHostAddress::LocalHost, 0);
     }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(tcp->serverPort()); }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(server.port()); }
 
     QList<QByteArray> bodies;
     bool hang = false;
     bool listening = false;
 
 private:
-    void answer(const QHttpServerRequest& r, QTcpSocket* s)
+    void answer(const server::http::Request& r, server::http::Responder s)
     {
         if (hang)
             return;
-        bodies << r.body();
-        const QJsonObject o = QJsonDocument::fromJson(r.body()).object();
-        const QString path = r.url().path();
-        const QUrlQuery q(r.url());
+        bodies << r.body;
+        const QJsonObject o = QJsonDocument::fromJson(r.body).object();
+        const QString path = r.path;
+        const QUrlQuery q(QString::fromLatin1(r.rawQuery));
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         auto reply = [&](const QByteArray& body, int status = 200) {
-            sandbox::Server::reply(r, s, body, "application/json", status);
+            s.send(status, "application/json", body);
         };
         if (path == QLatin1String("/robot/send")) {
             // DingTalk: the signature of the timestamp, which must be within an hour of now.
@@ -75,8 +72,7 @@ private:
         reply(R"({"error":"not found"})", 404);
     }
 
-    sandbox::Server server;
-    QTcpServer* tcp = nullptr;
+    server::http::Server server;
 };
 
 Outcome sendOnce(Sender& sender, Channel channel, const Request& request)

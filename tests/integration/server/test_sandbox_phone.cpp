@@ -4,16 +4,14 @@
 #include "cli.h"
 #include "phoneservice.h"
 #include "sandbox.h"
-#include "server.h"
+#include "http.h"
 #include "store.h"
 
 #include "net/httpclient.h"
 
 #include <QFile>
-#include <QHttpServerRequest>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,21 +21,17 @@ const QString kPhone = QStringLiteral("13800138000");
 
 struct Ntfy {
     Ntfy()
-        : server([this](const QHttpServerRequest& r, QTcpSocket* s) {
-              messages << QJsonDocument::fromJson(r.body()).object();
-              sandbox::Server::reply(r, s, status == 200 ? R"({"id":"x1","event":"message"})" : R"({"code":50001,"http":500})",
-                                     "application/json", status);
+        : server([this](const server::http::Request& r, server::http::Responder s) {
+              messages << QJsonDocument::fromJson(r.body).object();
+              s.send(status, "application/json", status == 200 ? R"({"id":"x1","event":"message"})" : R"({"code":50001,"http":500})");
           })
     {
-        tcp = new QTcpServer(&server);
-        tcp->listen(QHostAddress::LocalHost);
-        server.bind(tcp);
+        server.listen(QHostAddress::LocalHost, 0);
     }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(tcp->serverPort()); }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(server.port()); }
     QList<QJsonObject> messages;
     int status = 200;
-    sandbox::Server server;
-    QTcpServer* tcp = nullptr;
+    server::http::Server server;
 };
 
 // A sandbox of the alerts scenario at 10:30 whose channels file is `channels` and whose ntfy is
