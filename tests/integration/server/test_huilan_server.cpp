@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -274,6 +276,43 @@ private Q_SLOTS:
                 QCOMPARE(server.process->exitCode(), 0);
             QTRY_VERIFY_WITH_TIMEOUT(gone(children[0]), 10000);
         }
+    }
+
+    // Handed a listening socket the way systemd does, the first process and its worker both serve
+    // on it; the listening line says so.
+    void socketActivationWithWorkers()
+    {
+        const QString activate = QStandardPaths::findExecutable(QStringLiteral("systemd-socket-activate"));
+        if (activate.isEmpty())
+            QSKIP("systemd-socket-activate (Debian's systemd package) is not installed");
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            port = probe.serverPort();
+        }
+        QTemporaryDir data;
+        QProcess unit;
+        unit.start(activate, {"-l", QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral(HUILAN_SERVER_EXE),
+                              "--data", data.path(), "--workers", "2"});
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += unit.readAllStandardError()).contains("Listening on"), 10000);
+        int answered = 0;
+        for (int i = 0; i < 20; ++i)
+            answered += fetch(port, "GET", "/gplogin.asp").status == 200;
+        QCOMPARE(answered, 20);
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += unit.readAllStandardOutput()).contains("on the socket handed over"), 10000);
+        QVERIFY(out.contains("(2 processes)"));
+        const QList<qint64> children = childrenOf(unit.processId());
+        QCOMPARE(children.size(), 1);
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(children[0]));
+        QVERIFY(cmdline.open(QIODevice::ReadOnly));
+        QVERIFY(cmdline.readAll().contains("--listen-fd"));
+        unit.terminate();
+        QVERIFY(unit.waitForFinished(10000));
+        QCOMPARE(unit.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(gone(children[0]), 10000);
     }
 
     // SIGHUP rereads the channels file and reports its problems; the server goes on serving.
