@@ -2,6 +2,7 @@
 // not serve it refuses, `show` tells the operator what a number holds, workers share its port and
 // end with it, SIGHUP rereads the channels file, and its command line refuses bad values.
 #include "sandbox.h"
+#include "store.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -231,6 +232,23 @@ private Q_SLOTS:
         QVERIFY(logged.contains("600036"));
         server.process->terminate();
         QVERIFY(server.process->waitForFinished(10000));
+
+        // The last 20 tries to send an alert, newest first.
+        {
+            server::CompanionStore store;
+            QVERIFY(store.open(data.filePath("companion.db")));
+            for (int i = 1; i <= 25; ++i)
+                QVERIFY(store.recordAttempt(QString::fromLatin1(kNumber), "ntfy", QStringLiteral("key-%1").arg(i),
+                                            1765000000000 + i * 1000, i == 25 ? "sent" : "retry", "429"));
+            QVERIFY(store.recordAttempt("13900000000", "ntfy", "other-number", 1765000000000, "sent", "200"));
+        }
+        QCOMPARE(run({"show", QString::fromLatin1(kNumber), "--data", data.path()}, &out), 0);
+        const QStringList lines = QString::fromUtf8(out).split('\n');
+        const qsizetype first = lines.indexOf(QStringLiteral("last phone-alert attempts: 20"));
+        QVERIFY2(first >= 0, out.constData());
+        QVERIFY(lines.value(first + 1).endsWith(QStringLiteral("\tntfy\tsent\t429\tkey-25")));
+        QVERIFY(lines.value(first + 20).endsWith(QStringLiteral("\tkey-6")));
+        QVERIFY(!out.contains("other-number") && !out.contains("key-5\n"));
     }
 
     // Behind a proxy on loopback each X-Forwarded-For address counts as a client of its own;
