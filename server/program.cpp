@@ -5,10 +5,13 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -97,11 +100,14 @@ private:
 
 // The copies of this program that serve the same port beside it. Each ends when this process
 // ends: the kernel sends it SIGTERM then (PR_SET_PDEATHSIG), and a clean exit stops them first.
+// One that ends on its own after running a while is started again; one that ends soon after its
+// start would only end again, so it is reported and left.
 class Workers {
 public:
+    explicit Workers(QTextStream& err) : err_(err) {}
     ~Workers() { stop(); }
 
-    bool start(int count, const QStringList& arguments, int inheritedFd, QTextStream& err)
+    bool start(int count, const QStringList& arguments, int inheritedFd)
     {
         const pid_t parent = ::getpid();
         for (int i = 0; i < count; ++i) {
@@ -117,19 +123,11 @@ public:
                 if (inheritedFd >= 0)
                     ::fcntl(inheritedFd, F_SETFD, ::fcntl(inheritedFd, F_GETFD) & ~FD_CLOEXEC);
             });
-            QObject::connect(p, &QProcess::finished, p, [this, p, &err](int code, QProcess::ExitStatus status) {
-                if (!stopping_)
-                    err << "huilan-server: worker " << p->processId() << " ended "
-                        << (status == QProcess::CrashExit ? QStringLiteral("by a crash")
-                                                          : QStringLiteral("with exit code %1").arg(code))
-                        << Qt::endl;
-            });
-            processes_.append(p);
-            p->start();
-            if (!p->waitForStarted()) {
-                err << "huilan-server: cannot start a worker: " << p->errorString() << Qt::endl;
+            QObject::connect(p, &QProcess::finished, p,
+                             [this, p](int code, QProcess::ExitStatus status) { ended(p, code, status); });
+            processes_.insert(p, QElapsedTimer());
+            if (!launch(p))
                 return false;
-            }
         }
         return true;
     }
@@ -137,10 +135,11 @@ public:
     void stop()
     {
         stopping_ = true;
-        for (QProcess* p : std::as_const(processes_))
+        const QList<QProcess*> all = processes_.keys();
+        for (QProcess* p : all)
             if (p->state() != QProcess::NotRunning)
                 p->terminate();
-        for (QProcess* p : std::as_const(processes_)) {
+        for (QProcess* p : all) {
             if (p->state() != QProcess::NotRunning && !p->waitForFinished(kWorkerStopMs))
                 p->kill();
             p->waitForFinished(kWorkerStopMs);
@@ -150,7 +149,37 @@ public:
     }
 
 private:
-    QList<QProcess*> processes_;
+    static constexpr int kSteadyMs = 2000;    // a worker that ran this long is started again
+    static constexpr int kRestartMs = 1000;   // after this pause
+
+    bool launch(QProcess* p)
+    {
+        p->start();
+        processes_[p].start();
+        if (p->waitForStarted())
+            return true;
+        err_ << "huilan-server: cannot start a worker: " << p->errorString() << Qt::endl;
+        return false;
+    }
+
+    void ended(QProcess* p, int code, QProcess::ExitStatus status)
+    {
+        if (stopping_)
+            return;
+        const bool steady = processes_.value(p).elapsed() >= kSteadyMs;
+        err_ << "huilan-server: a worker ended "
+             << (status == QProcess::CrashExit ? QStringLiteral("by a signal or a crash")
+                                               : QStringLiteral("with exit code %1").arg(code))
+             << (steady ? "; starting it again" : " soon after its start; not starting it again") << Qt::endl;
+        if (steady)
+            QTimer::singleShot(kRestartMs, p, [this, p] {
+                if (!stopping_)
+                    launch(p);
+            });
+    }
+
+    QTextStream& err_;
+    QHash<QProcess*, QElapsedTimer> processes_;
     bool stopping_ = false;
 };
 
@@ -323,7 +352,7 @@ int runServer(QCoreApplication& app)
         for (const QString& problem : service.channelProblems())
             err << "huilan-server: " << options.common.channelsFile << ": " << problem << Qt::endl;
 
-    Workers workers;
+    Workers workers(err);
     if (spread) {
         QStringList copyArguments = arguments.mid(1);
         copyArguments << QStringLiteral("--worker");
@@ -331,7 +360,7 @@ int runServer(QCoreApplication& app)
             copyArguments << QStringLiteral("--listen-fd") << QString::number(options.listenFd);
         else
             copyArguments << QStringLiteral("--port") << QString::number(service.port());
-        if (!workers.start(cli.workers - 1, copyArguments, handed ? options.listenFd : -1, err))
+        if (!workers.start(cli.workers - 1, copyArguments, handed ? options.listenFd : -1))
             return 1;
     }
 

@@ -296,6 +296,28 @@ private Q_SLOTS:
         }
     }
 
+    // A worker that ends after running a while is started again; the port is served throughout.
+    void workerStartedAgain()
+    {
+        QTemporaryDir data;
+        Running server = startServer({"--data", data.path(), "--workers", "2"});
+        QVERIFY(server.port);
+        const qint64 parent = server.process->processId();
+        QList<qint64> children;
+        QTRY_VERIFY_WITH_TIMEOUT((children = childrenOf(parent)).size() == 1, 10000);
+        QTest::qWait(2500);   // past the start-up time in which an ending worker is left ended
+        const qint64 first = children[0];
+        ::kill(pid_t(first), SIGKILL);
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += server.process->readAllStandardError()).contains("starting it again"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT((children = childrenOf(parent)).size() == 1 && children[0] != first, 10000);
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(fetch(server.port, "GET", "/gpall.asp").status, 200);
+        server.process->terminate();
+        QVERIFY(server.process->waitForFinished(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(gone(children[0]), 10000);
+    }
+
     // Handed a listening socket the way systemd does, the first process and its worker both serve
     // on it; the listening line says so.
     void socketActivationWithWorkers()
