@@ -154,7 +154,6 @@ void Service::Impl::handle(const http::Request& request, http::Responder respond
 {
     if (request.method != "GET" && request.method != "POST" && request.method != "HEAD")
         return responder.send(405, "text/plain; charset=utf-8", "Method Not Allowed\n");
-    const bool head = request.method == "HEAD";
 
     LoggedRequest r;
     r.time = QDateTime::currentDateTime();
@@ -184,8 +183,8 @@ void Service::Impl::handle(const http::Request& request, http::Responder respond
     const std::optional<CompanionReply> reply = companion->answer(asked);
     requestBase.clear();
     if (!reply)
-        return responder.send(404, "text/plain; charset=utf-8", head ? QByteArray() : QByteArray("Not Found\n"));
-    responder.send(reply->status, reply->contentType, head ? QByteArray() : reply->body);
+        return responder.send(404, "text/plain; charset=utf-8", "Not Found\n");
+    responder.send(reply->status, reply->contentType, reply->body);
 }
 
 Service::Service(ServiceOptions options, QObject* parent) : QObject(parent), d(std::make_unique<Impl>(std::move(options)))

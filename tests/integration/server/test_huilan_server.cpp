@@ -168,9 +168,11 @@ private Q_SLOTS:
         QCOMPARE(unknown.status, 404);
         QCOMPARE(unknown.body, QByteArray("Not Found\n"));
         QCOMPARE(fetch(server.port, "PUT", "/gplogin.asp").status, 405);
+        // HEAD: the head GET would get, with its length, and no body.
         const Reply head = fetch(server.port, "HEAD", "/gplogin.asp");
         QCOMPARE(head.status, 200);
         QVERIFY(head.body.isEmpty());
+        QVERIFY(head.head.contains("Content-Length: " + QByteArray::number(fetch(server.port, "GET", "/gplogin.asp").body.size())));
         // The path is matched without regard to case.
         QCOMPARE(fetch(server.port, "GET", "/GPLOGIN.ASP").status, 200);
         server.process->terminate();
