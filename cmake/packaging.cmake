@@ -1,5 +1,5 @@
 # The Debian package (scripts/package): `cpack` in a build folder writes huilan_VERSION_ARCH.deb.
-# Its Depends come from dpkg-shlibdeps on the two programs (the runtime libraries they link), plus
+# Its Depends come from dpkg-shlibdeps on the programs (the runtime libraries they link), plus
 # the plug-ins Qt loads by name at run time, which no link records.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME huilan)
@@ -10,7 +10,9 @@ set(CPACK_PACKAGE_DESCRIPTION "汇澜股票情报系统: type a six-digit stock 
 the live quote, large-order buying and selling, commentary, rumours, research
 reports, announcements and forum posts about that stock; in the background it
 pops up alerts for a list of watched stocks. huilan-sandbox is a local server
-standing in for every remote site, for trying the program out.")
+standing in for every remote site, for trying the program out; huilan-server
+is the companion server on its own, for one user or a group, with a systemd
+service and an example nginx site.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY huilan)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -30,7 +30,7 @@ int main(int argc, char* argv[])
         return sandbox::checkSources(cli.options.upstreams, out);
 
     sandbox::Options options = cli.options;
-    const sandbox::HandedSocket handed = sandbox::takeHandedSocket();
+    const server::HandedSocket handed = server::takeHandedSocket();
     if (!handed.error.isEmpty()) {
         err << "huilan-sandbox: " << handed.error << "\n";
         return 1;

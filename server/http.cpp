@@ -404,7 +404,9 @@ public:
             out.append("\r\nContent-Type: ").append(contentType);
         out.append("\r\nContent-Length: ").append(QByteArray::number(body.size()));
         out.append("\r\nConnection: close\r\n\r\n");
-        if (body.size() < kCopyBodyBelow) {
+        if (headOnly_) {
+            write(out);
+        } else if (body.size() < kCopyBodyBelow) {
             out.append(body);
             write(out);
         } else {
@@ -468,6 +470,7 @@ private:
         const quint32 ip4 = request.peer.toIPv4Address(&v4);
         if (v4 && request.peer.protocol() == IPv6Protocol)
             request.peer = QHostAddress(ip4);
+        headOnly_ = request.method == "HEAD";
         const QPointer<Connection> self(this);
         server_->handler_(request, Responder(this));
         if (self)   // the answer may come much later: free the request now
@@ -505,6 +508,7 @@ private:
     bool counted_;
     bool reading_ = true;
     bool answered_ = false;
+    bool headOnly_ = false;   // a HEAD request: the answer's head, with the length its body would have
     bool lingering_ = false;
     bool shutDown_ = false;
     bool gone_ = false;

@@ -94,7 +94,7 @@ public:
 
     // One complete response (status line, Content-Type, Content-Length, Connection: close, the
     // body), after which the connection closes once the bytes are out. No Content-Type header
-    // when contentType is empty.
+    // when contentType is empty. To a HEAD request the body is left out and its length kept.
     void send(int status, const QByteArray& contentType, const QByteArray& body) const;
     // The connection itself, for writing raw bytes or holding it open without an answer; null
     // once the client has gone.

@@ -461,4 +461,22 @@ int CompanionStore::attemptCount(const QString& sn) const
     return q.value(0).toInt();
 }
 
+QList<CompanionStore::Attempt> CompanionStore::attempts(const QString& sn, int limit) const
+{
+    QList<Attempt> out;
+    if (!isOpen())
+        return out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!run(q,
+             QStringLiteral("SELECT channel, alert_key, tried_at, outcome, code FROM phone_attempts WHERE sn = ? "
+                            "ORDER BY id DESC LIMIT ?"),
+             {nonNull(sn), limit}))
+        return out;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toLongLong(), q.value(3).toString(),
+                    q.value(4).toString()});
+    return out;
+}
+
 } // namespace server

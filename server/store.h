@@ -95,6 +95,18 @@ public:
 
 private:
     QString connection_;   // empty while closed
+
+public:
+    // One try to send a phone alert, as recordAttempt() kept it.
+    struct Attempt {
+        QString channel;
+        QString key;
+        qint64 msecs = 0;   // real time
+        QString outcome;
+        QString code;
+    };
+    // The last `limit` tries for `sn`, newest first.
+    QList<Attempt> attempts(const QString& sn, int limit) const;
 };
 
 } // namespace server

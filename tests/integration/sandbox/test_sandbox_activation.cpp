@@ -154,10 +154,10 @@ private Q_SLOTS:
     // or a count that is no number, are an error rather than a quiet bind of its own port.
     void handOverRules()
     {
-        QCOMPARE(sandbox::handedSocket("41", "1", 42).fd, -1);
-        QVERIFY(sandbox::handedSocket("41", "1", 42).error.isEmpty());
-        QVERIFY(sandbox::handedSocket("42", "2", 42).error.contains("2 sockets"));
-        QVERIFY(!sandbox::handedSocket("42", "x", 42).error.isEmpty());
+        QCOMPARE(server::handedSocket("41", "1", 42).fd, -1);
+        QVERIFY(server::handedSocket("41", "1", 42).error.isEmpty());
+        QVERIFY(server::handedSocket("42", "2", 42).error.contains("2 sockets"));
+        QVERIFY(!server::handedSocket("42", "x", 42).error.isEmpty());
         QCOMPARE(sandbox::parseCommandLine({"huilan-sandbox", "--idle-exit", "0.5"}).options.idleExitMs, 30000);
         QVERIFY(!sandbox::parseCommandLine({"huilan-sandbox", "--idle-exit", "-1"}).error.isEmpty());
     }

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace sandbox {
+namespace server {
 
 // The listening socket handed to this process, or why none can be used.
 struct HandedSocket {
@@ -22,4 +22,4 @@ HandedSocket handedSocket(const QByteArray& listenPid, const QByteArray& listenF
 // LISTEN_FDNAMES) so that no program started later takes them for its own.
 HandedSocket takeHandedSocket();
 
-} // namespace sandbox
+} // namespace server

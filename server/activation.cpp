@@ -5,7 +5,7 @@
 
 #include <fcntl.h>
 
-namespace sandbox {
+namespace server {
 
 namespace {
 
@@ -52,4 +52,4 @@ HandedSocket takeHandedSocket()
     return out;
 }
 
-} // namespace sandbox
+} // namespace server
