@@ -13,7 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
+#include <vector>
 
 using server::CompanionStore;
 using Backend = server::CompanionStore::Backend;
@@ -245,6 +248,40 @@ private Q_SLOTS:
         QCOMPARE(store.recommendationCount(), 4);
         // The operator's own limit.
         QCOMPARE(store.addRecommendation({"10.0.0.3", "600000", "浦发银行", "理由", 7}, "2026-12-9", 3), P::Added);
+    }
+
+    void serversWritingAtOnceWaitTheirTurn()
+    {
+        // Each thread is a server with its own connection to one database (on SQLite one file in
+        // write-ahead mode): none fails for the lock, and the daily limit holds across them.
+        const QString database = freshDatabase();
+        constexpr int kServers = 3, kTries = 8, kPerDay = 10;
+        std::atomic<int> added{0}, over{0}, failed{0};
+        std::vector<std::thread> servers;
+        for (int s = 0; s < kServers; ++s)
+            servers.emplace_back([&, s] {
+                CompanionStore store;
+                if (!store.open(database)) {
+                    failed += kTries;
+                    return;
+                }
+                for (int i = 0; i < kTries; ++i) {
+                    store.clientSeen(QStringLiteral("10.0.%1.%2").arg(s).arg(i), 1000);
+                    switch (store.addRecommendation({"10.0.0.1", "600000", "浦发银行", "理由", i}, "2026-12-9", kPerDay)) {
+                    case CompanionStore::Post::Added: ++added; break;
+                    case CompanionStore::Post::OverLimit: ++over; break;
+                    default: ++failed;
+                    }
+                }
+            });
+        for (std::thread& t : servers)
+            t.join();
+        QCOMPARE(failed.load(), 0);
+        QCOMPARE(added.load(), kPerDay);
+        QCOMPARE(over.load(), kServers * kTries - kPerDay);
+        CompanionStore store;
+        QVERIFY(store.open(database));
+        QCOMPARE(store.clientsSince(0), kServers * kTries);
     }
 
     void outboxClaimsOnceAndTakesPendingOnce()
