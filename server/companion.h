@@ -51,7 +51,9 @@ inline const QString kBadNumber = QStringLiteral("号码错误");
 inline const QString kSwitchSet = QStringLiteral("设置成功");
 inline const QString kRowsDeleted = QStringLiteral("删除成功");
 inline const QString kRowAdded = QStringLiteral("添加成功");
-inline const QString kServerBusy = QStringLiteral("服务器忙，请稍后再试");
+inline const QString kServerBusy = QStringLiteral("服务器忙，请稍后再试");   // with status 503
+// A table already holds CompanionStore::kMaxRowsPerTable rows of the number.
+inline const QString kTableFull = QStringLiteral("每张表最多100只股票");
 QString badFieldPayload(const QString& field);   // "参数错误：<field>"
 
 // About one stock, looked up by code or by name; an unknown one gets a short "not found" text.

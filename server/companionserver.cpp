@@ -104,18 +104,30 @@ std::optional<CompanionReply> Companion::answer(const CompanionRequest& r)
         return page(companion::stockPage(d->world, field(QStringLiteral("name")), d->clock()));
     if (path == QLatin1String("/gpcgad.html"))
         return page(companion::adPage(d->baseUrl()));
-    if (path == QLatin1String("/gpreadall.asp"))
-        return framed(companion::onlinePayload(d->online.count(r.received)));
+    // Pages read from the store answer 503 while it cannot be read, rather than an empty answer.
+    auto busy = [&framed] { return framed(companion::kServerBusy, 503); };
+    bool read = false;
+    if (path == QLatin1String("/gpreadall.asp")) {
+        const int count = d->online.count(r.received, &read);
+        return read ? framed(companion::onlinePayload(count)) : busy();
+    }
     if (path == QLatin1String("/gpall.asp"))
         return framed(companion::kAllPayload);
     if (d->options.showNumbers && path == QLatin1String("/gpshow.asp")) {
         const QString sn = field(QStringLiteral("sn"));
-        return page(isPhoneNumber(sn) ? companion::showPage(sn, d->store.config(sn)) : companion::badNumberPage(sn));
+        if (!isPhoneNumber(sn))
+            return page(companion::badNumberPage(sn));
+        const MirroredConfig config = d->store.config(sn, &read);
+        return read ? page(companion::showPage(sn, config)) : page(companion::kServerBusy, 503);
     }
-    if (path == QLatin1String("/gpjgshow.asp"))
-        return framed(recommend::showPayload(d->store.recommendations(recommend::kShownPosts)));
-    if (path == QLatin1String("/jg.asp"))
-        return page(recommend::boardPage(d->store.recommendations(-1)));
+    if (path == QLatin1String("/gpjgshow.asp")) {
+        const auto posts = d->store.recommendations(recommend::kShownPosts, &read);
+        return read ? framed(recommend::showPayload(posts)) : busy();
+    }
+    if (path == QLatin1String("/jg.asp")) {
+        const auto posts = d->store.recommendations(-1, &read);
+        return read ? page(recommend::boardPage(posts)) : page(companion::kServerBusy, 503);
+    }
     if (path == QLatin1String("/gpjg.asp")) {
         const FormReply reply = recommend::answerPost(d->store, r.address, d->clock(), field, d->options.postsPerDay);
         return framed(reply.payload, reply.status);

@@ -3,32 +3,11 @@
 #include "companion.h"
 #include "store.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace server {
 
 namespace {
-
-// What the whole of a mirrored row's field may hold; fields not listed (null) take any text, names
-// included. Each form is compiled once.
-const QRegularExpression* patternOf(const QString& field)
-{
-    static const QRegularExpression switches(QStringLiteral("\\A[01]{4}\\z"));   // four on/off switches
-    // digit counts, empty while that switch is off
-    static const QRegularExpression counts(QStringLiteral("\\A[0-9]*\\z"));
-    static const QRegularExpression percentage(QStringLiteral("\\A(?:[-+]?[0-9]*\\.?[0-9]+)?\\z"));
-    static const QRegularExpression minutes(QStringLiteral("\\A[0-9]+\\z"));   // minutes between broadcasts
-    if (field == QLatin1String("zh"))
-        return &switches;
-    if (field == QLatin1String("ddcj") || field == QLatin1String("ddmm"))
-        return &counts;
-    if (field == QLatin1String("zdf"))
-        return &percentage;
-    if (field == QLatin1String("sjjg"))
-        return &minutes;
-    return nullptr;
-}
 
 // "/gpdel2.asp" gives 2 for prefix "/gpdel"; 0 when the path is not of that form.
 int tableNumber(const QString& path, QLatin1String prefix)
@@ -41,17 +20,17 @@ int tableNumber(const QString& path, QLatin1String prefix)
     return middle[0].unicode() - '0';
 }
 
+// A write the store could not make (the database is away) is worth trying again later.
 FormReply stored(bool ok, const QString& payload)
 {
-    return ok ? FormReply{payload, 200} : FormReply{companion::kServerBusy, 500};
+    return ok ? FormReply{payload, 200} : FormReply{companion::kServerBusy, 503};
 }
 
 } // namespace
 
 bool isPhoneNumber(const QString& sn)
 {
-    static const QRegularExpression phoneNumber(QStringLiteral("\\A[0-9]{11}\\z"));
-    return phoneNumber.match(sn).hasMatch();
+    return CompanionStore::acceptsValue(QStringLiteral("sn"), sn);
 }
 
 std::optional<FormReply> answerForm(CompanionStore& store, const QString& path,
@@ -79,7 +58,7 @@ std::optional<FormReply> answerForm(CompanionStore& store, const QString& path,
     }
     if (setSwitch) {
         const QString ycf = field(QStringLiteral("ycf"));
-        if (ycf != QLatin1String("1") && ycf != QLatin1String("0"))
+        if (!CompanionStore::acceptsValue(QStringLiteral("ycf"), ycf))
             return FormReply{companion::badFieldPayload(QStringLiteral("ycf")), 200};
         return stored(store.setSwitch(sn, ycf), companion::kSwitchSet);
     }
@@ -87,14 +66,17 @@ std::optional<FormReply> answerForm(CompanionStore& store, const QString& path,
         return stored(store.clearRows(deleteFrom, sn), companion::kRowsDeleted);
 
     QStringList values;
-    for (const QString& name : CompanionStore::tableFields(addTo)) {
-        const QString value = field(name);
-        const QRegularExpression* pattern = patternOf(name);
-        if (pattern && !pattern->match(value).hasMatch())
-            return FormReply{companion::badFieldPayload(name), 200};
-        values << value;
+    for (const QString& name : CompanionStore::tableFields(addTo))
+        values << field(name);
+    // The store checks every value (and the row cap) in the transaction that adds the row.
+    QString badField;
+    switch (store.appendRow(addTo, sn, values, &badField)) {
+    case CompanionStore::RowAdd::Added: return FormReply{companion::kRowAdded, 200};
+    case CompanionStore::RowAdd::TableFull: return FormReply{companion::kTableFull, 200};
+    case CompanionStore::RowAdd::Refused: return FormReply{companion::badFieldPayload(badField), 200};
+    case CompanionStore::RowAdd::Failed: break;
     }
-    return stored(store.addRow(addTo, sn, values), companion::kRowAdded);
+    return stored(false, {});
 }
 
 } // namespace server

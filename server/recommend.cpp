@@ -5,19 +5,12 @@
 
 #include "core/calendar.h"
 
-#include <QRegularExpression>
 
 namespace server::recommend {
 
 using namespace feed;
 
 namespace {
-
-bool isCode(const QString& code)
-{
-    static const QRegularExpression sixDigits(QStringLiteral("\\A[0-9]{6}\\z"));
-    return sixDigits.match(code).hasMatch();
-}
 
 QDateTime postedAt(const StoredRecommendation& r)
 {
@@ -83,24 +76,27 @@ FormReply answerPost(CompanionStore& store, const QString& address, const QDateT
     const QString code = field(QStringLiteral("gpdm"));
     const QString name = field(QStringLiteral("gpmc"));
     const QString reason = field(QStringLiteral("tjly"));
-    if (!isCode(code))
+    if (!CompanionStore::acceptsValue(QStringLiteral("gpdm"), code))
         return {companion::badFieldPayload(QStringLiteral("gpdm")), 200};
-    if (name.trimmed().isEmpty() || name.size() > 20)
+    if (name.trimmed().isEmpty() || !CompanionStore::acceptsValue(QStringLiteral("gpmc"), name))
         return {companion::badFieldPayload(QStringLiteral("gpmc")), 200};
-    if (reason.trimmed().isEmpty() || reason.size() > kMaxReasonLength)
+    if (reason.trimmed().isEmpty() || !CompanionStore::acceptsValue(QStringLiteral("tjly"), reason))
         return {companion::badFieldPayload(QStringLiteral("tjly")), 200};
     const StoredRecommendation post{address, code, name, reason, now.toMSecsSinceEpoch()};
     switch (store.addRecommendation(post, app::dateText(now.date()), perDay)) {
     case CompanionStore::Post::Added: return {kPostAccepted, 200};
     case CompanionStore::Post::OverLimit: return {overLimit(perDay), 200};
+    case CompanionStore::Post::Refused: return {companion::badFieldPayload(QStringLiteral("tjly")), 200};
     case CompanionStore::Post::Failed: break;
     }
-    return {companion::kServerBusy, 500};
+    // The database is away: worth trying again later.
+    return {companion::kServerBusy, 503};
 }
 
 void seedBoard(CompanionStore& store, const Market& market, const QDateTime& now)
 {
-    if (store.recommendationCount() > 0)
+    bool ok = false;
+    if (store.recommendationCount(&ok) > 0 || !ok)
         return;
     const QStringList codes = market.codes();
     if (codes.isEmpty())

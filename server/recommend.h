@@ -22,7 +22,7 @@ namespace recommend {
 
 inline constexpr int kShownPosts = 20;     // records in one /gpjgshow.asp reply
 inline constexpr int kPostsPerDay = 2;     // posts one address may make in a day
-inline constexpr int kMaxReasonLength = 60;
+inline constexpr int kMaxReasonLength = CompanionStore::kMaxReasonLength;
 inline const QString kPostAccepted = QStringLiteral("荐股成功");
 inline const QString kOverLimit = QStringLiteral("今日荐股次数超过2次");
 
@@ -39,9 +39,10 @@ QString showPayload(const QList<StoredRecommendation>& posts);
 // /jg.asp: every post as an HTML table, newest first.
 QString boardPage(const QList<StoredRecommendation>& posts);
 
-// /gpjg.asp: checks the fields as the client's form sends them (gpdm six digits, gpmc a name,
-// tjly a reason of at most 60 characters, not blank), then stores the post. A refused field gets a
-// reply that says which, holding neither "超过" nor "成功".
+// /gpjg.asp: checks the fields as the client's form sends them (gpdm six digits, gpmc a name of at
+// most 20 characters, tjly a reason of at most 60, neither blank, all text GBK can hold without
+// control characters), then stores the post. A refused field gets a reply that says which, holding
+// neither "超过" nor "成功"; a store that cannot be reached, kServerBusy with status 503.
 // `perDay` is the operator's limit; the refusal names it.
 FormReply answerPost(CompanionStore& store, const QString& address, const QDateTime& now,
                      const std::function<QString(const QString&)>& field, int perDay = kPostsPerDay);

@@ -130,9 +130,9 @@ void OnlineCounter::seen(const QHostAddress& address, const QDateTime& when)
     store_.clientSeen(plainAddress(address).toString(), when.toMSecsSinceEpoch());
 }
 
-int OnlineCounter::count(const QDateTime& now)
+int OnlineCounter::count(const QDateTime& now, bool* ok)
 {
-    return store_.clientsSince(now.addSecs(-windowSecs_).toMSecsSinceEpoch());
+    return store_.clientsSince(now.addSecs(-windowSecs_).toMSecsSinceEpoch(), ok);
 }
 
 } // namespace server

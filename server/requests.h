@@ -49,8 +49,9 @@ class OnlineCounter {
 public:
     explicit OnlineCounter(CompanionStore& store, qint64 windowSecs = 600) : store_(store), windowSecs_(windowSecs) {}
     void seen(const QHostAddress& address, const QDateTime& when);
-    // Clients last seen at or after now - window; older ones are forgotten.
-    int count(const QDateTime& now);
+    // Clients last seen at or after now - window; older ones are forgotten. *ok is false (and the
+    // count 0) when the store could not be read.
+    int count(const QDateTime& now, bool* ok = nullptr);
 
 private:
     CompanionStore& store_;

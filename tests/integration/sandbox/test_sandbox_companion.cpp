@@ -285,7 +285,7 @@ private Q_SLOTS:
     {
         Sandbox box(options());
         QVERIFY(box.start());
-        const QStringList names{"平安'); drop table open_close_alerts;--", "\"双引号\"银行", "招商&银行=100%+",
+        const QStringList names{"平安');drop table x;--", "\"双引号\"银行", "招商&银行=100%+",
                                 "<b>万科</b> \\ 'A'"};
         Rows t1, t2, t3;
         for (int i = 0; i < names.size(); ++i) {
