@@ -20,7 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The SQLite driver is a plug-in the alert database needs; the others are what the windows and
 # the TV viewer use when present (Wayland sessions without XWayland, Chinese fonts, stream playback).
+# The PostgreSQL driver is what huilan-server needs for a group's database.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql, postgresql, nginx")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "qt6-wayland, fonts-wqy-microhei | fonts-noto-cjk, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${HUILAN_HOMEPAGE}")

@@ -232,8 +232,9 @@ phone::PhoneService::Hooks Companion::Impl::phoneHooks()
     };
     h.settle = [this](const QString& key, const QString& channel, bool sent) { store.settleAlert(key, channel, sent); };
     h.pending = [this](qint64 sinceMs) {
+        // Taken, so another instance resuming at the same time never sends them too.
         QList<phone::Claim> out;
-        for (const OutboxAlert& a : store.pendingAlerts(sinceMs))
+        for (const OutboxAlert& a : store.takePending(sinceMs))
             out.append({a.key, a.channel, a.sn, a.title, a.body, a.claimedMsecs});
         return out;
     };
@@ -243,6 +244,7 @@ phone::PhoneService::Hooks Companion::Impl::phoneHooks()
                                                                  : QStringLiteral("retry");
         store.recordAttempt(a.number, a.channel, a.key, a.time.toMSecsSinceEpoch(), outcome, a.code);
     };
+    h.lead = [this] { return store.tryLead(QStringLiteral("phone-alerts")); };
     return h;
 }
 

@@ -28,7 +28,9 @@ void PhoneService::setBases(const QHash<QString, QString>& bases)
 
 void PhoneService::start(int ms)
 {
-    resume();
+    leading_ = !hooks_.lead || hooks_.lead();
+    if (leading_)
+        resume();
     timer_.start(ms);
 }
 
@@ -90,6 +92,16 @@ void PhoneService::tick()
 {
     if (busy_)
         return;   // the last tick's quotes have not come yet
+    if (hooks_.lead) {
+        // Another instance decides while it leads; taking over, first send what it claimed
+        // and could not finish.
+        const bool was = leading_;
+        leading_ = hooks_.lead();
+        if (!leading_)
+            return;
+        if (!was)
+            resume();
+    }
     // Only numbers somebody bound a channel to: deciding for the others would send nothing.
     QStringList numbers;
     for (const QString& n : hooks_.numbers())

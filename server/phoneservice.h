@@ -59,6 +59,9 @@ public:
         std::function<void(const QString& key, const QString& channel, bool sent)> settle;
         std::function<QList<Claim>(qint64 sinceMs)> pending;
         std::function<void(const Attempt&)> record;
+        // Whether this process may decide and send now: with several instances on one database
+        // only one does (optional: alone, it always may).
+        std::function<bool()> lead;
     };
 
     explicit PhoneService(Hooks hooks, QObject* parent = nullptr);
@@ -107,6 +110,7 @@ private:
     notify::SmtpSender smtp_;
     QTimer timer_;
     bool busy_ = false;                                      // a batch of quotes is awaited
+    bool leading_ = true;                                    // this process decides and sends
     qint64 lastTickMs_ = 0;
     std::map<QString, std::unique_ptr<NumberWatch>> watches_;
     QHash<QString, MirroredTables> seenTables_;              // what each watch was built from
