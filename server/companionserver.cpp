@@ -21,12 +21,43 @@ constexpr char kGbkHtml[] = "text/html; charset=gbk";
 // The author's QQ number on the author's page: the one the application names by default.
 constexpr QLatin1String kAuthorContact("10000");
 
+// Every request counts its client as seen, but writing that down on every request would make each
+// page a database write. A client already written down is written again only after this long: the
+// online count looks ten minutes back, so a minute more or less of last-seen time changes nothing.
+constexpr qint64 kSeenRewriteMs = 60 * 1000;
+// Clients remembered as written down, at most; past that the memory starts afresh.
+constexpr qsizetype kSeenRemembered = 100000;
+// The board and the online count are asked for by every user every half minute. Each process
+// keeps the page it last read for this long, so a burst of users costs one read; a post made
+// through this process shows at once, one made through another instance within this time.
+constexpr qint64 kPageKeptMs = 1000;
+
+qint64 realMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+// A page read from the store, kept for kPageKeptMs.
+struct Kept {
+    std::optional<CompanionReply> reply;
+    qint64 readMs = 0;
+    const CompanionReply* fresh() const { return reply && realMs() - readMs < kPageKeptMs ? &*reply : nullptr; }
+    CompanionReply keep(CompanionReply r)
+    {
+        if (r.status == 200) {
+            reply = r;
+            readMs = realMs();
+        }
+        return r;
+    }
+};
+
 } // namespace
 
 struct Companion::Impl {
     Impl(CompanionOptions o, feed::MarketFeed& f, feed::Market& w, std::function<QDateTime()> c,
          std::function<QString()> b)
-        : options(std::move(o)), feed(f), world(w), clock(std::move(c)), baseUrl(std::move(b)), online(store)
+        : options(std::move(o)), feed(f), world(w), clock(std::move(c)), baseUrl(std::move(b)), onlineCount(store)
     {
     }
 
@@ -39,9 +70,12 @@ struct Companion::Impl {
     std::function<QString()> baseUrl;
     CompanionSites sites;
     CompanionStore store;
-    OnlineCounter online;
+    OnlineCounter onlineCount;
     std::unique_ptr<phone::PhoneService> phone;
     QStringList channelProblems;
+    Kept board;    // /gpjgshow.asp
+    Kept online;   // /gpreadall.asp
+    QHash<QString, qint64> seenWritten;   // client address -> when last written down (real time)
 };
 
 Companion::Companion(CompanionOptions options, feed::MarketFeed& feed, feed::Market& world,
@@ -108,8 +142,10 @@ std::optional<CompanionReply> Companion::answer(const CompanionRequest& r)
     auto busy = [&framed] { return framed(companion::kServerBusy, 503); };
     bool read = false;
     if (path == QLatin1String("/gpreadall.asp")) {
-        const int count = d->online.count(r.received, &read);
-        return read ? framed(companion::onlinePayload(count)) : busy();
+        if (const CompanionReply* kept = d->online.fresh())
+            return *kept;
+        const int count = d->onlineCount.count(r.received, &read);
+        return d->online.keep(read ? framed(companion::onlinePayload(count)) : busy());
     }
     if (path == QLatin1String("/gpall.asp"))
         return framed(companion::kAllPayload);
@@ -121,8 +157,10 @@ std::optional<CompanionReply> Companion::answer(const CompanionRequest& r)
         return read ? page(companion::showPage(sn, config)) : page(companion::kServerBusy, 503);
     }
     if (path == QLatin1String("/gpjgshow.asp")) {
+        if (const CompanionReply* kept = d->board.fresh())
+            return *kept;
         const auto posts = d->store.recommendations(recommend::kShownPosts, &read);
-        return read ? framed(recommend::showPayload(posts)) : busy();
+        return d->board.keep(read ? framed(recommend::showPayload(posts)) : busy());
     }
     if (path == QLatin1String("/jg.asp")) {
         const auto posts = d->store.recommendations(-1, &read);
@@ -130,6 +168,7 @@ std::optional<CompanionReply> Companion::answer(const CompanionRequest& r)
     }
     if (path == QLatin1String("/gpjg.asp")) {
         const FormReply reply = recommend::answerPost(d->store, r.address, d->clock(), field, d->options.postsPerDay);
+        d->board.reply.reset();   // this process shows its own post at once
         return framed(reply.payload, reply.status);
     }
     if (const auto reply = answerForm(d->store, path, field))
@@ -145,7 +184,18 @@ std::optional<CompanionReply> Companion::answer(const CompanionRequest& r)
 
 void Companion::seen(const QHostAddress& address, const QDateTime& when)
 {
-    d->online.seen(address, when);
+    const QString key = address.toString();
+    const qint64 ms = when.toMSecsSinceEpoch();
+    const auto it = d->seenWritten.constFind(key);
+    const bool known = it != d->seenWritten.constEnd();
+    if (known && ms >= *it && ms - *it < kSeenRewriteMs)
+        return;
+    if (d->seenWritten.size() >= kSeenRemembered)
+        d->seenWritten.clear();
+    d->onlineCount.seen(address, when);
+    d->seenWritten.insert(key, ms);
+    if (!known)
+        d->online.reply.reset();   // a client new to this process counts at once
 }
 
 CompanionStore& Companion::store()
