@@ -1,6 +1,11 @@
 // The huilan-server executable over loopback: its companion pages are the sandbox's, what it does
 // not serve it refuses, `show` tells the operator what a number holds, workers share its port and
 // end with it, SIGHUP rereads the channels file, and its command line refuses bad values.
+#include "companion.h"
+#include "pgcluster.h"
+#include "recommend.h"
+
+#include "net/codecs.h"
 #include "sandbox.h"
 #include "store.h"
 
@@ -417,6 +422,51 @@ private Q_SLOTS:
         QVERIFY(!out.contains("--worker ") && !out.contains("--listen-fd"));
         QCOMPARE(run({"--version"}, &out), 0);
         QVERIFY(QRegularExpression(QStringLiteral("^huilan-server \\d+\\.\\d+\\.\\d+\n$")).match(QString::fromUtf8(out)).hasMatch());
+    }
+
+    // Two huilan-server processes on one PostgreSQL database serve as one server: a number one
+    // registered the other knows, the board's daily limit counts the posts of both, a post made
+    // through one shows on the other, and a database that stops under them turns writes into
+    // "server busy" with nothing half-written, then serves again once it is back.
+    void twoInstancesOnOnePostgreSQL()
+    {
+        PgCluster cluster;
+        const QString database = cluster.createDatabase();
+        if (database.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("no PostgreSQL cluster: %1").arg(cluster.error())));
+        QTemporaryDir dataA;
+        QTemporaryDir dataB;
+        Running a = startServer({"--data", dataA.path(), "--workers", "1", "--database", database});
+        Running b = startServer({"--data", dataB.path(), "--workers", "1", "--database", database});
+        QVERIFY(a.port && b.port);
+
+        const QByteArray added = net::toGbk(server::companion::kNumberAdded);
+        const QByteArray exists = net::toGbk(server::companion::kNumberExists);
+        QVERIFY(fetch(a.port, "POST", "/gpaddsj.asp", "sn=" + kNumber).body.contains(added));
+        QVERIFY(fetch(b.port, "POST", "/gpaddsj.asp", "sn=" + kNumber).body.contains(exists));
+
+        const QByteArray post = "gpdm=600036&gpmc=%D5%D0%C9%CC%D2%F8%D0%D0&tjly=%CE%C8%BD%A1";
+        const QByteArray accepted = net::toGbk(server::recommend::kPostAccepted);
+        QVERIFY(fetch(a.port, "POST", "/gpjg.asp", post).body.contains(accepted));
+        QVERIFY(fetch(b.port, "POST", "/gpjg.asp", post).body.contains(accepted));
+        const Reply third = fetch(a.port, "POST", "/gpjg.asp", post);
+        QVERIFY(!third.body.contains(accepted));
+        QVERIFY(third.body.contains(net::toGbk(server::recommend::overLimit(2))));
+        // Each process keeps the board it read for a second.
+        QTRY_COMPARE_WITH_TIMEOUT(fetch(b.port, "GET", "/gpjgshow.asp").body.count("$a0"), 2, 5000);
+
+        QVERIFY(cluster.stop());
+        const Reply busy = fetch(b.port, "POST", "/gpycf.asp", "sn=" + kNumber + "&ycf=1");
+        QCOMPARE(busy.status, 503);
+        QVERIFY(busy.body.contains(net::toGbk(server::companion::kServerBusy)));
+        QVERIFY(cluster.start());
+        QCOMPARE(fetch(b.port, "POST", "/gpycf.asp", "sn=" + kNumber + "&ycf=1").status, 200);
+        QByteArray out;
+        QCOMPARE(run({"show", QString::fromLatin1(kNumber), "--database", database}, &out), 0);
+        QVERIFY2(out.contains("number " + kNumber + ": registered") && out.contains("phone switch: on"), out.constData());
+        a.process->terminate();
+        b.process->terminate();
+        QVERIFY(a.process->waitForFinished(10000) && b.process->waitForFinished(10000));
     }
 };
 
