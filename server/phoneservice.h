@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QObject>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -59,6 +60,29 @@ public:
         std::function<void(const QString& key, const QString& channel, bool sent)> settle;
         std::function<QList<Claim>(qint64 sinceMs)> pending;
         std::function<void(const Attempt&)> record;
+
+        // Reads in bulk, used in place of `numbers` and `tables` when both are set: a stamp of each
+        // number's mirrored tables (numbers with the phone switch on), and the tables of the
+        // numbers whose stamp changed, all in one read.
+        std::function<QHash<QString, QString>()> stamps;
+        std::function<QHash<QString, MirroredTables>(const QStringList& numbers)> tablesOf;
+        // Channels bound on the binding page, beside the channels file's (optional): a stamp that
+        // changes with them, and all of them as number, channel name ("email" for e-mail) and value.
+        std::function<QString()> storedStamp;
+        std::function<QList<std::array<QString, 3>>()> stored;
+        // The alerts of one message on one channel are being handed to the service (true), or wait
+        // for another try (false); and, on start, drops the alerts an earlier run was handing over
+        // when it stopped, since the service may already have them.
+        std::function<void(const QStringList& keys, const QString& channel, bool sending)> sending;
+        std::function<void()> dropInterrupted;
+    };
+
+    // A number's channels: the channels file's, then the ones bound on the page that the file does
+    // not already give it (one binding per channel name, one per e-mail address).
+    struct Channels {
+        QList<notify::Binding> bindings;
+        QStringList emails;
+        bool isEmpty() const { return bindings.isEmpty() && emails.isEmpty(); }
     };
 
     explicit PhoneService(Hooks hooks, QObject* parent = nullptr);
@@ -72,6 +96,15 @@ public:
     void stop() { timer_.stop(); }
     // One tick now (the timer's work).
     void tick();
+
+    Channels channelsOf(const QString& number);
+    // Whether a binding of `channel` ("email" too) can be used: Telegram needs the file's bot
+    // token, e-mail its [smtp] section.
+    bool canUse(const QString& channel) const;
+    // Sends one message once, outside the alerts (no claim, no retry, no record): the binding
+    // page's confirmation codes.
+    void sendOnce(const notify::Binding& binding, const notify::Message& message, std::function<void(notify::Outcome)> done);
+    void sendOnceByEmail(const QString& address, const notify::Message& message, std::function<void(notify::Outcome)> done);
 
     const QList<Attempt>& attempts() const { return attempts_; }
     // Messages waiting for another try.
@@ -99,6 +132,10 @@ private:
     std::optional<PhoneMessage> claimed(const PhoneMessage& message, const QString& channel);
     void keep(const Attempt& a);
     NumberWatch& watchOf(const QString& number);
+    // The numbers to decide for this tick, their watches made or remade as their tables changed.
+    QStringList prepareWatches();
+    void refreshStored();
+    bool hasChannels(const QString& number) const;
 
     Hooks hooks_;
     notify::ChannelsFile channels_;
@@ -109,7 +146,11 @@ private:
     bool busy_ = false;                                      // a batch of quotes is awaited
     qint64 lastTickMs_ = 0;
     std::map<QString, std::unique_ptr<NumberWatch>> watches_;
-    QHash<QString, MirroredTables> seenTables_;              // what each watch was built from
+    QHash<QString, size_t> seenTables_;                      // a hash of what each watch was built from
+    QHash<QString, QString> seenStamps_;                     // the stamp each watch's tables had
+    notify::ChannelsFile stored_;                            // the channels bound on the page
+    QString storedStamp_;
+    bool storedRead_ = false;
     QList<Attempt> attempts_;
     QList<std::shared_ptr<Delivery>> retries_;
     qint64 giveUpMs_ = 30 * 60 * 1000;

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 
 namespace server {
@@ -459,6 +460,295 @@ int CompanionStore::attemptCount(const QString& sn) const
     if (!run(q, QStringLiteral("SELECT COUNT(*) FROM phone_attempts WHERE sn = ?"), {nonNull(sn)}) || !q.next())
         return 0;
     return q.value(0).toInt();
+}
+
+} // namespace server
+
+// ---- Push channels bound from the binding page, their confirmation codes, and the bulk reads the
+// ---- phone alerts' tick makes.
+
+#include <QCryptographicHash>
+#include <QSet>
+
+namespace server {
+
+namespace {
+
+const char* const kBindingSchema[] = {
+    // One channel of a number bound on the binding page; id is never reused, so a count and a sum
+    // of ids tell whether the set changed.
+    "CREATE TABLE IF NOT EXISTS phone_bindings ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT, sn TEXT NOT NULL, channel TEXT NOT NULL, value TEXT NOT NULL,"
+    " bound_at INTEGER NOT NULL, UNIQUE (sn, channel))",
+    // Confirmation codes, kept hashed; state is open, used or void. Rows stay after use, so the
+    // hourly limit counts every code sent.
+    "CREATE TABLE IF NOT EXISTS phone_codes ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT, sn TEXT NOT NULL, action TEXT NOT NULL, channel TEXT NOT NULL,"
+    " value TEXT NOT NULL, salt BLOB NOT NULL, hash BLOB NOT NULL, created_at INTEGER NOT NULL,"
+    " expires_at INTEGER NOT NULL, wrong INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS phone_codes_sn ON phone_codes (sn, created_at)",
+};
+
+} // namespace
+
+bool CompanionStore::bindingTables() const
+{
+    if (!isOpen())
+        return false;
+    if (bindingTablesFor_ == connection_)
+        return true;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    for (const char* statement : kBindingSchema)
+        if (!run(q, QString::fromLatin1(statement)))
+            return false;
+    bindingTablesFor_ = connection_;
+    return true;
+}
+
+QList<CompanionStore::PhoneBinding> CompanionStore::phoneBindings(const QString& sn) const
+{
+    QList<PhoneBinding> out;
+    if (!bindingTables())
+        return out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    const bool all = sn.isNull();
+    if (!run(q,
+             all ? QStringLiteral("SELECT sn, channel, value FROM phone_bindings ORDER BY id")
+                 : QStringLiteral("SELECT sn, channel, value FROM phone_bindings WHERE sn = ? ORDER BY id"),
+             all ? QVariantList{} : QVariantList{sn}))
+        return out;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});
+    return out;
+}
+
+QString CompanionStore::phoneBindingsStamp() const
+{
+    if (!bindingTables())
+        return QString();
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("SELECT COUNT(*), IFNULL(SUM(id), 0) FROM phone_bindings")) || !q.next())
+        return QString();
+    return q.value(0).toString() + u':' + q.value(1).toString();
+}
+
+bool CompanionStore::addPhoneBinding(const PhoneBinding& b, qint64 msecs)
+{
+    if (!bindingTables())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    return run(q,
+               QStringLiteral("INSERT INTO phone_bindings (sn, channel, value, bound_at) VALUES (?, ?, ?, ?) "
+                              "ON CONFLICT (sn, channel) DO NOTHING"),
+               {nonNull(b.sn), nonNull(b.channel), nonNull(b.value), msecs})
+           && q.numRowsAffected() > 0;
+}
+
+int CompanionStore::phoneCodesSince(const QString& sn, qint64 sinceMsecs) const
+{
+    if (!bindingTables())
+        return 0;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("SELECT COUNT(*) FROM phone_codes WHERE sn = ? AND created_at >= ?"),
+             {nonNull(sn), sinceMsecs})
+        || !q.next())
+        return 0;
+    return q.value(0).toInt();
+}
+
+bool CompanionStore::addPhoneCode(const PhoneCode& c, qint64 msecs)
+{
+    if (!bindingTables())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    Transaction tx(db);
+    QSqlQuery q(db);
+    if (!tx.isOpen() || !run(q, QStringLiteral("UPDATE phone_codes SET state = 'void' WHERE sn = ? AND state = 'open'"), {nonNull(c.sn)})
+        || !run(q,
+                QStringLiteral("INSERT INTO phone_codes (sn, action, channel, value, salt, hash, created_at, expires_at, "
+                               "wrong, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0, 'open')"),
+                {nonNull(c.sn), nonNull(c.action), nonNull(c.channel), nonNull(c.value), c.salt, c.hash, msecs,
+                 c.expiresMsecs}))
+        return false;
+    q.finish();
+    return tx.commit();
+}
+
+QByteArray CompanionStore::phoneCodeHash(const QByteArray& salt, const QString& sn, const QString& code)
+{
+    return QCryptographicHash::hash(salt + sn.toUtf8() + '|' + code.toUtf8(), QCryptographicHash::Sha256);
+}
+
+CompanionStore::CodeCheck CompanionStore::checkPhoneCode(const QString& sn, const QString& code, qint64 nowMsecs,
+                                                         int maxWrong, int* wrongLeft)
+{
+    if (!bindingTables())
+        return CodeCheck::Failed;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    // The check, the count of a wrong code and the binding are one transaction, so two answers at
+    // once cannot both use one code or both slip under the limit.
+    Transaction tx(db);
+    if (!tx.isOpen())
+        return CodeCheck::Failed;
+    QSqlQuery q(db);
+    if (!run(q,
+             QStringLiteral("SELECT id, action, channel, value, salt, hash, expires_at, wrong FROM phone_codes "
+                            "WHERE sn = ? AND state = 'open' ORDER BY id DESC LIMIT 1"),
+             {nonNull(sn)}))
+        return CodeCheck::Failed;
+    if (!q.next())
+        return CodeCheck::None;
+    const qint64 id = q.value(0).toLongLong();
+    const QString action = q.value(1).toString();
+    const QString channel = q.value(2).toString();
+    const QString value = q.value(3).toString();
+    const QByteArray salt = q.value(4).toByteArray();
+    const QByteArray hash = q.value(5).toByteArray();
+    const qint64 expires = q.value(6).toLongLong();
+    const int wrong = q.value(7).toInt();
+    q.finish();
+    auto finish = [&](const char* state) {
+        return run(q, QStringLiteral("UPDATE phone_codes SET state = ? WHERE id = ?"), {QString::fromLatin1(state), id});
+    };
+    if (nowMsecs >= expires) {
+        finish("void");
+        q.finish();
+        return tx.commit() ? CodeCheck::Spent : CodeCheck::Failed;
+    }
+    if (phoneCodeHash(salt, sn, code) != hash) {
+        const int now = wrong + 1;
+        if (!run(q, QStringLiteral("UPDATE phone_codes SET wrong = ?, state = ? WHERE id = ?"),
+                 {now, now >= maxWrong ? QStringLiteral("void") : QStringLiteral("open"), id}))
+            return CodeCheck::Failed;
+        if (wrongLeft)
+            *wrongLeft = std::max(0, maxWrong - now);
+        q.finish();
+        return tx.commit() ? (now >= maxWrong ? CodeCheck::Spent : CodeCheck::Wrong) : CodeCheck::Failed;
+    }
+    if (!finish("used"))
+        return CodeCheck::Failed;
+    if (action == QLatin1String("bind")) {
+        if (!run(q,
+                 QStringLiteral("INSERT INTO phone_bindings (sn, channel, value, bound_at) VALUES (?, ?, ?, ?) "
+                                "ON CONFLICT (sn, channel) DO UPDATE SET value = excluded.value, bound_at = excluded.bound_at"),
+                 {nonNull(sn), nonNull(channel), nonNull(value), nowMsecs}))
+            return CodeCheck::Failed;
+    } else if (!run(q, QStringLiteral("DELETE FROM phone_bindings WHERE sn = ? AND channel = ?"), {nonNull(sn), nonNull(channel)})) {
+        return CodeCheck::Failed;
+    }
+    q.finish();
+    if (!tx.commit())
+        return CodeCheck::Failed;
+    return action == QLatin1String("bind") ? CodeCheck::Bound : CodeCheck::Unbound;
+}
+
+QHash<QString, QString> CompanionStore::phoneMirrorStamps() const
+{
+    QHash<QString, QString> out;
+    if (!isOpen())
+        return out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // Row ids are never reused, so a table's count and id sum for a number change with every row
+    // added or removed; each sub-select walks the number's part of the (sn, id) index.
+    QStringList parts;
+    for (const TableInfo& t : tables())
+        parts << QStringLiteral("(SELECT COUNT(*) || ':' || IFNULL(SUM(id), 0) FROM %1 WHERE %1.sn = s.sn)")
+                     .arg(QLatin1String(t.name));
+    if (!run(q, QStringLiteral("SELECT s.sn, %1 || '/' || %2 || '/' || %3 FROM switches s "
+                               "JOIN registrations r ON r.sn = s.sn WHERE s.ycf = '1'")
+                    .arg(parts[0], parts[1], parts[2])))
+        return out;
+    out.reserve(q.size() > 0 ? q.size() : 1024);
+    while (q.next())
+        out.insert(q.value(0).toString(), q.value(1).toString());
+    return out;
+}
+
+QHash<QString, MirroredConfig> CompanionStore::mirroredConfigs(const QStringList& sns) const
+{
+    QHash<QString, MirroredConfig> out;
+    if (!isOpen() || sns.isEmpty())
+        return out;
+    out.reserve(sns.size());
+    for (const QString& sn : sns)
+        out.insert(sn, MirroredConfig{});
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    Transaction tx(db);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // Many numbers: each table read once whole, rows of other numbers skipped. A few: the table's
+    // statement prepared once and run for each.
+    const bool whole = sns.size() > 200;
+    for (int t = 0; t < kTables; ++t) {
+        const TableInfo& info = tables()[t];
+        const QString columns = info.fields.join(QStringLiteral(", "));
+        auto take = [&] {
+            while (q.next()) {
+                const auto it = out.find(q.value(0).toString());
+                if (it == out.end())
+                    continue;
+                QStringList row;
+                row.reserve(info.fields.size());
+                for (qsizetype i = 0; i < info.fields.size(); ++i)
+                    row << q.value(int(i + 1)).toString();
+                QList<QStringList>& rows = t == 0 ? it->table1 : t == 1 ? it->table2 : it->table3;
+                rows.append(std::move(row));
+            }
+        };
+        if (whole) {
+            if (run(q, QStringLiteral("SELECT sn, %1 FROM %2 ORDER BY sn, id").arg(columns, QLatin1String(info.name))))
+                take();
+            continue;
+        }
+        if (!q.prepare(QStringLiteral("SELECT sn, %1 FROM %2 WHERE sn = ? ORDER BY id").arg(columns, QLatin1String(info.name))))
+            continue;
+        for (const QString& sn : sns) {
+            q.addBindValue(sn);
+            if (q.exec())
+                take();
+        }
+    }
+    q.finish();
+    tx.commit();
+    return out;
+}
+
+bool CompanionStore::markAlerts(const QStringList& keys, const QString& channel, const QString& state)
+{
+    if (!isOpen() || keys.isEmpty())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    QVariantList values{nonNull(state), nonNull(channel)};
+    QStringList marks;
+    for (const QString& k : keys) {
+        values << nonNull(k);
+        marks << QStringLiteral("?");
+    }
+    return run(q,
+               QStringLiteral("UPDATE phone_outbox SET state = ? WHERE channel = ? AND state IN ('pending', 'sending') "
+                              "AND alert_key IN (%1)")
+                   .arg(marks.join(u',')),
+               values);
+}
+
+int CompanionStore::dropInterruptedAlerts()
+{
+    if (!isOpen())
+        return 0;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("UPDATE phone_outbox SET state = 'dropped' WHERE state = 'sending'")))
+        return 0;
+    return q.numRowsAffected();
 }
 
 } // namespace server

@@ -3,6 +3,8 @@
 // address was last seen, and the shared stock-recommendation board.
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -95,6 +97,62 @@ public:
 
 private:
     QString connection_;   // empty while closed
+
+    // ---- Push channels bound from the binding page, their confirmation codes, and the bulk reads
+    // ---- the phone alerts' tick makes. Its tables are created on first use (bindingTables()).
+public:
+    struct PhoneBinding {
+        QString sn;
+        QString channel;   // "pushplus", ..., "telegram", or "email"
+        QString value;     // as the channels file writes it after "name="
+    };
+    // A confirmation code waiting for its number: what it will do once given back.
+    struct PhoneCode {
+        qint64 id = 0;
+        QString sn;
+        QString action;   // "bind" or "unbind"
+        QString channel;
+        QString value;
+        QByteArray salt;
+        QByteArray hash;   // SHA-256 of salt, number and code
+        qint64 expiresMsecs = 0;
+        int wrong = 0;
+    };
+    enum class CodeCheck { Bound, Unbound, Wrong, Spent, None, Failed };
+
+    // Every binding made on the page, or those of one number; in the order they were made.
+    QList<PhoneBinding> phoneBindings(const QString& sn = QString()) const;
+    // Changes whenever a binding is added or removed (a count and a sum of never-reused ids).
+    QString phoneBindingsStamp() const;
+    bool addPhoneBinding(const PhoneBinding& binding, qint64 msecs);
+
+    // Codes sent to `sn` since `sinceMsecs`, spent or not (the hourly limit counts them all).
+    int phoneCodesSince(const QString& sn, qint64 sinceMsecs) const;
+    // Stores a new code for its number; any earlier open code of that number is void from then.
+    bool addPhoneCode(const PhoneCode& code, qint64 msecs);
+    // Checks `code` against the number's open code at `nowMsecs` and, when right, binds or unbinds
+    // in the same transaction. A wrong code counts; the `maxWrong`-th wrong one voids it.
+    CodeCheck checkPhoneCode(const QString& sn, const QString& code, qint64 nowMsecs, int maxWrong,
+                             int* wrongLeft = nullptr);
+    static QByteArray phoneCodeHash(const QByteArray& salt, const QString& sn, const QString& code);
+
+    // For each number registered with its phone switch on, a stamp of its three mirrored tables
+    // that changes whenever one of their rows is added or removed.
+    QHash<QString, QString> phoneMirrorStamps() const;
+    // The mirrored tables of `sns` (registered or not), read table by table rather than number by
+    // number.
+    QHash<QString, MirroredConfig> mirroredConfigs(const QStringList& sns) const;
+
+    // Outbox states around a send: the alerts of one message on one channel are being handed to
+    // the service ("sending") or are waiting for another try ("pending").
+    bool markAlerts(const QStringList& keys, const QString& channel, const QString& state);
+    // Alerts a stopped run left "sending": the service may have taken them, so they are settled as
+    // dropped rather than sent a second time. Returns how many.
+    int dropInterruptedAlerts();
+
+private:
+    bool bindingTables() const;
+    mutable QString bindingTablesFor_;   // the connection the binding tables were checked on
 };
 
 } // namespace server
