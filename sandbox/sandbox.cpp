@@ -365,7 +365,8 @@ void Sandbox::Impl::answer(const QHttpServerRequest& request, QTcpSocket* socket
 
     if (answerMarketPage(request, socket, r, path, field, t, reshape))
         return;
-    const server::CompanionRequest asked{path, field, server::plainAddress(request.remoteAddress()).toString(), r.time};
+    const server::CompanionRequest asked{path, field, server::plainAddress(request.remoteAddress()).toString(), r.time,
+                                         r.method};
     if (const auto reply = companion->answer(asked))
         return send(reply->body, reply->contentType, reply->status);
     auto sendPage = [&](const QString& page, int status = 200) { send(net::toGbk(page), kGbkHtml, status); };
