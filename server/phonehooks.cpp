@@ -58,7 +58,8 @@ PhoneService::Hooks storeHooks(CompanionStore& store)
         return on;
     };
     h.tables = [&store](const QString& sn) { return tablesFrom(store.config(sn)); };
-    h.stamps = [&store] { return store.phoneMirrorStamps(); };
+    h.stamps = [&store](const QStringList& only) { return store.phoneMirrorStamps(only); };
+    h.changes = [&store](qint64* cursor) { return store.phoneMirrorChanges(cursor); };
     h.tablesOf = [&store](const QStringList& numbers) {
         const QHash<QString, MirroredConfig> configs = store.mirroredConfigs(numbers);
         QHash<QString, MirroredTables> out;
@@ -95,6 +96,7 @@ PhoneService::Hooks storeHooks(CompanionStore& store)
         store.markAlerts(keys, channel, sending ? QStringLiteral("sending") : QStringLiteral("pending"));
     };
     h.dropInterrupted = [&store] { store.dropInterruptedAlerts(); };
+    h.transaction = [&store](const std::function<void()>& work) { store.inTransaction(work); };
     return h;
 }
 

@@ -1,8 +1,10 @@
 #include "phoneservice.h"
 
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
+#include <thread>
 
 namespace server::phone {
 
@@ -59,6 +61,7 @@ void PhoneService::resume()
         hooks_.dropInterrupted();
     if (!hooks_.pending)
         return;
+    refreshStored();
     // The alerts of one message were claimed together: one number, channel, title and moment.
     QList<QList<Claim>> messages;
     for (const Claim& c : hooks_.pending(realNow() - giveUpMs_)) {
@@ -84,7 +87,7 @@ void PhoneService::resume()
         if (first.channel.startsWith(QLatin1String("email:"))) {
             d->email = first.channel.mid(6);
         } else {
-            for (const notify::Binding& b : channelsOf(first.number).bindings)
+            for (const notify::Binding& b : channelsFor(first.number).bindings)
                 if (notify::channelName(b.channel) == first.channel)
                     d->binding = b;
             if (!d->binding) {   // the binding is gone from the file: nowhere to send it
@@ -110,13 +113,13 @@ NumberWatch& PhoneService::watchOf(const QString& number)
     return *it->second;
 }
 
-void PhoneService::refreshStored()
+bool PhoneService::refreshStored()
 {
     if (!hooks_.stored)
-        return;
+        return false;
     const QString stamp = hooks_.storedStamp ? hooks_.storedStamp() : QString();
     if (storedRead_ && hooks_.storedStamp && stamp == storedStamp_)
-        return;
+        return false;
     storedRead_ = true;
     storedStamp_ = stamp;
     stored_ = {};
@@ -129,6 +132,7 @@ void PhoneService::refreshStored()
                 stored_.bindings[number].append(*b);
         }
     }
+    return true;
 }
 
 bool PhoneService::hasChannels(const QString& n) const
@@ -140,6 +144,19 @@ bool PhoneService::hasChannels(const QString& n) const
 PhoneService::Channels PhoneService::channelsOf(const QString& number)
 {
     refreshStored();
+    return channelsFor(number);
+}
+
+void PhoneService::atOnce(const std::function<void()>& work)
+{
+    if (hooks_.transaction)
+        hooks_.transaction(work);
+    else
+        work();
+}
+
+PhoneService::Channels PhoneService::channelsFor(const QString& number) const
+{
     Channels out{channels_.bindings.value(number), channels_.emails.value(number)};
     for (const notify::Binding& b : stored_.bindings.value(number)) {
         // The file's binding of a channel wins: an alert goes out once per channel name.
@@ -179,27 +196,59 @@ void PhoneService::sendOnceByEmail(const QString& address, const notify::Message
 
 QStringList PhoneService::prepareWatches()
 {
-    refreshStored();
+    const bool channelsChanged = refreshStored();
     // Only numbers somebody bound a channel to: deciding for the others would send nothing.
-    QStringList numbers;
     if (!hooks_.stamps || !hooks_.tablesOf) {
+        QStringList numbers;
+        activeWatches_.clear();
         for (const QString& n : hooks_.numbers())
             if (hasChannels(n)) {
                 numbers << n;
-                watchOf(n);
+                activeWatches_.push_back(&watchOf(n));
             }
         return numbers;
     }
-    // In bulk: one read of every number's stamp, one read of the tables that changed.
-    const QHash<QString, QString> stamps = hooks_.stamps();
+    // In bulk: the numbers that changed since the last tick (all of them the first time), their
+    // stamps in one read, and the tables of those whose stamp moved in one more.
+    if (hooks_.changes && changeCursor_ >= 0) {
+        const QStringList changed = hooks_.changes(&changeCursor_);
+        if (changeCursor_ < 0) {
+            onStamps_ = hooks_.stamps({});
+            hooks_.changes(&changeCursor_);
+            activeDirty_ = true;
+        } else if (!changed.isEmpty()) {
+            const QHash<QString, QString> now = hooks_.stamps(changed);
+            for (const QString& n : changed) {
+                const auto it = now.constFind(n);
+                if (it == now.cend())
+                    onStamps_.remove(n);
+                else
+                    onStamps_.insert(n, *it);
+            }
+            activeDirty_ = true;
+        }
+    } else {
+        if (hooks_.changes)
+            hooks_.changes(&changeCursor_);   // from here on, changes are read as they come
+        onStamps_ = hooks_.stamps({});
+        activeDirty_ = true;
+    }
+    if (activeDirty_ || channelsChanged)
+        watchAll(onStamps_);
+    return active_;
+}
+
+void PhoneService::watchAll(const QHash<QString, QString>& stamps)
+{
+    activeDirty_ = false;
+    active_.clear();
     QStringList changed;
-    numbers.reserve(stamps.size());
     for (auto it = stamps.cbegin(); it != stamps.cend(); ++it) {
         if (!hasChannels(it.key()))
             continue;
-        numbers << it.key();
+        active_ << it.key();
         const auto seen = seenStamps_.constFind(it.key());
-        if (seen == seenStamps_.cend() || *seen != it.value())
+        if (seen == seenStamps_.cend() || *seen != it.value() || !watches_.count(it.key()))
             changed << it.key();
     }
     if (!changed.isEmpty()) {
@@ -216,8 +265,8 @@ QStringList PhoneService::prepareWatches()
         }
     }
     // Numbers switched off or left without a channel are forgotten.
-    if (watches_.size() > size_t(numbers.size())) {
-        const QSet<QString> keep(numbers.cbegin(), numbers.cend());
+    if (watches_.size() > size_t(active_.size())) {
+        const QSet<QString> keep(active_.cbegin(), active_.cend());
         for (auto it = watches_.begin(); it != watches_.end();) {
             if (keep.contains(it->first)) {
                 ++it;
@@ -228,7 +277,18 @@ QStringList PhoneService::prepareWatches()
             it = watches_.erase(it);
         }
     }
-    return numbers;
+    activeCodes_.clear();
+    activeWatches_.clear();
+    activeWatches_.reserve(active_.size());
+    QSet<QString> asked;
+    for (const QString& n : std::as_const(active_))
+        activeWatches_.push_back(watches_.at(n).get());
+    for (const NumberWatch* w : activeWatches_)
+        for (const QString& c : w->codes())
+            if (!asked.contains(c)) {
+                asked.insert(c);
+                activeCodes_ << c;
+            }
 }
 
 void PhoneService::tick()
@@ -237,38 +297,61 @@ void PhoneService::tick()
         return;   // the last tick's quotes have not come yet
     const QStringList numbers = prepareWatches();
     QStringList codes;
-    QSet<QString> asked;
-    for (const QString& n : numbers)
-        for (const QString& c : watches_.at(n)->codes())
-            if (!asked.contains(c)) {
-                asked.insert(c);
-                codes << c;
-            }
+    if (hooks_.stamps && hooks_.tablesOf) {
+        codes = activeCodes_;
+    } else {
+        QSet<QString> asked;
+        for (const QString& n : numbers)
+            for (const QString& c : watches_.at(n)->codes())
+                if (!asked.contains(c)) {
+                    asked.insert(c);
+                    codes << c;
+                }
+    }
     const qint64 now = realNow();
     const int elapsed = lastTickMs_ > 0 ? int(std::clamp<qint64>((now - lastTickMs_) / 1000, 0, 300)) : 0;
     lastTickMs_ = now;
     if (codes.isEmpty())
         return;
     busy_ = true;
-    hooks_.quotes(codes, [this, numbers, elapsed](Quotes quotes) {
+    hooks_.quotes(codes, [this, elapsed](Quotes quotes) {
         busy_ = false;
         const QDateTime at = hooks_.now();
-        for (const QString& n : numbers) {
-            const auto watch = watches_.find(n);
-            if (watch == watches_.end())
-                continue;
-            const std::optional<PhoneMessage> message = watch->second->tick(at, elapsed, quotes);
-            if (!message)
-                continue;
-            const Channels channels = channelsOf(n);
-            for (const notify::Binding& b : channels.bindings)
-                if (auto m = claimed(*message, notify::channelName(b.channel)))
-                    deliver(std::make_shared<Delivery>(Delivery{*m, b, QString(), realNow(), 0}));
-            for (const QString& address : channels.emails)
-                if (auto m = claimed(*message, QStringLiteral("email:") + address))
-                    deliver(std::make_shared<Delivery>(Delivery{*m, std::nullopt, address, realNow(), 0}));
-        }
+        // Every claim of the tick in one transaction.
+        atOnce([&] { decide(at, elapsed, quotes); });
     });
+}
+
+void PhoneService::decide(const QDateTime& at, int elapsed, const Quotes& quotes)
+{
+    // Each number's rules run on its own watch and read the quotes only, so many numbers are
+    // decided on all cores at once; what they decided is claimed and sent here, in order.
+    const size_t count = activeWatches_.size();
+    std::vector<std::optional<PhoneMessage>> messages(count);
+    auto run = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            messages[i] = activeWatches_[i]->tick(at, elapsed, quotes);
+    };
+    const size_t threads = count < 4096 ? 1 : size_t(std::clamp(QThread::idealThreadCount(), 1, 8));
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < threads; ++t)
+        helpers.emplace_back(run, count * t / threads, count * (t + 1) / threads);
+    run(0, count / threads);
+    for (std::thread& h : helpers)
+        h.join();
+
+    for (size_t i = 0; i < count; ++i) {
+        const std::optional<PhoneMessage>& message = messages[i];
+        if (!message)
+            continue;
+        const Channels channels = channelsFor(message->number);
+        for (const notify::Binding& b : channels.bindings)
+            if (auto m = claimed(*message, notify::channelName(b.channel)))
+                deliver(std::make_shared<Delivery>(Delivery{*m, b, QString(), realNow(), 0}));
+        for (const QString& address : channels.emails)
+            if (auto m = claimed(*message, QStringLiteral("email:") + address))
+                deliver(std::make_shared<Delivery>(Delivery{*m, std::nullopt, address, realNow(), 0}));
+    }
 }
 
 std::optional<PhoneMessage> PhoneService::claimed(const PhoneMessage& message, const QString& channel)
@@ -330,10 +413,12 @@ void PhoneService::outcome(const std::shared_ptr<Delivery>& d, const notify::Out
         }
     }
     a.dropped = out.result != notify::Result::Sent;
-    keep(a);
-    if (hooks_.settle)
-        for (const PhoneAlert& alert : d->message.alerts)
-            hooks_.settle(alert.key, d->channelKey(), out.result == notify::Result::Sent);
+    atOnce([&] {
+        keep(a);
+        if (hooks_.settle)
+            for (const PhoneAlert& alert : d->message.alerts)
+                hooks_.settle(alert.key, d->channelKey(), out.result == notify::Result::Sent);
+    });
 }
 
 void PhoneService::keep(const Attempt& a)

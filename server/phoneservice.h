@@ -19,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace server::phone {
 
@@ -64,7 +65,10 @@ public:
         // Reads in bulk, used in place of `numbers` and `tables` when both are set: a stamp of each
         // number's mirrored tables (numbers with the phone switch on), and the tables of the
         // numbers whose stamp changed, all in one read.
-        std::function<QHash<QString, QString>()> stamps;
+        std::function<QHash<QString, QString>(const QStringList& only)> stamps;   // empty: every number
+        // With the bulk reads: the numbers whose switch or tables changed after a cursor, which it
+        // moves on (a negative cursor is set to now and asks for a full read; see the store).
+        std::function<QStringList(qint64* cursor)> changes;
         std::function<QHash<QString, MirroredTables>(const QStringList& numbers)> tablesOf;
         // Channels bound on the binding page, beside the channels file's (optional): a stamp that
         // changes with them, and all of them as number, channel name ("email" for e-mail) and value.
@@ -75,6 +79,9 @@ public:
         // when it stopped, since the service may already have them.
         std::function<void(const QStringList& keys, const QString& channel, bool sending)> sending;
         std::function<void()> dropInterrupted;
+        // Runs its argument as one store transaction: a tick's claims, an outcome's settle and
+        // record (optional).
+        std::function<void(const std::function<void()>&)> transaction;
     };
 
     // A number's channels: the channels file's, then the ones bound on the page that the file does
@@ -134,8 +141,12 @@ private:
     NumberWatch& watchOf(const QString& number);
     // The numbers to decide for this tick, their watches made or remade as their tables changed.
     QStringList prepareWatches();
-    void refreshStored();
+    void watchAll(const QHash<QString, QString>& stamps);
+    bool refreshStored();   // true when the bound channels changed
     bool hasChannels(const QString& number) const;
+    Channels channelsFor(const QString& number) const;   // without reading the store again
+    void atOnce(const std::function<void()>& work);
+    void decide(const QDateTime& at, int elapsed, const Quotes& quotes);
 
     Hooks hooks_;
     notify::ChannelsFile channels_;
@@ -148,6 +159,12 @@ private:
     std::map<QString, std::unique_ptr<NumberWatch>> watches_;
     QHash<QString, size_t> seenTables_;                      // a hash of what each watch was built from
     QHash<QString, QString> seenStamps_;                     // the stamp each watch's tables had
+    QHash<QString, QString> onStamps_;                       // numbers with the switch on, with their stamps
+    qint64 changeCursor_ = -1;
+    bool activeDirty_ = true;
+    QStringList active_;                                     // numbers decided each tick
+    QStringList activeCodes_;                                // every code they watch
+    std::vector<NumberWatch*> activeWatches_;                // their watches, in the same order
     notify::ChannelsFile stored_;                            // the channels bound on the page
     QString storedStamp_;
     bool storedRead_ = false;

@@ -487,7 +487,31 @@ const char* const kBindingSchema[] = {
     " value TEXT NOT NULL, salt BLOB NOT NULL, hash BLOB NOT NULL, created_at INTEGER NOT NULL,"
     " expires_at INTEGER NOT NULL, wrong INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL)",
     "CREATE INDEX IF NOT EXISTS phone_codes_sn ON phone_codes (sn, created_at)",
+    // Every number whose registration, switch or mirrored rows changed, in order, so the phone
+    // alerts' tick reads only what changed since its last look. Filled by triggers, whoever writes.
+    "CREATE TABLE IF NOT EXISTS phone_mirror_log (id INTEGER PRIMARY KEY AUTOINCREMENT, sn TEXT NOT NULL)",
+    "CREATE TRIGGER IF NOT EXISTS phone_mirror_registrations AFTER INSERT ON registrations"
+    " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+    "CREATE TRIGGER IF NOT EXISTS phone_mirror_switches_in AFTER INSERT ON switches"
+    " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+    "CREATE TRIGGER IF NOT EXISTS phone_mirror_switches_up AFTER UPDATE ON switches"
+    " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+    "CREATE TRIGGER IF NOT EXISTS phone_mirror_open_close_in AFTER INSERT ON open_close_alerts"
+    " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+    "CREATE TRIGGER IF NOT EXISTS phone_mirror_open_close_out AFTER DELETE ON open_close_alerts"
+    " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (OLD.sn); END",
+    "CREATE TRIGGER IF NOT EXISTS phone_mirror_trade_in AFTER INSERT ON trade_alerts"
+    " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+    "CREATE TRIGGER IF NOT EXISTS phone_mirror_trade_out AFTER DELETE ON trade_alerts"
+    " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (OLD.sn); END",
+    "CREATE TRIGGER IF NOT EXISTS phone_mirror_broadcasts_in AFTER INSERT ON broadcasts"
+    " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+    "CREATE TRIGGER IF NOT EXISTS phone_mirror_broadcasts_out AFTER DELETE ON broadcasts"
+    " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (OLD.sn); END",
 };
+
+// The log keeps this many of the latest changes; a reader further behind reads everything again.
+constexpr qint64 kMirrorLogKept = 1000000;
 
 } // namespace
 
@@ -648,11 +672,59 @@ CompanionStore::CodeCheck CompanionStore::checkPhoneCode(const QString& sn, cons
     return action == QLatin1String("bind") ? CodeCheck::Bound : CodeCheck::Unbound;
 }
 
-QHash<QString, QString> CompanionStore::phoneMirrorStamps() const
+QStringList CompanionStore::phoneMirrorChanges(qint64* cursor)
+{
+    QStringList out;
+    if (!bindingTables())
+        return out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (*cursor < 0) {
+        if (run(q, QStringLiteral("SELECT IFNULL(MAX(id), 0) FROM phone_mirror_log")) && q.next())
+            *cursor = q.value(0).toLongLong();
+        return out;
+    }
+    // Fallen further behind than the log keeps: everything may have changed.
+    if (run(q, QStringLiteral("SELECT IFNULL(MIN(id), 0) FROM phone_mirror_log")) && q.next() && q.value(0).toLongLong() > *cursor + 1) {
+        *cursor = -1;
+        return out;
+    }
+    if (!run(q, QStringLiteral("SELECT id, sn FROM phone_mirror_log WHERE id > ? ORDER BY id"), {*cursor}))
+        return out;
+    QSet<QString> seen;
+    while (q.next()) {
+        *cursor = q.value(0).toLongLong();
+        const QString sn = q.value(1).toString();
+        if (!seen.contains(sn)) {
+            seen.insert(sn);
+            out << sn;
+        }
+    }
+    q.finish();
+    run(q, QStringLiteral("DELETE FROM phone_mirror_log WHERE id <= ?"), {*cursor - kMirrorLogKept});
+    return out;
+}
+
+QHash<QString, QString> CompanionStore::phoneMirrorStamps(const QStringList& only) const
 {
     QHash<QString, QString> out;
     if (!isOpen())
         return out;
+    if (!only.isEmpty()) {
+        // A few numbers at a time, so the statement stays under SQLite's limit of bound values.
+        for (qsizetype i = 0; i < only.size(); i += 500) {
+            const QHash<QString, QString> part = phoneMirrorStampsOf(only.mid(i, 500));
+            out.insert(part);
+        }
+        return out;
+    }
+    return phoneMirrorStampsOf({});
+}
+
+QHash<QString, QString> CompanionStore::phoneMirrorStampsOf(const QStringList& sns) const
+{
+    QHash<QString, QString> out;
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
     q.setForwardOnly(true);
@@ -662,9 +734,18 @@ QHash<QString, QString> CompanionStore::phoneMirrorStamps() const
     for (const TableInfo& t : tables())
         parts << QStringLiteral("(SELECT COUNT(*) || ':' || IFNULL(SUM(id), 0) FROM %1 WHERE %1.sn = s.sn)")
                      .arg(QLatin1String(t.name));
-    if (!run(q, QStringLiteral("SELECT s.sn, %1 || '/' || %2 || '/' || %3 FROM switches s "
-                               "JOIN registrations r ON r.sn = s.sn WHERE s.ycf = '1'")
-                    .arg(parts[0], parts[1], parts[2])))
+    QStringList marks;
+    QVariantList values;
+    for (const QString& sn : sns) {
+        marks << QStringLiteral("?");
+        values << sn;
+    }
+    const QString only = sns.isEmpty() ? QString() : QStringLiteral(" AND s.sn IN (%1)").arg(marks.join(u','));
+    if (!run(q,
+             QStringLiteral("SELECT s.sn, %1 || '/' || %2 || '/' || %3 FROM switches s "
+                            "JOIN registrations r ON r.sn = s.sn WHERE s.ycf = '1'%4")
+                 .arg(parts[0], parts[1], parts[2], only),
+             values))
         return out;
     out.reserve(q.size() > 0 ? q.size() : 1024);
     while (q.next())
@@ -749,6 +830,22 @@ int CompanionStore::dropInterruptedAlerts()
     if (!run(q, QStringLiteral("UPDATE phone_outbox SET state = 'dropped' WHERE state = 'sending'")))
         return 0;
     return q.numRowsAffected();
+}
+
+bool CompanionStore::inTransaction(const std::function<void()>& work)
+{
+    if (!isOpen())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (!db.transaction()) {   // already in one
+        work();
+        return true;
+    }
+    work();
+    if (db.commit())
+        return true;
+    db.rollback();
+    return false;
 }
 
 } // namespace server

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace server {
 
@@ -136,9 +137,13 @@ public:
                              int* wrongLeft = nullptr);
     static QByteArray phoneCodeHash(const QByteArray& salt, const QString& sn, const QString& code);
 
-    // For each number registered with its phone switch on, a stamp of its three mirrored tables
-    // that changes whenever one of their rows is added or removed.
-    QHash<QString, QString> phoneMirrorStamps() const;
+    // For each number registered with its phone switch on (of `only`, when given), a stamp of its
+    // three mirrored tables that changes whenever one of their rows is added or removed.
+    QHash<QString, QString> phoneMirrorStamps(const QStringList& only = {}) const;
+    // The numbers whose registration, switch or mirrored rows changed after `*cursor`, which moves
+    // on past them. A negative cursor is set to now, with nothing returned; it is set negative
+    // again when the changes after it are no longer all kept (read everything again then).
+    QStringList phoneMirrorChanges(qint64* cursor);
     // The mirrored tables of `sns` (registered or not), read table by table rather than number by
     // number.
     QHash<QString, MirroredConfig> mirroredConfigs(const QStringList& sns) const;
@@ -149,9 +154,13 @@ public:
     // Alerts a stopped run left "sending": the service may have taken them, so they are settled as
     // dropped rather than sent a second time. Returns how many.
     int dropInterruptedAlerts();
+    // Runs `work` as one transaction, so its many small writes cost one commit; inside another
+    // transaction it runs as part of that one.
+    bool inTransaction(const std::function<void()>& work);
 
 private:
     bool bindingTables() const;
+    QHash<QString, QString> phoneMirrorStampsOf(const QStringList& sns) const;
     mutable QString bindingTablesFor_;   // the connection the binding tables were checked on
 };
 
