@@ -94,7 +94,12 @@ public:
 
     explicit PhoneService(Hooks hooks, QObject* parent = nullptr);
 
-    void setChannels(const notify::ChannelsFile& file) { channels_ = file; }
+    // The numbers to decide are worked out again on the next tick.
+    void setChannels(const notify::ChannelsFile& file)
+    {
+        channels_ = file;
+        activeDirty_ = true;
+    }
     // Service addresses by channel name; names left out keep their real address.
     void setBases(const QHash<QString, QString>& bases);
     // Ticks every `ms` of real time (default 5 s, the program's alert tick); first sends on what an

@@ -1,6 +1,7 @@
 // The binding page on a running sandbox: users bind and unbind their own push channels with a code
 // sent over loopback to an ntfy stand-in, and the phone alerts then go out on what they bound.
 #include "binding.h"
+#include "channelsfile.h"
 #include "ntfystandin.h"
 #include "phoneservice.h"
 #include "sandbox.h"
@@ -201,6 +202,24 @@ private Q_SLOTS:
             QCOMPARE(f.confirm(kFree, first).status, 403);
         QCOMPARE(f.confirm(kFree, newest).status, 200);
         QCOMPARE(f.box->store().phoneBindings(kFree).value(0).value, QStringLiteral("t4"));
+    }
+
+    void aChannelGivenLaterIsUsedWithoutAChangeOfTheMirror()
+    {
+        Fixture f;
+        net::HttpClient client(QStringLiteral("test"));
+        const QString base = f.box->baseUrl();
+        client.post(base + "/gpaddsj.asp", {{"sn", kFree}});
+        client.post(base + "/gpycf.asp", {{"sn", kFree}, {"ycf", "1"}});
+        client.post(base + "/gpadd2.asp", {{"sn", kFree}, {"zh", "0001"}, {"ddcj", "1"}, {"ddmm", "9"}, {"zdf", "0"},
+                                           {"gpmc", QStringLiteral("招商银行")}, {"gpdm", "600036"}});
+        f.box->phoneService()->tick();   // no channel yet: not decided
+        QTest::qWait(200);
+        QVERIFY(f.ntfy.messages.isEmpty());
+        // The operator's file read again with a line for the number.
+        f.box->phoneService()->setChannels(server::notify::parseChannelsFile("[13800138000]\nntfy=later\n"));
+        f.box->phoneService()->tick();
+        QTRY_COMPARE_WITH_TIMEOUT(f.ntfy.texts(QStringLiteral("later")).size(), 1, 10000);
     }
 
     void anExpiredCodeIsSpent()
