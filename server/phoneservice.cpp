@@ -10,6 +10,7 @@ namespace server::phone {
 
 namespace {
 constexpr qint64 kLongestPause = 5 * 60 * 1000;
+constexpr int kMostInFlight = 32;
 
 qint64 realNow()
 {
@@ -91,6 +92,7 @@ void PhoneService::resume()
                 if (notify::channelName(b.channel) == first.channel)
                     d->binding = b;
             if (!d->binding) {   // the binding is gone from the file: nowhere to send it
+                ++inFlight_;   // outcome() counts it as a send that ended
                 outcome(d, {notify::Result::Permanent, QStringLiteral("no binding"), 0});
                 continue;
             }
@@ -376,6 +378,11 @@ std::optional<PhoneMessage> PhoneService::claimed(const PhoneMessage& message, c
 
 void PhoneService::deliver(std::shared_ptr<Delivery> d)
 {
+    if (inFlight_ >= kMostInFlight) {
+        queued_.push_back(std::move(d));
+        return;
+    }
+    ++inFlight_;
     ++d->tries;
     if (hooks_.sending)
         hooks_.sending(keysOf(d->message), d->channelKey(), true);
@@ -394,6 +401,17 @@ void PhoneService::deliver(std::shared_ptr<Delivery> d)
 
 void PhoneService::outcome(const std::shared_ptr<Delivery>& d, const notify::Outcome& out)
 {
+    --inFlight_;
+    if (!queued_.empty()) {
+        // The next waiting send starts once this one's outcome is kept.
+        QTimer::singleShot(0, this, [this] {
+            if (queued_.empty() || inFlight_ >= kMostInFlight)
+                return;
+            auto next = std::move(queued_.front());
+            queued_.pop_front();
+            deliver(std::move(next));
+        });
+    }
     Attempt a{QDateTime::currentDateTime(), d->message.number,
               d->binding ? notify::channelName(d->binding->channel) : QStringLiteral("email"),
               d->message.alerts.value(0).key, out.result, out.code, false};

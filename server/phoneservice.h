@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QTimer>
 #include <array>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -175,6 +176,10 @@ private:
     bool storedRead_ = false;
     QList<Attempt> attempts_;
     QList<std::shared_ptr<Delivery>> retries_;
+    // Sends under way, and those waiting for one of them to end: a few dozen at a time keep the
+    // network layer's queue short when a tick decides thousands of messages.
+    int inFlight_ = 0;
+    std::deque<std::shared_ptr<Delivery>> queued_;
     qint64 giveUpMs_ = 30 * 60 * 1000;
     qint64 firstPauseMs_ = 5000;
 };
