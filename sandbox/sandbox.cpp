@@ -322,7 +322,7 @@ void Sandbox::Impl::answer(const server::http::Responder& responder, const QHost
 
     if (answerMarketPage(responder, r, path, field, t, reshape))
         return;
-    const server::CompanionRequest asked{path, field, peer.toString(), r.time};
+    const server::CompanionRequest asked{path, field, peer.toString(), r.time, r.method};
     if (const auto reply = companion->answer(asked))
         return send(reply->body, reply->contentType, reply->status);
     auto sendPage = [&](const QString& page, int status = 200) { send(net::toGbk(page), kGbkHtml, status); };

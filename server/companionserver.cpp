@@ -1,10 +1,12 @@
 #include "companionserver.h"
 
+#include "binding.h"
 #include "channelsfile.h"
 #include "companion.h"
 #include "forms.h"
 #include "market.h"
 #include "marketfeed.h"
+#include "phonehooks.h"
 #include "phoneservice.h"
 #include "requests.h"
 
@@ -57,7 +59,8 @@ struct Kept {
 struct Companion::Impl {
     Impl(CompanionOptions o, feed::MarketFeed& f, feed::Market& w, std::function<QDateTime()> c,
          std::function<QString()> b)
-        : options(std::move(o)), feed(f), world(w), clock(std::move(c)), baseUrl(std::move(b)), onlineCount(store)
+        : options(std::move(o)), feed(f), world(w), clock(std::move(c)), baseUrl(std::move(b)), onlineCount(store),
+          bindPage(store, [this] { return phone.get(); })
     {
     }
 
@@ -76,6 +79,7 @@ struct Companion::Impl {
     Kept board;    // /gpjgshow.asp
     Kept online;   // /gpreadall.asp
     QHash<QString, qint64> seenWritten;   // client address -> when last written down (real time)
+    binding::BindingPage bindPage;
 };
 
 Companion::Companion(CompanionOptions options, feed::MarketFeed& feed, feed::Market& world,
@@ -115,6 +119,8 @@ std::optional<CompanionReply> Companion::answer(const CompanionRequest& r)
     };
     auto framed = [&page](const QString& payload, int status = 200) { return page(companion::frame(payload), status); };
 
+    if (auto reply = d->bindPage.answer(r))
+        return reply;
     if (path == QLatin1String("/gplogin.asp"))
         return framed(companion::statusPayload(d->options.status, d->baseUrl(), d->options.statusLink,
                                                d->options.waitingPage));
@@ -242,27 +248,8 @@ bool Companion::reloadChannels(QString* error)
 
 phone::PhoneService::Hooks Companion::Impl::phoneHooks()
 {
-    using phone::MirroredTables;
-    phone::PhoneService::Hooks h;
+    phone::PhoneService::Hooks h = phone::storeHooks(store);
     h.now = clock;
-    h.numbers = [this] {
-        QStringList on;
-        for (const QString& sn : store.registeredNumbers())
-            if (store.config(sn).ycf == u"1")
-                on << sn;
-        return on;
-    };
-    h.tables = [this](const QString& sn) {
-        const MirroredConfig c = store.config(sn);
-        MirroredTables t;
-        for (const QStringList& row : c.table1)   // gpmc, gpdm
-            t.openClose << row.value(1);
-        for (const QStringList& row : c.table2)   // zh, ddcj, ddmm, zdf, gpmc, gpdm
-            t.rows.append({row.value(5), row.value(4), row.value(0), row.value(1), row.value(2), row.value(3)});
-        for (const QStringList& row : c.table3)   // sjjg, gpdm, gpmc
-            t.intervals.append({row.value(1), row.value(2), row.value(0).toInt()});
-        return t;
-    };
     h.quotes = [this](const QStringList& codes, std::function<void(phone::PhoneService::Quotes)> done) {
         // Every code asked for at once, so the live market reads them in its batches; the quotes
         // go through the same line the program reads.
@@ -277,24 +264,6 @@ phone::PhoneService::Hooks Companion::Impl::phoneHooks()
                     done(*quotes);
             });
     };
-    h.claim = [this](const phone::Claim& c) {
-        return store.claimAlert({c.key, c.channel, c.number, c.title, c.text, c.claimedMs});
-    };
-    h.settle = [this](const QString& key, const QString& channel, bool sent) { store.settleAlert(key, channel, sent); };
-    h.pending = [this](qint64 sinceMs) {
-        // Taken, so another instance resuming at the same time never sends them too.
-        QList<phone::Claim> out;
-        for (const OutboxAlert& a : store.takePending(sinceMs))
-            out.append({a.key, a.channel, a.sn, a.title, a.body, a.claimedMsecs});
-        return out;
-    };
-    h.record = [this](const phone::Attempt& a) {
-        const QString outcome = a.result == notify::Result::Sent ? QStringLiteral("sent")
-                                : a.dropped                      ? QStringLiteral("dropped")
-                                                                 : QStringLiteral("retry");
-        store.recordAttempt(a.number, a.channel, a.key, a.time.toMSecsSinceEpoch(), outcome, a.code);
-    };
-    h.lead = [this] { return store.tryLead(QStringLiteral("phone-alerts")); };
     return h;
 }
 

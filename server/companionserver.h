@@ -61,6 +61,7 @@ struct CompanionRequest {
     std::function<QString(const QString& name)> field;     // a query or form field by name
     QString address;                                       // the client's, IPv4 without the v6 prefix
     QDateTime received;                                    // real time of arrival
+    QByteArray method;                                     // "GET", "POST"; empty when not said
 };
 
 struct CompanionReply {

@@ -15,9 +15,12 @@
 #include <QHash>
 #include <QObject>
 #include <QTimer>
+#include <array>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace server::phone {
 
@@ -62,11 +65,45 @@ public:
         // Whether this process may decide and send now: with several instances on one database
         // only one does (optional: alone, it always may).
         std::function<bool()> lead;
+
+        // Reads in bulk, used in place of `numbers` and `tables` when both are set: a stamp of each
+        // number's mirrored tables (numbers with the phone switch on), and the tables of the
+        // numbers whose stamp changed, all in one read.
+        std::function<QHash<QString, QString>(const QStringList& only)> stamps;   // empty: every number
+        // With the bulk reads: the numbers whose switch or tables changed after a cursor, which it
+        // moves on (a negative cursor is set to now and asks for a full read; see the store).
+        std::function<QStringList(qint64* cursor)> changes;
+        std::function<QHash<QString, MirroredTables>(const QStringList& numbers)> tablesOf;
+        // Channels bound on the binding page, beside the channels file's (optional): a stamp that
+        // changes with them, and all of them as number, channel name ("email" for e-mail) and value.
+        std::function<QString()> storedStamp;
+        std::function<QList<std::array<QString, 3>>()> stored;
+        // The alerts of one message on one channel are being handed to the service (true), or wait
+        // for another try (false); and, on start, drops the alerts an earlier run was handing over
+        // when it stopped, since the service may already have them.
+        std::function<void(const QStringList& keys, const QString& channel, bool sending)> sending;
+        std::function<void()> dropInterrupted;
+        // Runs its argument as one store transaction: a tick's claims, an outcome's settle and
+        // record (optional).
+        std::function<void(const std::function<void()>&)> transaction;
+    };
+
+    // A number's channels: the channels file's, then the ones bound on the page that the file does
+    // not already give it (one binding per channel name, one per e-mail address).
+    struct Channels {
+        QList<notify::Binding> bindings;
+        QStringList emails;
+        bool isEmpty() const { return bindings.isEmpty() && emails.isEmpty(); }
     };
 
     explicit PhoneService(Hooks hooks, QObject* parent = nullptr);
 
-    void setChannels(const notify::ChannelsFile& file) { channels_ = file; }
+    // The numbers to decide are worked out again on the next tick.
+    void setChannels(const notify::ChannelsFile& file)
+    {
+        channels_ = file;
+        activeDirty_ = true;
+    }
     // Service addresses by channel name; names left out keep their real address.
     void setBases(const QHash<QString, QString>& bases);
     // Ticks every `ms` of real time (default 5 s, the program's alert tick); first sends on what an
@@ -75,6 +112,15 @@ public:
     void stop() { timer_.stop(); }
     // One tick now (the timer's work).
     void tick();
+
+    Channels channelsOf(const QString& number);
+    // Whether a binding of `channel` ("email" too) can be used: Telegram needs the file's bot
+    // token, e-mail its [smtp] section.
+    bool canUse(const QString& channel) const;
+    // Sends one message once, outside the alerts (no claim, no retry, no record): the binding
+    // page's confirmation codes.
+    void sendOnce(const notify::Binding& binding, const notify::Message& message, std::function<void(notify::Outcome)> done);
+    void sendOnceByEmail(const QString& address, const notify::Message& message, std::function<void(notify::Outcome)> done);
 
     const QList<Attempt>& attempts() const { return attempts_; }
     // Messages waiting for another try.
@@ -102,6 +148,14 @@ private:
     std::optional<PhoneMessage> claimed(const PhoneMessage& message, const QString& channel);
     void keep(const Attempt& a);
     NumberWatch& watchOf(const QString& number);
+    // The numbers to decide for this tick, their watches made or remade as their tables changed.
+    QStringList prepareWatches();
+    void watchAll(const QHash<QString, QString>& stamps);
+    bool refreshStored();   // true when the bound channels changed
+    bool hasChannels(const QString& number) const;
+    Channels channelsFor(const QString& number) const;   // without reading the store again
+    void atOnce(const std::function<void()>& work);
+    void decide(const QDateTime& at, int elapsed, const Quotes& quotes);
 
     Hooks hooks_;
     notify::ChannelsFile channels_;
@@ -113,9 +167,23 @@ private:
     bool leading_ = true;                                    // this process decides and sends
     qint64 lastTickMs_ = 0;
     std::map<QString, std::unique_ptr<NumberWatch>> watches_;
-    QHash<QString, MirroredTables> seenTables_;              // what each watch was built from
+    QHash<QString, size_t> seenTables_;                      // a hash of what each watch was built from
+    QHash<QString, QString> seenStamps_;                     // the stamp each watch's tables had
+    QHash<QString, QString> onStamps_;                       // numbers with the switch on, with their stamps
+    qint64 changeCursor_ = -1;
+    bool activeDirty_ = true;
+    QStringList active_;                                     // numbers decided each tick
+    QStringList activeCodes_;                                // every code they watch
+    std::vector<NumberWatch*> activeWatches_;                // their watches, in the same order
+    notify::ChannelsFile stored_;                            // the channels bound on the page
+    QString storedStamp_;
+    bool storedRead_ = false;
     QList<Attempt> attempts_;
     QList<std::shared_ptr<Delivery>> retries_;
+    // Sends under way, and those waiting for one of them to end: a few dozen at a time keep the
+    // network layer's queue short when a tick decides thousands of messages.
+    int inFlight_ = 0;
+    std::deque<std::shared_ptr<Delivery>> queued_;
     qint64 giveUpMs_ = 30 * 60 * 1000;
     qint64 firstPauseMs_ = 5000;
 };

@@ -179,7 +179,7 @@ void Service::Impl::handle(const http::Request& request, http::Responder respond
 
     const QByteArray& rawQuery = request.rawQuery;
     auto field = [&](const QString& key) { return fieldValue(rawQuery, r.form, key); };
-    const CompanionRequest asked{r.path.toLower(), field, client.toString(), r.time};
+    const CompanionRequest asked{r.path.toLower(), field, client.toString(), r.time, r.method};
     const std::optional<CompanionReply> reply = companion->answer(asked);
     requestBase.clear();
     if (!reply)

@@ -12,6 +12,7 @@
 #include <QUrlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 
 namespace server {
@@ -125,8 +126,56 @@ const QList<QList<const char*>> kUpgrades{
         "ALTER TABLE phone_outbox ADD COLUMN seq BIGINT NOT NULL DEFAULT 0",
         "CREATE INDEX phone_outbox_seq ON phone_outbox (seq)",
     },
+    // 2 to 3: push channels bound on the binding page, their confirmation codes, and the log of
+    // numbers whose mirror changed, which the phone alerts' tick reads instead of every number.
+    // A statement starting "sqlite:" or "postgresql:" is for that database only.
+    {
+        // id is never reused, so a count and a sum of ids tell whether the set changed.
+        "CREATE TABLE phone_bindings ({id}, sn TEXT NOT NULL, channel TEXT NOT NULL, value TEXT NOT NULL,"
+        " bound_at BIGINT NOT NULL, UNIQUE (sn, channel))",
+        // Confirmation codes, kept hashed; state is open, used or void. Rows stay after use, so the
+        // hourly limit counts every code sent.
+        "CREATE TABLE phone_codes ({id}, sn TEXT NOT NULL, action TEXT NOT NULL, channel TEXT NOT NULL,"
+        " value TEXT NOT NULL, salt {blob} NOT NULL, hash {blob} NOT NULL, created_at BIGINT NOT NULL,"
+        " expires_at BIGINT NOT NULL, wrong INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL)",
+        "CREATE INDEX phone_codes_sn ON phone_codes (sn, created_at)",
+        // Filled by triggers, whoever writes: every number whose registration, switch or mirrored
+        // rows changed, in order.
+        "CREATE TABLE phone_mirror_log ({id}, sn TEXT NOT NULL)",
+        "sqlite:CREATE TRIGGER phone_mirror_registrations AFTER INSERT ON registrations"
+        " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+        "sqlite:CREATE TRIGGER phone_mirror_switches_in AFTER INSERT ON switches"
+        " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+        "sqlite:CREATE TRIGGER phone_mirror_switches_up AFTER UPDATE ON switches"
+        " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+        "sqlite:CREATE TRIGGER phone_mirror_open_close_in AFTER INSERT ON open_close_alerts"
+        " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+        "sqlite:CREATE TRIGGER phone_mirror_open_close_out AFTER DELETE ON open_close_alerts"
+        " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (OLD.sn); END",
+        "sqlite:CREATE TRIGGER phone_mirror_trade_in AFTER INSERT ON trade_alerts"
+        " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+        "sqlite:CREATE TRIGGER phone_mirror_trade_out AFTER DELETE ON trade_alerts"
+        " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (OLD.sn); END",
+        "sqlite:CREATE TRIGGER phone_mirror_broadcasts_in AFTER INSERT ON broadcasts"
+        " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END",
+        "sqlite:CREATE TRIGGER phone_mirror_broadcasts_out AFTER DELETE ON broadcasts"
+        " BEGIN INSERT INTO phone_mirror_log (sn) VALUES (OLD.sn); END",
+        "postgresql:CREATE FUNCTION phone_mirror_note() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+        " IF TG_OP = 'DELETE' THEN INSERT INTO phone_mirror_log (sn) VALUES (OLD.sn);"
+        " ELSE INSERT INTO phone_mirror_log (sn) VALUES (NEW.sn); END IF; RETURN NULL; END $$",
+        "postgresql:CREATE TRIGGER phone_mirror_registrations AFTER INSERT ON registrations"
+        " FOR EACH ROW EXECUTE FUNCTION phone_mirror_note()",
+        "postgresql:CREATE TRIGGER phone_mirror_switches AFTER INSERT OR UPDATE ON switches"
+        " FOR EACH ROW EXECUTE FUNCTION phone_mirror_note()",
+        "postgresql:CREATE TRIGGER phone_mirror_open_close AFTER INSERT OR DELETE ON open_close_alerts"
+        " FOR EACH ROW EXECUTE FUNCTION phone_mirror_note()",
+        "postgresql:CREATE TRIGGER phone_mirror_trade AFTER INSERT OR DELETE ON trade_alerts"
+        " FOR EACH ROW EXECUTE FUNCTION phone_mirror_note()",
+        "postgresql:CREATE TRIGGER phone_mirror_broadcasts AFTER INSERT OR DELETE ON broadcasts"
+        " FOR EACH ROW EXECUTE FUNCTION phone_mirror_note()",
+    },
 };
-static_assert(CompanionStore::kSchemaVersion == 2, "kUpgrades must lead up to kSchemaVersion");
+static_assert(CompanionStore::kSchemaVersion == 3, "kUpgrades must lead up to kSchemaVersion");
 
 // Where a database is and how to reach it.
 struct Target {
@@ -170,9 +219,19 @@ Target parseTarget(const QString& database, QString* problem)
     return t;
 }
 
+// The statement as `backend` takes it; empty when it is for the other database only.
 QString statementFor(const char* sql, CompanionStore::Backend backend)
 {
     QString s = QString::fromLatin1(sql);
+    const bool postgres = backend == CompanionStore::Backend::PostgreSQL;
+    for (const auto& [prefix, forPostgres] : {std::pair{QLatin1String("sqlite:"), false}, std::pair{QLatin1String("postgresql:"), true}}) {
+        if (s.startsWith(prefix)) {
+            if (postgres != forPostgres)
+                return {};
+            s.remove(0, prefix.size());
+        }
+    }
+    s.replace(QLatin1String("{blob}"), postgres ? QLatin1String("BYTEA") : QLatin1String("BLOB"));
     s.replace(QLatin1String("{id}"), backend == CompanionStore::Backend::PostgreSQL
                                          ? QLatin1String("id BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY")
                                          : QLatin1String("id INTEGER PRIMARY KEY AUTOINCREMENT"));
@@ -349,13 +408,17 @@ bool CompanionStore::connectNow(QString* error) const
                                   .arg(kSchemaVersion);
                 else if (version < kSchemaVersion) {
                     for (int v = version; v < kSchemaVersion && problem.isEmpty(); ++v)
-                        for (const char* statement : kUpgrades[v])
-                            if (!run(q, statementFor(statement, target.backend))) {
+                        for (const char* statement : kUpgrades[v]) {
+                            const QString sql = statementFor(statement, target.backend);
+                            if (sql.isEmpty())
+                                continue;
+                            if (!run(q, sql)) {
                                 problem = QStringLiteral("cannot upgrade the tables to version %1: %2")
                                               .arg(v + 1)
                                               .arg(q.lastError().text());
                                 break;
                             }
+                        }
                     if (problem.isEmpty()
                         && !run(q,
                                 "INSERT INTO schema_version (id, version) VALUES (1, ?) "
@@ -443,6 +506,20 @@ bool CompanionStore::ensureConnected() const
 
 bool CompanionStore::transact(bool write, const std::function<Step(QSqlQuery&)>& work) const
 {
+    if (depth_ > 0) {
+        // Inside inTransaction(): a savepoint, so this call's rollback undoes its own writes only
+        // and the outer transaction commits the rest.
+        QSqlQuery q(QSqlDatabase::database(connection_, false));
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("SAVEPOINT nested")))
+            return false;
+        const Step step = work(q);
+        q.finish();
+        if (step != Step::Commit)
+            q.exec(QStringLiteral("ROLLBACK TO SAVEPOINT nested"));
+        q.exec(QStringLiteral("RELEASE SAVEPOINT nested"));
+        return step != Step::Fail;
+    }
     // A connection found broken when the transaction begins has done nothing yet: connect again
     // and go on once.
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -872,6 +949,386 @@ QList<CompanionStore::Attempt> CompanionStore::attempts(const QString& sn, int l
         return Step::Commit;
     });
     return out;
+}
+
+} // namespace server
+
+// ---- Push channels bound from the binding page, their confirmation codes, and the bulk reads the
+// ---- phone alerts' tick makes.
+
+#include <QCryptographicHash>
+#include <QSet>
+
+namespace server {
+
+namespace {
+
+
+// One transaction of the binding and tick methods below, rolled back unless committed. Inside
+// inTransaction() (`nested`) a savepoint instead, so the outer transaction commits the rest.
+class Transaction {
+public:
+    Transaction(QSqlDatabase& db, bool nested) : db_(db), nested_(nested)
+    {
+        QSqlQuery q(db_);
+        open_ = nested_ ? q.exec(QStringLiteral("SAVEPOINT binding")) : db_.transaction();
+    }
+    ~Transaction()
+    {
+        if (!open_)
+            return;
+        if (nested_) {
+            QSqlQuery q(db_);
+            q.exec(QStringLiteral("ROLLBACK TO SAVEPOINT binding"));
+            q.exec(QStringLiteral("RELEASE SAVEPOINT binding"));
+        } else {
+            db_.rollback();
+        }
+    }
+    bool isOpen() const { return open_; }
+    bool commit()
+    {
+        if (!open_)
+            return false;
+        open_ = false;
+        if (nested_)
+            return QSqlQuery(db_).exec(QStringLiteral("RELEASE SAVEPOINT binding"));
+        if (db_.commit())
+            return true;
+        db_.rollback();
+        return false;
+    }
+
+private:
+    QSqlDatabase& db_;
+    bool nested_;
+    bool open_ = false;
+};
+
+// The log keeps this many of the latest changes; a reader further behind reads everything again.
+constexpr qint64 kMirrorLogKept = 1000000;
+
+} // namespace
+
+bool CompanionStore::bindingTables() const
+{
+    return isOpen() && ensureConnected();
+}
+
+QList<CompanionStore::PhoneBinding> CompanionStore::phoneBindings(const QString& sn) const
+{
+    QList<PhoneBinding> out;
+    if (!bindingTables())
+        return out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    const bool all = sn.isNull();
+    if (!run(q,
+             all ? QStringLiteral("SELECT sn, channel, value FROM phone_bindings ORDER BY id")
+                 : QStringLiteral("SELECT sn, channel, value FROM phone_bindings WHERE sn = ? ORDER BY id"),
+             all ? QVariantList{} : QVariantList{sn}))
+        return out;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});
+    return out;
+}
+
+QString CompanionStore::phoneBindingsStamp() const
+{
+    if (!bindingTables())
+        return QString();
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("SELECT COUNT(*), COALESCE(SUM(id), 0) FROM phone_bindings")) || !q.next())
+        return QString();
+    return q.value(0).toString() + u':' + q.value(1).toString();
+}
+
+bool CompanionStore::addPhoneBinding(const PhoneBinding& b, qint64 msecs)
+{
+    if (!bindingTables())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    return run(q,
+               QStringLiteral("INSERT INTO phone_bindings (sn, channel, value, bound_at) VALUES (?, ?, ?, ?) "
+                              "ON CONFLICT (sn, channel) DO NOTHING"),
+               {nonNull(b.sn), nonNull(b.channel), nonNull(b.value), msecs})
+           && q.numRowsAffected() > 0;
+}
+
+int CompanionStore::phoneCodesSince(const QString& sn, qint64 sinceMsecs) const
+{
+    if (!bindingTables())
+        return 0;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("SELECT COUNT(*) FROM phone_codes WHERE sn = ? AND created_at >= ?"),
+             {nonNull(sn), sinceMsecs})
+        || !q.next())
+        return 0;
+    return q.value(0).toInt();
+}
+
+bool CompanionStore::addPhoneCode(const PhoneCode& c, qint64 msecs)
+{
+    if (!bindingTables())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    Transaction tx(db, depth_ > 0);
+    QSqlQuery q(db);
+    if (!tx.isOpen() || !run(q, QStringLiteral("UPDATE phone_codes SET state = 'void' WHERE sn = ? AND state = 'open'"), {nonNull(c.sn)})
+        || !run(q,
+                QStringLiteral("INSERT INTO phone_codes (sn, action, channel, value, salt, hash, created_at, expires_at, "
+                               "wrong, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0, 'open')"),
+                {nonNull(c.sn), nonNull(c.action), nonNull(c.channel), nonNull(c.value), c.salt, c.hash, msecs,
+                 c.expiresMsecs}))
+        return false;
+    q.finish();
+    return tx.commit();
+}
+
+QByteArray CompanionStore::phoneCodeHash(const QByteArray& salt, const QString& sn, const QString& code)
+{
+    return QCryptographicHash::hash(salt + sn.toUtf8() + '|' + code.toUtf8(), QCryptographicHash::Sha256);
+}
+
+CompanionStore::CodeCheck CompanionStore::checkPhoneCode(const QString& sn, const QString& code, qint64 nowMsecs,
+                                                         int maxWrong, int* wrongLeft)
+{
+    if (!bindingTables())
+        return CodeCheck::Failed;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    // The check, the count of a wrong code and the binding are one transaction, so two answers at
+    // once cannot both use one code or both slip under the limit.
+    Transaction tx(db, depth_ > 0);
+    if (!tx.isOpen())
+        return CodeCheck::Failed;
+    QSqlQuery q(db);
+    if (!run(q,
+             QStringLiteral("SELECT id, action, channel, value, salt, hash, expires_at, wrong FROM phone_codes "
+                            "WHERE sn = ? AND state = 'open' ORDER BY id DESC LIMIT 1"),
+             {nonNull(sn)}))
+        return CodeCheck::Failed;
+    if (!q.next())
+        return CodeCheck::None;
+    const qint64 id = q.value(0).toLongLong();
+    const QString action = q.value(1).toString();
+    const QString channel = q.value(2).toString();
+    const QString value = q.value(3).toString();
+    const QByteArray salt = q.value(4).toByteArray();
+    const QByteArray hash = q.value(5).toByteArray();
+    const qint64 expires = q.value(6).toLongLong();
+    const int wrong = q.value(7).toInt();
+    q.finish();
+    auto finish = [&](const char* state) {
+        return run(q, QStringLiteral("UPDATE phone_codes SET state = ? WHERE id = ?"), {QString::fromLatin1(state), id});
+    };
+    if (nowMsecs >= expires) {
+        finish("void");
+        q.finish();
+        return tx.commit() ? CodeCheck::Spent : CodeCheck::Failed;
+    }
+    if (phoneCodeHash(salt, sn, code) != hash) {
+        const int now = wrong + 1;
+        if (!run(q, QStringLiteral("UPDATE phone_codes SET wrong = ?, state = ? WHERE id = ?"),
+                 {now, now >= maxWrong ? QStringLiteral("void") : QStringLiteral("open"), id}))
+            return CodeCheck::Failed;
+        if (wrongLeft)
+            *wrongLeft = std::max(0, maxWrong - now);
+        q.finish();
+        return tx.commit() ? (now >= maxWrong ? CodeCheck::Spent : CodeCheck::Wrong) : CodeCheck::Failed;
+    }
+    if (!finish("used"))
+        return CodeCheck::Failed;
+    if (action == QLatin1String("bind")) {
+        if (!run(q,
+                 QStringLiteral("INSERT INTO phone_bindings (sn, channel, value, bound_at) VALUES (?, ?, ?, ?) "
+                                "ON CONFLICT (sn, channel) DO UPDATE SET value = excluded.value, bound_at = excluded.bound_at"),
+                 {nonNull(sn), nonNull(channel), nonNull(value), nowMsecs}))
+            return CodeCheck::Failed;
+    } else if (!run(q, QStringLiteral("DELETE FROM phone_bindings WHERE sn = ? AND channel = ?"), {nonNull(sn), nonNull(channel)})) {
+        return CodeCheck::Failed;
+    }
+    q.finish();
+    if (!tx.commit())
+        return CodeCheck::Failed;
+    return action == QLatin1String("bind") ? CodeCheck::Bound : CodeCheck::Unbound;
+}
+
+QStringList CompanionStore::phoneMirrorChanges(qint64* cursor)
+{
+    QStringList out;
+    if (!bindingTables())
+        return out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (*cursor < 0) {
+        if (run(q, QStringLiteral("SELECT COALESCE(MAX(id), 0) FROM phone_mirror_log")) && q.next())
+            *cursor = q.value(0).toLongLong();
+        return out;
+    }
+    // Fallen further behind than the log keeps: everything may have changed.
+    if (run(q, QStringLiteral("SELECT COALESCE(MIN(id), 0) FROM phone_mirror_log")) && q.next() && q.value(0).toLongLong() > *cursor + 1) {
+        *cursor = -1;
+        return out;
+    }
+    if (!run(q, QStringLiteral("SELECT id, sn FROM phone_mirror_log WHERE id > ? ORDER BY id"), {*cursor}))
+        return out;
+    QSet<QString> seen;
+    while (q.next()) {
+        *cursor = q.value(0).toLongLong();
+        const QString sn = q.value(1).toString();
+        if (!seen.contains(sn)) {
+            seen.insert(sn);
+            out << sn;
+        }
+    }
+    q.finish();
+    run(q, QStringLiteral("DELETE FROM phone_mirror_log WHERE id <= ?"), {*cursor - kMirrorLogKept});
+    return out;
+}
+
+QHash<QString, QString> CompanionStore::phoneMirrorStamps(const QStringList& only) const
+{
+    QHash<QString, QString> out;
+    if (!isOpen())
+        return out;
+    if (!only.isEmpty()) {
+        // A few numbers at a time, so the statement stays under SQLite's limit of bound values.
+        for (qsizetype i = 0; i < only.size(); i += 500) {
+            const QHash<QString, QString> part = phoneMirrorStampsOf(only.mid(i, 500));
+            out.insert(part);
+        }
+        return out;
+    }
+    return phoneMirrorStampsOf({});
+}
+
+QHash<QString, QString> CompanionStore::phoneMirrorStampsOf(const QStringList& sns) const
+{
+    QHash<QString, QString> out;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // Row ids are never reused, so a table's count and id sum for a number change with every row
+    // added or removed; each sub-select walks the number's part of the (sn, id) index.
+    QStringList parts;
+    for (const TableInfo& t : tables())
+        parts << QStringLiteral("(SELECT COUNT(*) || ':' || COALESCE(SUM(id), 0) FROM %1 WHERE %1.sn = s.sn)")
+                     .arg(QLatin1String(t.name));
+    QStringList marks;
+    QVariantList values;
+    for (const QString& sn : sns) {
+        marks << QStringLiteral("?");
+        values << sn;
+    }
+    const QString only = sns.isEmpty() ? QString() : QStringLiteral(" AND s.sn IN (%1)").arg(marks.join(u','));
+    if (!run(q,
+             QStringLiteral("SELECT s.sn, %1 || '/' || %2 || '/' || %3 FROM switches s "
+                            "JOIN registrations r ON r.sn = s.sn WHERE s.ycf = '1'%4")
+                 .arg(parts[0], parts[1], parts[2], only),
+             values))
+        return out;
+    out.reserve(q.size() > 0 ? q.size() : 1024);
+    while (q.next())
+        out.insert(q.value(0).toString(), q.value(1).toString());
+    return out;
+}
+
+QHash<QString, MirroredConfig> CompanionStore::mirroredConfigs(const QStringList& sns) const
+{
+    QHash<QString, MirroredConfig> out;
+    if (!isOpen() || sns.isEmpty())
+        return out;
+    out.reserve(sns.size());
+    for (const QString& sn : sns)
+        out.insert(sn, MirroredConfig{});
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    Transaction tx(db, depth_ > 0);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // Many numbers: each table read once whole, rows of other numbers skipped. A few: the table's
+    // statement prepared once and run for each.
+    const bool whole = sns.size() > 200;
+    for (int t = 0; t < kTables; ++t) {
+        const TableInfo& info = tables()[t];
+        const QString columns = info.fields.join(QStringLiteral(", "));
+        auto take = [&] {
+            while (q.next()) {
+                const auto it = out.find(q.value(0).toString());
+                if (it == out.end())
+                    continue;
+                QStringList row;
+                row.reserve(info.fields.size());
+                for (qsizetype i = 0; i < info.fields.size(); ++i)
+                    row << q.value(int(i + 1)).toString();
+                QList<QStringList>& rows = t == 0 ? it->table1 : t == 1 ? it->table2 : it->table3;
+                rows.append(std::move(row));
+            }
+        };
+        if (whole) {
+            if (run(q, QStringLiteral("SELECT sn, %1 FROM %2 ORDER BY sn, id").arg(columns, QLatin1String(info.name))))
+                take();
+            continue;
+        }
+        if (!q.prepare(QStringLiteral("SELECT sn, %1 FROM %2 WHERE sn = ? ORDER BY id").arg(columns, QLatin1String(info.name))))
+            continue;
+        for (const QString& sn : sns) {
+            q.addBindValue(sn);
+            if (q.exec())
+                take();
+        }
+    }
+    q.finish();
+    tx.commit();
+    return out;
+}
+
+bool CompanionStore::markAlerts(const QStringList& keys, const QString& channel, const QString& state)
+{
+    if (!isOpen() || keys.isEmpty())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    QVariantList values{nonNull(state), nonNull(channel)};
+    QStringList marks;
+    for (const QString& k : keys) {
+        values << nonNull(k);
+        marks << QStringLiteral("?");
+    }
+    return run(q,
+               QStringLiteral("UPDATE phone_outbox SET state = ? WHERE channel = ? AND state IN ('pending', 'sending') "
+                              "AND alert_key IN (%1)")
+                   .arg(marks.join(u',')),
+               values);
+}
+
+int CompanionStore::dropInterruptedAlerts()
+{
+    if (!isOpen())
+        return 0;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("UPDATE phone_outbox SET state = 'dropped' WHERE state = 'sending'")))
+        return 0;
+    return q.numRowsAffected();
+}
+
+bool CompanionStore::inTransaction(const std::function<void()>& work)
+{
+    if (depth_ > 0) {
+        work();
+        return true;
+    }
+    return transact(true, [&](QSqlQuery&) {
+        ++depth_;
+        work();
+        --depth_;
+        return Step::Commit;
+    });
 }
 
 } // namespace server

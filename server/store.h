@@ -7,6 +7,8 @@
 // the database fails (false, Failed, or *ok set to false) and the next call connects again.
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -54,7 +56,7 @@ public:
     static constexpr int kMaxNameLength = 20;     // gpmc
     static constexpr int kMaxReasonLength = 60;   // tjly
     // The layout of the tables this program reads and writes; see the upgrades in store.cpp.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     // The form fields each table keeps, in the order mirroredConfig() returns them.
     static QStringList tableFields(int table);
@@ -155,6 +157,7 @@ private:
     mutable QString connection_;       // the Qt connection's name; empty while not connected
     mutable bool suspect_ = false;     // a call failed: check the connection before the next one
     mutable QSet<QString> leads_;      // held on the current connection
+    mutable int depth_ = 0;            // inside inTransaction(): calls use savepoints
 
 public:
     // One try to send a phone alert, as recordAttempt() kept it.
@@ -167,6 +170,69 @@ public:
     };
     // The last `limit` tries for `sn`, newest first.
     QList<Attempt> attempts(const QString& sn, int limit) const;
+
+    // ---- Push channels bound from the binding page, their confirmation codes, and the bulk reads
+    // ---- the phone alerts' tick makes (tables of schema version 3).
+public:
+    struct PhoneBinding {
+        QString sn;
+        QString channel;   // "pushplus", ..., "telegram", or "email"
+        QString value;     // as the channels file writes it after "name="
+    };
+    // A confirmation code waiting for its number: what it will do once given back.
+    struct PhoneCode {
+        qint64 id = 0;
+        QString sn;
+        QString action;   // "bind" or "unbind"
+        QString channel;
+        QString value;
+        QByteArray salt;
+        QByteArray hash;   // SHA-256 of salt, number and code
+        qint64 expiresMsecs = 0;
+        int wrong = 0;
+    };
+    enum class CodeCheck { Bound, Unbound, Wrong, Spent, None, Failed };
+
+    // Every binding made on the page, or those of one number; in the order they were made.
+    QList<PhoneBinding> phoneBindings(const QString& sn = QString()) const;
+    // Changes whenever a binding is added or removed (a count and a sum of never-reused ids).
+    QString phoneBindingsStamp() const;
+    bool addPhoneBinding(const PhoneBinding& binding, qint64 msecs);
+
+    // Codes sent to `sn` since `sinceMsecs`, spent or not (the hourly limit counts them all).
+    int phoneCodesSince(const QString& sn, qint64 sinceMsecs) const;
+    // Stores a new code for its number; any earlier open code of that number is void from then.
+    bool addPhoneCode(const PhoneCode& code, qint64 msecs);
+    // Checks `code` against the number's open code at `nowMsecs` and, when right, binds or unbinds
+    // in the same transaction. A wrong code counts; the `maxWrong`-th wrong one voids it.
+    CodeCheck checkPhoneCode(const QString& sn, const QString& code, qint64 nowMsecs, int maxWrong,
+                             int* wrongLeft = nullptr);
+    static QByteArray phoneCodeHash(const QByteArray& salt, const QString& sn, const QString& code);
+
+    // For each number registered with its phone switch on (of `only`, when given), a stamp of its
+    // three mirrored tables that changes whenever one of their rows is added or removed.
+    QHash<QString, QString> phoneMirrorStamps(const QStringList& only = {}) const;
+    // The numbers whose registration, switch or mirrored rows changed after `*cursor`, which moves
+    // on past them. A negative cursor is set to now, with nothing returned; it is set negative
+    // again when the changes after it are no longer all kept (read everything again then).
+    QStringList phoneMirrorChanges(qint64* cursor);
+    // The mirrored tables of `sns` (registered or not), read table by table rather than number by
+    // number.
+    QHash<QString, MirroredConfig> mirroredConfigs(const QStringList& sns) const;
+
+    // Outbox states around a send: the alerts of one message on one channel are being handed to
+    // the service ("sending") or are waiting for another try ("pending").
+    bool markAlerts(const QStringList& keys, const QString& channel, const QString& state);
+    // Alerts a stopped run left "sending": the service may have taken them, so they are settled as
+    // dropped rather than sent a second time. Returns how many.
+    int dropInterruptedAlerts();
+    // Runs `work` as one transaction, so its many small writes cost one commit; inside another
+    // transaction it runs as part of that one.
+    bool inTransaction(const std::function<void()>& work);
+
+private:
+    bool bindingTables() const;
+    QHash<QString, QString> phoneMirrorStampsOf(const QStringList& sns) const;
 };
 
 } // namespace server

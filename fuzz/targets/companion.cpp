@@ -61,6 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     server::Companion& companion = world->fresh();
     const QDateTime received(QDate(2026, 12, 9), QTime(10, 0));
     companion.seen(QHostAddress(QStringLiteral("127.0.0.1")), received);
-    (void)companion.answer({request.path.toLower(), field, QStringLiteral("127.0.0.1"), received});
+    (void)companion.answer({request.path.toLower(), field, QStringLiteral("127.0.0.1"), received, request.method});
     return 0;
 }
