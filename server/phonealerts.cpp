@@ -81,7 +81,16 @@ std::optional<PhoneMessage> NumberWatch::tick(const QDateTime& now, int elapsedS
         for (QStringList* states : {&lists_.LimitAlerted, &lists_.TradeAlertState, &lists_.OrderAlertState, &lists_.PercentAlertState})
             states->clear();
     }
-    for (int s = 0; s < elapsedSeconds && s < 300; ++s)
+    // The cooldowns count down a second at a time; with none running (every state armed, "-1")
+    // there is nothing to count, which is the case for most numbers on most ticks.
+    const auto cooling = [this] {
+        for (const QStringList* states : {&lists_.TradeAlertState, &lists_.OrderAlertState, &lists_.PercentAlertState})
+            for (const QString& state : *states)
+                if (state != u"-1")
+                    return true;
+        return false;
+    };
+    for (int s = 0; s < elapsedSeconds && s < 300 && cooling(); ++s)
         engine_.Timer6Timer(lists_);
     const QString day = now.date().toString(Qt::ISODate);
     QList<PhoneAlert> out;
