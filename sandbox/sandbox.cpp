@@ -147,17 +147,7 @@ QDateTime Sandbox::Impl::now() const
 
 QString Sandbox::Impl::baseUrl() const
 {
-    const QHostAddress& a = options.bind;
-    QString host;
-    if (a.isNull() || a == QHostAddress::Any || a == QHostAddress::AnyIPv4)
-        host = QStringLiteral("127.0.0.1");
-    else if (a == QHostAddress::AnyIPv6)
-        host = QStringLiteral("[::1]");
-    else if (a.protocol() == QAbstractSocket::IPv6Protocol)
-        host = QLatin1Char('[') + a.toString() + QLatin1Char(']');
-    else
-        host = a.toString();
-    return QStringLiteral("http://%1:%2").arg(host).arg(port);
+    return server::baseUrlOf(options.bind, port);
 }
 
 void Sandbox::Impl::handle(const server::http::Request& request, const server::http::Responder& responder)

@@ -125,6 +125,20 @@ QHostAddress plainAddress(const QHostAddress& address)
     return isV4 ? QHostAddress(v4) : address;
 }
 
+QString baseUrlOf(const QHostAddress& a, quint16 port)
+{
+    QString host;
+    if (a.isNull() || a == QHostAddress::Any || a == QHostAddress::AnyIPv4)
+        host = QStringLiteral("127.0.0.1");
+    else if (a == QHostAddress::AnyIPv6)
+        host = QStringLiteral("[::1]");
+    else if (a.protocol() == QAbstractSocket::IPv6Protocol)
+        host = QLatin1Char('[') + a.toString() + QLatin1Char(']');
+    else
+        host = a.toString();
+    return QStringLiteral("http://%1:%2").arg(host).arg(port);
+}
+
 void OnlineCounter::seen(const QHostAddress& address, const QDateTime& when)
 {
     store_.clientSeen(plainAddress(address).toString(), when.toMSecsSinceEpoch());

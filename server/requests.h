@@ -61,4 +61,8 @@ private:
 // IPv4 clients reaching a dual-stack socket show up as ::ffff:a.b.c.d; fold those to a.b.c.d.
 QHostAddress plainAddress(const QHostAddress& address);
 
+// "http://HOST:PORT" for a server listening on `address`: a wildcard address reads as loopback,
+// an IPv6 one in brackets.
+QString baseUrlOf(const QHostAddress& address, quint16 port);
+
 } // namespace server

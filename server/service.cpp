@@ -125,17 +125,7 @@ struct Service::Impl {
 
 QString Service::Impl::ownBase() const
 {
-    const QHostAddress a = http ? http->address() : options.common.bind;
-    QString host;
-    if (a.isNull() || a == QHostAddress::Any || a == QHostAddress::AnyIPv4)
-        host = QStringLiteral("127.0.0.1");
-    else if (a == QHostAddress::AnyIPv6)
-        host = QStringLiteral("[::1]");
-    else if (a.protocol() == QAbstractSocket::IPv6Protocol)
-        host = QLatin1Char('[') + a.toString() + QLatin1Char(']');
-    else
-        host = a.toString();
-    return QStringLiteral("http://%1:%2").arg(host).arg(http ? http->port() : options.common.port);
+    return baseUrlOf(http ? http->address() : options.common.bind, http ? http->port() : options.common.port);
 }
 
 QHostAddress Service::Impl::clientOf(const http::Request& request) const

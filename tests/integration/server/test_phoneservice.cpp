@@ -1,7 +1,7 @@
 // Phone alerts end to end on loopback: the service's tick decides a number's alerts from one batch
 // of quotes and hands each message to a stand-in push service, trying again what is transient.
+#include "ntfystandin.h"
 #include "phoneservice.h"
-#include "http.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,26 +11,6 @@ using namespace server::phone;
 using server::notify::Result;
 
 namespace {
-
-// An ntfy server whose answers the test lines up: each request takes the next status.
-struct NtfyStandIn {
-    NtfyStandIn()
-        : server([this](const server::http::Request& r, server::http::Responder s) {
-              messages << QJsonDocument::fromJson(r.body).object();
-              const int status = statuses.isEmpty() ? 200 : statuses.takeFirst();
-              const QByteArray body = status == 200 ? R"({"id":"m1","event":"message"})"
-                                      : status == 403 ? R"({"code":40301,"http":403,"error":"forbidden"})"
-                                                      : R"({"code":50001,"http":500,"error":"internal"})";
-              s.send(status, "application/json", body);
-          })
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-    }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(server.port()); }
-    QList<QJsonObject> messages;
-    QList<int> statuses;
-    server::http::Server server;
-};
 
 struct Fixture {
     explicit Fixture(const QStringList& withSwitchOn = {QStringLiteral("13800138000")})
