@@ -454,7 +454,8 @@ private:
             skip(bytesAvailable());   // past the request, or after a refusal: not read
             return;
         }
-        switch (parser_.feed(readAll())) {
+        // Exactly what has arrived: readAll() would size a buffer for far more than a request.
+        switch (parser_.feed(read(bytesAvailable()))) {
         case RequestParser::State::NeedMore:
             return;
         case RequestParser::State::Refused:
