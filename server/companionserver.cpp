@@ -219,7 +219,7 @@ phone::PhoneService* Companion::phoneService() const
     return d->phone.get();
 }
 
-bool Companion::startPhoneAlerts(QString* error)
+bool Companion::startPhoneAlerts(QString* error, bool decide)
 {
     if (d->options.channelsFile.isEmpty())
         return true;
@@ -230,7 +230,8 @@ bool Companion::startPhoneAlerts(QString* error)
     d->phone = std::make_unique<phone::PhoneService>(d->phoneHooks());
     d->phone->setChannels(*file);
     d->phone->setBases(d->options.notifyBases);
-    d->phone->start();
+    if (decide)
+        d->phone->start();
     return true;
 }
 

@@ -83,7 +83,9 @@ public:
     // Opens the store: "sqlite:PATH", "postgresql://..." or a plain file path (SQLite).
     bool open(const QString& database, QString* error = nullptr);
     // Reads the channels file and starts sending phone alerts; nothing without a channels file.
-    bool startPhoneAlerts(QString* error = nullptr);
+    // Without `decide` the service only sends what it is given (the binding page's codes): the
+    // copies of a server with several processes, where the first one decides the alerts.
+    bool startPhoneAlerts(QString* error = nullptr, bool decide = true);
     // Reads the channels file again (on SIGHUP): the numbers and channels from now on.
     bool reloadChannels(QString* error = nullptr);
 

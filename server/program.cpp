@@ -132,6 +132,13 @@ public:
         return true;
     }
 
+    void signal(int number)
+    {
+        for (QProcess* p : processes_.keys())
+            if (p->state() != QProcess::NotRunning)
+                ::kill(pid_t(p->processId()), number);
+    }
+
     void stop()
     {
         stopping_ = true;
@@ -371,8 +378,9 @@ int runServer(QCoreApplication& app)
                 QCoreApplication::quit();
                 continue;
             }
-            if (!options.phoneAlerts)
-                continue;   // the first process sends the alerts and rereads the file
+            // Every process rereads the file (the copies send the binding page's codes); the first
+            // passes the signal on to them.
+            workers.signal(SIGHUP);
             QString problem;
             if (!service.reloadChannels(&problem)) {
                 err << "huilan-server: " << problem << " (the channels in use stay)" << Qt::endl;

@@ -223,7 +223,8 @@ bool Service::start(QString* error)
             return fail(QStringLiteral("cannot open the log file %1: %2").arg(o.common.logFile, d->logFile.errorString()));
         }
     }
-    if (o.phoneAlerts && !d->companion->startPhoneAlerts(error)) {
+    // Every process can send the binding page's codes; only the one that decides alerts ticks.
+    if (!d->companion->startPhoneAlerts(error, o.phoneAlerts)) {
         d->companion->store().close();
         return false;
     }

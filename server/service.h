@@ -27,7 +27,8 @@ struct ServiceOptions {
     // Behind a reverse proxy on this machine: for requests from loopback the client is the last
     // address of X-Forwarded-For and the scheme X-Forwarded-Proto.
     bool trustProxy = false;
-    bool phoneAlerts = true;     // false in the copies a multi-process server starts: one sends them
+    bool phoneAlerts = true;     // false in the copies a multi-process server starts: they send the
+                                 // binding page's codes, the first process decides the alerts
     bool reusePort = false;      // let other processes listen on the same port
     int listenFd = -1;           // a listening socket to serve on instead of binding; -1: none
 };

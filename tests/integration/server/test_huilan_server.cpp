@@ -303,6 +303,30 @@ private Q_SLOTS:
         }
     }
 
+    // With several processes, each one sends the binding page's codes: whichever process the
+    // kernel hands a request to, the page works (only the first process decides alerts).
+    void bindingPageOnEveryWorker()
+    {
+        QTemporaryDir data;
+        const QString channels = data.filePath("channels.ini");
+        QFile file(channels);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[" + kNumber + "]\nntfy=alerts-topic\n");
+        file.close();
+        Running server = startServer({"--data", data.path(), "--workers", "2", "--channels", channels,
+                                      "--notify-base", "ntfy=http://127.0.0.1:9"});
+        QVERIFY(server.port);
+        QTRY_COMPARE_WITH_TIMEOUT(childrenOf(server.process->processId()).size(), 1, 10000);
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray number = "139000000" + QByteArray::number(10 + i);
+            const Reply r = fetch(server.port, "POST", "/bind",
+                                  "number=" + number + "&action=bind&channel=ntfy&value=topic" + QByteArray::number(i));
+            QVERIFY2(r.status == 200 && r.body.contains("验证码已发送"), r.body.constData());
+        }
+        server.process->terminate();
+        QVERIFY(server.process->waitForFinished(10000));
+    }
+
     // A worker that ends after running a while is started again; the port is served throughout.
     void workerStartedAgain()
     {
