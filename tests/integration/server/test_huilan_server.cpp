@@ -65,6 +65,13 @@ Reply fetch(quint16 port, const QByteArray& method, const QByteArray& target, co
     return r;
 }
 
+// Writes `text` to `path`; the path, or an empty string when it cannot be written.
+QString writeFile(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? path : QString();
+}
+
 // A running huilan-server and the port it printed.
 struct Running {
     std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
@@ -308,11 +315,8 @@ private Q_SLOTS:
     void bindingPageOnEveryWorker()
     {
         QTemporaryDir data;
-        const QString channels = data.filePath("channels.ini");
-        QFile file(channels);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[" + kNumber + "]\nntfy=alerts-topic\n");
-        file.close();
+        const QString channels = writeFile(data.filePath("channels.ini"), "[" + kNumber + "]\nntfy=alerts-topic\n");
+        QVERIFY(!channels.isEmpty());
         Running server = startServer({"--data", data.path(), "--workers", "2", "--channels", channels,
                                       "--notify-base", "ntfy=http://127.0.0.1:9"});
         QVERIFY(server.port);
@@ -390,11 +394,9 @@ private Q_SLOTS:
     void sighupRereadsChannels()
     {
         QTemporaryDir data;
-        const QString channels = data.filePath("channels.ini");
+        const QString channels = writeFile(data.filePath("channels.ini"), "[" + kNumber + "]\nntfy=alerts-topic\n");
+        QVERIFY(!channels.isEmpty());
         QFile file(channels);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[" + kNumber + "]\nntfy=alerts-topic\n");
-        file.close();
         Running server = startServer({"--data", data.path(), "--workers", "1", "--channels", channels});
         QVERIFY(server.port);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
