@@ -145,17 +145,16 @@ void Service::Impl::handle(const http::Request& request, http::Responder respond
     if (request.method != "GET" && request.method != "POST" && request.method != "HEAD")
         return responder.send(405, "text/plain; charset=utf-8", "Method Not Allowed\n");
 
-    LoggedRequest r;
-    r.time = QDateTime::currentDateTime();
-    r.method = request.method;
-    r.path = request.path;
-    r.query = decodeQueryText(request.rawQuery);
-    r.headers = request.headers;
+    // The arrival as an instant: a local time would cost the time zone's lookups on every request.
+    const QDateTime arrived = QDateTime::currentDateTimeUtc();
+    QList<QPair<QString, QString>> form;
     if (!request.body.isEmpty() && isFormBody(request.headers))
-        r.form = decodeGbkForm(request.body);
+        form = decodeGbkForm(request.body);
     const QHostAddress client = clientOf(request);
-    companion->seen(client, r.time);
+    companion->seen(client, arrived);
     if (logFile.isOpen()) {
+        const LoggedRequest r{arrived.toLocalTime(), request.method, request.path,
+                              decodeQueryText(request.rawQuery), form, request.headers};
         logFile.write(logLine(r).toUtf8() + '\n');
         logFile.flush();
     }
@@ -168,8 +167,8 @@ void Service::Impl::handle(const http::Request& request, http::Responder respond
     requestBase = usableHost(host) ? scheme + QStringLiteral("://") + QString::fromLatin1(host) : QString();
 
     const QByteArray& rawQuery = request.rawQuery;
-    auto field = [&](const QString& key) { return fieldValue(rawQuery, r.form, key); };
-    const CompanionRequest asked{r.path.toLower(), field, client.toString(), r.time, r.method};
+    auto field = [&](const QString& key) { return fieldValue(rawQuery, form, key); };
+    const CompanionRequest asked{request.path.toLower(), field, client.toString(), arrived, request.method};
     const std::optional<CompanionReply> reply = companion->answer(asked);
     requestBase.clear();
     if (!reply)
