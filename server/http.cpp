@@ -25,6 +25,8 @@ constexpr int kLingerMs = 1000;
 // A body is read into a buffer that grows as it arrives: a client announcing a large body
 // reserves no more than this before sending it.
 constexpr qsizetype kBodyReserve = 64 * 1024;
+// How often the open connections are looked over for a time limit that has run out.
+constexpr int kSweepMs = 100;
 // How long accepting pauses after the kernel refused to hand over a new connection.
 constexpr int kAcceptRetryMs = 100;
 // Larger bodies go out as a second write rather than being copied behind the head.
@@ -382,9 +384,11 @@ public:
         });
     }
 
+    ~Connection() override { server_->unwatch(this); }
+
     void startReading()
     {
-        timer_ = startTimer(server_->limits_.requestTimeoutMs, Qt::CoarseTimer);
+        server_->watch(this, server_->limits_.requestTimeoutMs);
         if (bytesAvailable() > 0)
             onReadyRead();
     }
@@ -396,7 +400,7 @@ public:
             return;
         answered_ = true;
         reading_ = false;
-        stopTimer();
+        server_->unwatch(this);
         QByteArray out;
         out.reserve(96 + contentType.size() + (body.size() < kCopyBodyBelow ? body.size() : 0));
         out.append("HTTP/1.1 ").append(QByteArray::number(status)).append(' ').append(reasonPhrase(status));
@@ -415,7 +419,7 @@ public:
         }
         if (linger) {
             lingering_ = true;
-            timer_ = startTimer(kLingerMs, Qt::CoarseTimer);   // also if the client never reads
+            server_->watch(this, kLingerMs);   // also if the client never reads
         } else {
             disconnectFromHost();
         }
@@ -428,12 +432,9 @@ public:
 
     bool answered() const { return answered_; }
 
-protected:
-    void timerEvent(QTimerEvent* event) override
+    // The time limit set with Server::watch() has run out.
+    void expire()
     {
-        if (event->timerId() != timer_)
-            return QTcpSocket::timerEvent(event);
-        stopTimer();
         if (reading_)
             refuse(408, "The request took too long to arrive");
         else
@@ -441,13 +442,6 @@ protected:
     }
 
 private:
-    void stopTimer()
-    {
-        if (timer_)
-            killTimer(timer_);
-        timer_ = 0;
-    }
-
     void onReadyRead()
     {
         if (!reading_) {
@@ -464,7 +458,7 @@ private:
             break;
         }
         reading_ = false;
-        stopTimer();   // an answer may take as long as it needs
+        server_->unwatch(this);   // an answer may take as long as it needs
         Request& request = parser_.request();
         request.peer = peerAddress();
         bool v4 = false;
@@ -486,8 +480,7 @@ private:
         // it still sends, and cut the connection if it does not close soon.
         shutDown_ = true;
         ::shutdown(int(socketDescriptor()), SHUT_WR);
-        stopTimer();
-        timer_ = startTimer(kLingerMs, Qt::CoarseTimer);
+        server_->watch(this, kLingerMs);
     }
 
     void onGone()
@@ -495,7 +488,7 @@ private:
         if (gone_)
             return;
         gone_ = true;
-        stopTimer();
+        server_->unwatch(this);
         if (counted_) {
             counted_ = false;
             server_->connectionClosed();
@@ -503,9 +496,13 @@ private:
         deleteLater();
     }
 
+    friend class http::Server;
     Server* server_;
     RequestParser parser_;
-    int timer_ = 0;
+    // The server's list of connections with a time limit, and when this one's runs out.
+    Connection* previous_ = nullptr;
+    Connection* next_ = nullptr;
+    qint64 deadline_ = -1;   // -1: not in the list
     bool counted_;
     bool reading_ = true;
     bool answered_ = false;
@@ -563,6 +560,7 @@ private:
 Server::Server(Handler handler, Limits limits, QObject* parent)
     : QObject(parent), handler_(std::move(handler)), limits_(limits), listener_(new Listener(this))
 {
+    clock_.start();
 }
 
 Server::~Server()
@@ -676,6 +674,55 @@ void Server::accept(qintptr descriptor)
     ++open_;
     Q_EMIT connectionsChanged();
     connection->startReading();
+}
+
+// One timer looks over every connection with a time limit, instead of a timer for each: a timer
+// of its own would be registered and unregistered by every request.
+void Server::watch(detail::Connection* connection, int ms)
+{
+    connection->deadline_ = clock_.elapsed() + ms;
+    if (connection == watchedLast_)
+        return;
+    unlink(connection);
+    connection->previous_ = watchedLast_;
+    (watchedLast_ ? watchedLast_->next_ : watchedFirst_) = connection;
+    watchedLast_ = connection;
+    if (!sweep_.isActive())
+        sweep_.start(kSweepMs, Qt::CoarseTimer, this);
+}
+
+void Server::unwatch(detail::Connection* connection)
+{
+    connection->deadline_ = -1;
+    unlink(connection);
+    if (!watchedFirst_)
+        sweep_.stop();
+}
+
+void Server::unlink(detail::Connection* connection)
+{
+    if (connection != watchedFirst_ && !connection->previous_)
+        return;   // not in the list
+    (connection->previous_ ? connection->previous_->next_ : watchedFirst_) = connection->next_;
+    (connection->next_ ? connection->next_->previous_ : watchedLast_) = connection->previous_;
+    connection->previous_ = connection->next_ = nullptr;
+}
+
+void Server::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != sweep_.timerId())
+        return QObject::timerEvent(event);
+    const qint64 now = clock_.elapsed();
+    // A connection whose time is up leaves the list before it is told; a refusal puts it back at
+    // the end with its linger, where this pass meets it again with a limit still to come.
+    for (detail::Connection* connection = watchedFirst_; connection;) {
+        detail::Connection* next = connection->next_;
+        if (connection->deadline_ <= now) {
+            unwatch(connection);
+            connection->expire();
+        }
+        connection = next;
+    }
 }
 
 void Server::connectionClosed()

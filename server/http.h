@@ -4,8 +4,10 @@
 // closes its connection (the program opens a new one per request). One event loop, no threads.
 #pragma once
 
+#include <QBasicTimer>
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
@@ -136,16 +138,27 @@ Q_SIGNALS:
     // A connection opened or closed; openConnections() tells how many are left.
     void connectionsChanged();
 
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
 private:
     friend class detail::Connection;
     void accept(qintptr descriptor);
     void connectionClosed();
+    // Gives the connection ms from now before it is told its time is up (again: from now).
+    void watch(detail::Connection* connection, int ms);
+    void unwatch(detail::Connection* connection);
+    void unlink(detail::Connection* connection);
 
     Handler handler_;
     Limits limits_;
     class Listener;
     Listener* listener_ = nullptr;
     int open_ = 0;
+    QElapsedTimer clock_;
+    QBasicTimer sweep_;
+    detail::Connection* watchedFirst_ = nullptr;   // in the order they were watched
+    detail::Connection* watchedLast_ = nullptr;
 };
 
 } // namespace server::http

@@ -7,7 +7,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -198,6 +200,36 @@ private Q_SLOTS:
         QTRY_COMPARE(server.openConnections(), 0);
 
         // Below the cap again: served.
+        QCOMPARE(statusOf(exchange(server.port(), "GET / HTTP/1.1\r\n\r\n")), 200);
+    }
+
+    // One timer keeps every connection's time limit: connections that finish in any order leave
+    // it without disturbing the limits of the others.
+    void timeLimitsHoldWhateverOrderConnectionsFinishIn()
+    {
+        Limits limits;
+        limits.requestTimeoutMs = 400;
+        Server server([&](const Request&, Responder out) { out.send(200, "text/plain", "ok"); }, limits);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        std::vector<std::unique_ptr<Client>> idle;
+        for (int i = 0; i < 5; ++i)
+            idle.push_back(std::make_unique<Client>(server.port()));
+        QTRY_COMPARE(server.openConnections(), 5);
+        // The middle one, the last one and the first one answer, then the rest time out.
+        for (int i : {2, 4, 0}) {
+            idle[i]->socket.write("GET / HTTP/1.1\r\n\r\n");
+            QVERIFY(idle[i]->waitClosed(2000));
+            QCOMPARE(idle[i]->status(), 200);
+        }
+        for (int i : {1, 3}) {
+            QVERIFY(idle[i]->waitClosed(3000));
+            QCOMPARE(idle[i]->status(), 408);
+        }
+        QTRY_COMPARE(server.openConnections(), 0);
+        // A new connection after the list ran empty has its limit again.
+        Client late(server.port());
+        QVERIFY(late.waitClosed(3000));
+        QCOMPARE(late.status(), 408);
         QCOMPARE(statusOf(exchange(server.port(), "GET / HTTP/1.1\r\n\r\n")), 200);
     }
 
