@@ -885,6 +885,28 @@ bool CompanionStore::recordAttempt(const QString& sn, const QString& channel, co
     });
 }
 
+bool CompanionStore::forgetOldAlertHistory(qint64 nowMsecs)
+{
+    constexpr qint64 kDayMs = 24 * 3600 * 1000LL;
+    return transact(true, [&](QSqlQuery& q) {
+        // The tries have no index on their time; their ids rise with it, so the oldest try still
+        // kept is found walking the ids from the start, and everything before it goes by id.
+        const bool ok =
+            // Every state named, so the (state, claimed_at) index finds the rows.
+            run(q,
+                "DELETE FROM phone_outbox WHERE state IN ('pending', 'sending', 'taken', 'sent', 'dropped')"
+                " AND claimed_at < ?",
+                {nowMsecs - 7 * kDayMs})
+            && run(q,
+                   "DELETE FROM phone_attempts WHERE id < COALESCE("
+                   "(SELECT id FROM phone_attempts WHERE tried_at >= ? ORDER BY id LIMIT 1),"
+                   " (SELECT MAX(id) + 1 FROM phone_attempts))",
+                   {nowMsecs - 30 * kDayMs})
+            && run(q, "DELETE FROM phone_codes WHERE expires_at < ?", {nowMsecs - kDayMs});
+        return ok ? Step::Commit : Step::Fail;
+    });
+}
+
 int CompanionStore::attemptCount(const QString& sn, bool* ok) const
 {
     int count = 0;

@@ -134,6 +134,12 @@ public:
     bool recordAttempt(const QString& sn, const QString& channel, const QString& key, qint64 msecs,
                        const QString& outcome, const QString& code);
     int attemptCount(const QString& sn, bool* ok = nullptr) const;
+    // Forgets what the phone alerts no longer need, so a server that runs for months does not grow
+    // without end: alerts claimed over a week before `nowMsecs` (their keys carry their day, so
+    // none is decided again, and an unsettled one was given up long before), tries made over 30
+    // days before, and binding codes expired over a day before. False when the store could not
+    // be written.
+    bool forgetOldAlertHistory(qint64 nowMsecs);
 
     // One instance among those sharing the database leads `name` (e.g. sending phone alerts).
     // On PostgreSQL a session advisory lock: held until releaseLead(), close() or the loss of the

@@ -313,6 +313,42 @@ private Q_SLOTS:
         QCOMPARE(store.attemptCount(kOtherPhone), 0);
     }
 
+    // What a server running for months forgets: alerts claimed over a week ago in any state,
+    // tries over 30 days old, codes expired over a day ago; nothing newer.
+    void oldAlertHistoryIsForgotten()
+    {
+        CompanionStore store;
+        QVERIFY(openFresh(store));
+        constexpr qint64 day = 24 * 3600 * 1000LL;
+        const qint64 now = 100 * day;
+        QVERIFY(store.claimAlert({"old-sent", "pushplus", kPhone, "t", "b", now - 8 * day}));
+        QVERIFY(store.settleAlert("old-sent", "pushplus", true));
+        QVERIFY(store.claimAlert({"old-pending", "pushplus", kPhone, "t", "b", now - 8 * day}));
+        QVERIFY(store.claimAlert({"recent-sent", "pushplus", kPhone, "t", "b", now - 6 * day}));
+        QVERIFY(store.settleAlert("recent-sent", "pushplus", true));
+        QVERIFY(store.claimAlert({"recent-pending", "pushplus", kPhone, "t", "b", now - day}));
+        for (qint64 at : {now - 40 * day, now - 31 * day, now - 29 * day, now})
+            QVERIFY(store.recordAttempt(kPhone, "pushplus", "k", at, "sent", "200"));
+        CompanionStore::PhoneCode code{0, kPhone, "bind", "ntfy", "topic", "salt", "hash", now - 2 * day, 0};
+        QVERIFY(store.addPhoneCode(code, now - 2 * day - 600000));
+        code.expiresMsecs = now - day / 2;
+        QVERIFY(store.addPhoneCode(code, now - day / 2 - 600000));
+
+        QVERIFY(store.forgetOldAlertHistory(now));
+        QCOMPARE(store.attemptCount(kPhone), 2);
+        QCOMPARE(store.phoneCodesSince(kPhone, 0), 1);
+        // The claims forgotten can be claimed again; those kept cannot.
+        QVERIFY(store.claimAlert({"old-sent", "pushplus", kPhone, "t", "b", now}));
+        QVERIFY(store.claimAlert({"old-pending", "pushplus", kPhone, "t", "b", now}));
+        QVERIFY(!store.claimAlert({"recent-sent", "pushplus", kPhone, "t", "b", now}));
+        QVERIFY(!store.claimAlert({"recent-pending", "pushplus", kPhone, "t", "b", now}));
+
+        // Everything old: the tries all go; again, nothing more goes.
+        QVERIFY(store.forgetOldAlertHistory(now + 60 * day));
+        QCOMPARE(store.attemptCount(kPhone), 0);
+        QVERIFY(store.forgetOldAlertHistory(now + 60 * day));
+    }
+
     void badValuesAreRefusedAndStoreNothing_data()
     {
         QTest::addColumn<QStringList>("form");   // path, then key, value, ...
