@@ -97,6 +97,7 @@ PhoneService::Hooks storeHooks(CompanionStore& store)
         store.markAlerts(keys, channel, sending ? QStringLiteral("sending") : QStringLiteral("pending"));
     };
     h.dropInterrupted = [&store] { store.dropInterruptedAlerts(); };
+    h.forget = [&store](qint64 nowMs) { store.forgetOldAlertHistory(nowMs); };
     h.transaction = [&store](const std::function<void()>& work) { store.inTransaction(work); };
     h.lead = [&store] { return store.tryLead(QStringLiteral("phone-alerts")); };
     return h;

@@ -11,6 +11,7 @@ namespace server::phone {
 namespace {
 constexpr qint64 kLongestPause = 5 * 60 * 1000;
 constexpr int kMostInFlight = 32;
+constexpr qint64 kForgetEveryMs = 3600 * 1000;
 
 qint64 realNow()
 {
@@ -309,6 +310,11 @@ void PhoneService::tick()
         if (!was)
             resume();
     }
+    const qint64 now = realNow();
+    if (hooks_.forget && (lastForgetMs_ == 0 || now - lastForgetMs_ >= kForgetEveryMs)) {
+        lastForgetMs_ = now;
+        hooks_.forget(now);
+    }
     const QStringList numbers = prepareWatches();
     QStringList codes;
     if (hooks_.stamps && hooks_.tablesOf) {
@@ -322,7 +328,6 @@ void PhoneService::tick()
                     codes << c;
                 }
     }
-    const qint64 now = realNow();
     const int elapsed = lastTickMs_ > 0 ? int(std::clamp<qint64>((now - lastTickMs_) / 1000, 0, 300)) : 0;
     lastTickMs_ = now;
     if (codes.isEmpty())
@@ -454,6 +459,8 @@ void PhoneService::outcome(const std::shared_ptr<Delivery>& d, const notify::Out
 void PhoneService::keep(const Attempt& a)
 {
     attempts_.append(a);
+    while (attempts_.size() > keptAttempts_)
+        attempts_.removeFirst();   // cheap: the list only moves its start
     if (hooks_.record)
         hooks_.record(a);
 }

@@ -86,6 +86,9 @@ public:
         // Runs its argument as one store transaction: a tick's claims, an outcome's settle and
         // record (optional).
         std::function<void(const std::function<void()>&)> transaction;
+        // Forgets the alerts, tries and codes too old to matter, as of a real time in ms
+        // (optional; called about once an hour by the process that decides).
+        std::function<void(qint64 nowMs)> forget;
     };
 
     // A number's channels: the channels file's, then the ones bound on the page that the file does
@@ -122,6 +125,8 @@ public:
     void sendOnce(const notify::Binding& binding, const notify::Message& message, std::function<void(notify::Outcome)> done);
     void sendOnceByEmail(const QString& address, const notify::Message& message, std::function<void(notify::Outcome)> done);
 
+    // The latest tries, oldest first: at most setKeptAttempts() of them (10,000), since the
+    // service runs for months; the store keeps them all for 30 days.
     const QList<Attempt>& attempts() const { return attempts_; }
     // Messages waiting for another try.
     int waiting() const { return int(retries_.size()); }
@@ -130,6 +135,7 @@ public:
     // retry (doubled each time, up to five minutes). Tests shorten them.
     void setGiveUpAfter(qint64 ms) { giveUpMs_ = ms; }
     void setFirstRetryPause(qint64 ms) { firstPauseMs_ = ms; }
+    void setKeptAttempts(int n) { keptAttempts_ = n; }
 
 private:
     // One message on one channel, as long as it is being tried.
@@ -166,6 +172,7 @@ private:
     bool busy_ = false;                                      // a batch of quotes is awaited
     bool leading_ = true;                                    // this process decides and sends
     qint64 lastTickMs_ = 0;
+    qint64 lastForgetMs_ = 0;
     std::map<QString, std::unique_ptr<NumberWatch>> watches_;
     QHash<QString, size_t> seenTables_;                      // a hash of what each watch was built from
     QHash<QString, QString> seenStamps_;                     // the stamp each watch's tables had
@@ -179,6 +186,7 @@ private:
     QString storedStamp_;
     bool storedRead_ = false;
     QList<Attempt> attempts_;
+    int keptAttempts_ = 10000;
     QList<std::shared_ptr<Delivery>> retries_;
     // Sends under way, and those waiting for one of them to end: a few dozen at a time keep the
     // network layer's queue short when a tick decides thousands of messages.
